@@ -1,0 +1,21 @@
+# Warnings and sanitizers applied to every target of the project through one interface target.
+add_library(kindprobe_options INTERFACE)
+add_library(Kindprobe::options ALIAS kindprobe_options)
+
+target_compile_options(kindprobe_options INTERFACE -Wall -Wextra -Wpedantic)
+if(KINDPROBE_WERROR)
+  target_compile_options(kindprobe_options INTERFACE -Werror)
+endif()
+
+if(KINDPROBE_SANITIZE)
+  target_compile_options(kindprobe_options INTERFACE
+    -fsanitize=address,undefined -fno-sanitize-recover=undefined -fno-omit-frame-pointer)
+  target_link_options(kindprobe_options INTERFACE -fsanitize=address,undefined)
+endif()
+
+if(MINGW)
+  # The DLL and the executables carry their own runtime: nothing beside the system DLLs.
+  target_link_options(kindprobe_options INTERFACE -static-libgcc -static-libstdc++)
+  target_compile_definitions(kindprobe_options INTERFACE
+    UNICODE _UNICODE WIN32_LEAN_AND_MEAN NOMINMAX _WIN32_WINNT=0x0601)
+endif()

@@ -1,0 +1,63 @@
+// What a file really is: the classification of one file into a TypeID and a description.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+
+#include "engine/rule_table.h"
+#include "engine/signature_match.h"
+
+namespace kindprobe {
+
+enum TypeID : int32_t {
+  TypeIDUnknown = 0,
+  TypeIDPlayerCache = 1,
+  TypeIDNonMedia = 2,
+  TypeIDZeroByte = 3,
+  TypeIDInvalidMedia = 4,
+};
+
+// Capacity of an extension, leading dot and terminator included.
+inline constexpr size_t kFileExtensionCapacity = 32;
+
+struct CheckResult {
+  int32_t typeId = TypeIDUnknown;
+  char16_t description[kDescriptionCapacity] = u"未知类型";
+  // Beyond the result the player reads: the rule that decided (-1: none), and whether the file
+  // could be opened at all.
+  int32_t ruleIndex = -1;
+  bool examined = false;
+
+  void Reset();
+};
+
+// Classifies files one at a time. Each classifier owns its head and result, so classifiers on
+// different threads can check at the same time over the one read-only table.
+class FileClassifier {
+ public:
+  explicit FileClassifier(RuleTable& table = ProcessRuleTable()) : table_(table) {}
+
+  // Leaves the outcome in result(); never fails. `path` is NUL-terminated; null counts as empty.
+  void CheckFile(const char16_t* path);
+  const CheckResult& result() const { return result_; }
+
+ private:
+  void ApplyRule(int32_t ruleIndex);
+  void SetResult(TypeID typeId, const char16_t* description);
+
+  RuleTable& table_;
+  FileHead head_;
+  CheckResult result_;
+};
+
+// The extension of the last path component, with its dot, cut to 31 units, A-Z lower-cased.
+// "\" and "/" both separate directories.
+void GetFileExtension(const char16_t* path, char16_t (&extension)[kFileExtensionCapacity]);
+// Whether `path` lies in the player's cache directory (StorePath + "\VODCache").
+bool IsPlayerCacheFile(const char16_t* path);
+// True when no byte of the head is below 8.
+bool IsTextHead(const FileHead& head);
+void TrimBlanks(char16_t* text);
+void TrimTrailingSeparators(char16_t* text);
+
+}  // namespace kindprobe

@@ -1,0 +1,25 @@
+#include "platform/diagnostic.h"
+
+#include <atomic>
+#include <string>
+
+#include "platform/utf.h"
+
+namespace kindprobe::platform {
+namespace {
+
+std::atomic<std::FILE*> g_stream{nullptr};
+
+}  // namespace
+
+void SetDiagnosticStream(std::FILE* stream) { g_stream.store(stream); }
+
+void WriteDiagnosticLine(const char16_t* line) {
+  std::FILE* stream = g_stream.load();
+  if (stream == nullptr) stream = stdout;
+  const std::string text = Utf16ToUtf8(line);
+  std::fwrite(text.data(), 1, text.size(), stream);
+  std::fflush(stream);
+}
+
+}  // namespace kindprobe::platform

@@ -1,0 +1,15 @@
+// The one diagnostic line the engine writes.
+#pragma once
+
+#include <cstdio>
+
+namespace kindprobe::platform {
+
+// Writes a NUL-terminated UTF-16 line as UTF-8 to the diagnostic stream (standard output
+// unless redirected), in one write so lines of concurrent checks do not interleave.
+void WriteDiagnosticLine(const char16_t* line);
+
+// Sends diagnostic lines to `stream` instead (the CLI keeps standard output for results).
+void SetDiagnosticStream(std::FILE* stream);
+
+}  // namespace kindprobe::platform

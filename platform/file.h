@@ -1,0 +1,42 @@
+// The one file the engine reads: opened for reading, never written.
+#pragma once
+
+#include <cstdint>
+
+namespace kindprobe::platform {
+
+// An open file, or none (the platform's invalid handle). Closes itself.
+class File {
+ public:
+  File() = default;
+  ~File() { Close(); }
+  File(File&& other) noexcept;
+  File& operator=(File&& other) noexcept;
+  File(const File&) = delete;
+  File& operator=(const File&) = delete;
+
+  // Opens an existing regular file for reading. Other openers keep every right: a downloader
+  // that still writes the file, or a player that deletes it, is never refused while we look.
+  // Anything that is not a regular file (directory, FIFO, device) gives no file.
+  static File OpenForReading(const char16_t* path);
+
+  bool IsOpen() const;
+  // The full 64-bit size.
+  bool Size(uint64_t* size) const;
+  bool SeekToStart();
+  // Moves the read position to `distance` bytes from the end (negative: before it).
+  bool SeekFromEnd(int64_t distance);
+  // Reads up to `size` bytes at the read position and advances it.
+  bool Read(void* buffer, uint32_t size, uint32_t* bytesRead);
+  void Close();
+
+ private:
+#ifdef _WIN32
+  void* handle_ = nullptr;  // null or INVALID_HANDLE_VALUE: no file
+#else
+  int fd_ = -1;
+  uint64_t position_ = 0;  // reads are positional: seeking costs no system call
+#endif
+};
+
+}  // namespace kindprobe::platform

@@ -1,0 +1,24 @@
+// The player's own settings: the one value the engine reads at run time.
+#pragma once
+
+#include <cstddef>
+#include <optional>
+#include <string>
+
+namespace kindprobe::platform {
+
+// Capacity of the StorePath buffer, in UTF-16 code units (1544 bytes).
+inline constexpr size_t kStorePathCapacity = 772;
+
+// Reads StorePath of HKEY_LOCAL_MACHINE\SOFTWARE\Tessmark\Vireo into `buffer` (zero-filled
+// first, kStorePathCapacity units). False when the key or the value is missing, unreadable or
+// larger than the buffer.
+bool ReadStorePath(char16_t* buffer);
+
+#ifndef _WIN32
+// Off Windows there is no registry: this stands in for the value. No value means the key is
+// absent. Set it before checks start; it is read without a lock.
+void SetStorePath(std::optional<std::u16string> value);
+#endif
+
+}  // namespace kindprobe::platform

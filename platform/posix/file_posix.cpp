@@ -1,0 +1,91 @@
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <climits>
+#include <utility>
+
+#include "platform/file.h"
+#include "platform/utf.h"
+
+namespace kindprobe::platform {
+
+File::File(File&& other) noexcept
+    : fd_(std::exchange(other.fd_, -1)), position_(std::exchange(other.position_, 0)) {}
+
+File& File::operator=(File&& other) noexcept {
+  if (this != &other) {
+    Close();
+    fd_ = std::exchange(other.fd_, -1);
+    position_ = std::exchange(other.position_, 0);
+  }
+  return *this;
+}
+
+File File::OpenForReading(const char16_t* path) {
+  File file;
+  if (path == nullptr || *path == u'\0') return file;
+  const std::string native = Utf16ToUtf8(path);
+  // O_NONBLOCK: opening a FIFO must never wait for a writer. It is refused below anyway.
+  int fd;
+  do {
+    fd = ::open(native.c_str(), O_RDONLY | O_CLOEXEC | O_NOCTTY | O_NONBLOCK);
+  } while (fd < 0 && errno == EINTR);
+  if (fd < 0) return file;
+  struct stat st;
+  if (::fstat(fd, &st) != 0 || !S_ISREG(st.st_mode)) {
+    ::close(fd);
+    return file;
+  }
+  file.fd_ = fd;
+  return file;
+}
+
+bool File::IsOpen() const { return fd_ >= 0; }
+
+bool File::Size(uint64_t* size) const {
+  struct stat st;
+  if (fd_ < 0 || ::fstat(fd_, &st) != 0) return false;
+  *size = static_cast<uint64_t>(st.st_size);
+  return true;
+}
+
+bool File::SeekToStart() {
+  if (fd_ < 0) return false;
+  position_ = 0;
+  return true;
+}
+
+bool File::SeekFromEnd(int64_t distance) {
+  uint64_t size;
+  if (!Size(&size)) return false;
+  // Before the start is an error, as on Windows; past the end is allowed.
+  if (distance < 0 && static_cast<uint64_t>(-(distance + 1)) + 1 > size) return false;
+  position_ = size + static_cast<uint64_t>(distance);
+  return true;
+}
+
+bool File::Read(void* buffer, uint32_t size, uint32_t* bytesRead) {
+  *bytesRead = 0;
+  if (fd_ < 0) return false;
+  if (position_ > static_cast<uint64_t>(LLONG_MAX)) return true;  // past any end: nothing
+  ssize_t got;
+  do {
+    got = ::pread(fd_, buffer, size, static_cast<off_t>(position_));
+  } while (got < 0 && errno == EINTR);
+  if (got < 0) return false;
+  position_ += static_cast<uint64_t>(got);
+  *bytesRead = static_cast<uint32_t>(got);
+  return true;
+}
+
+void File::Close() {
+  if (fd_ >= 0) {
+    ::close(fd_);
+    fd_ = -1;
+  }
+  position_ = 0;
+}
+
+}  // namespace kindprobe::platform
