@@ -1,0 +1,216 @@
+#include "engine/rule_table.h"
+
+#include <algorithm>
+#include <new>
+#include <string>
+
+#include "engine/rule_text_numbers.h"
+#include "platform/gbk_text.h"
+
+namespace kindprobe {
+namespace {
+
+constexpr char16_t kLineSeparator[] = u"\r\n";
+constexpr char16_t kFieldSeparator[] = u";";
+constexpr char16_t kItemSeparator[] = u",";
+
+// Field positions of a rule line; every field from the first pattern on is a pattern.
+enum RuleField { kFieldExtensions = 0, kFieldKind = 1, kFieldDescription = 2, kFieldFirstPattern = 3 };
+// Item positions within one test's group of four.
+enum TestItem { kItemOffset = 0, kItemCount = 1, kItemMask = 2, kItemValue = 3, kItemsPerTest = 4 };
+
+size_t Length(const char16_t* text) { return std::char_traits<char16_t>::length(text); }
+
+// Copies at most capacity - 1 units and terminates.
+void CopyBounded(char16_t* out, size_t capacity, const char16_t* text, size_t length) {
+  const size_t n = std::min(length, capacity - 1);
+  std::copy_n(text, n, out);
+  out[n] = u'\0';
+}
+
+template <typename T>
+std::unique_ptr<T> MakeZeroed() {
+  return std::unique_ptr<T>(new (std::nothrow) T());
+}
+
+template <typename T>
+std::unique_ptr<T[]> MakeArray(size_t n) {
+  return std::unique_ptr<T[]>(new (std::nothrow) T[n]());
+}
+
+}  // namespace
+
+RuleTable& ProcessRuleTable() {
+  // Constant-initialised: usable from module attach, before any dynamic initialiser.
+  static constinit RuleTable table;
+  return table;
+}
+
+int NextToken(const char16_t** cursor, const char16_t* separator, char16_t* out,
+              size_t capacity) {
+  if (cursor == nullptr || *cursor == nullptr || separator == nullptr || *separator == u'\0' ||
+      out == nullptr || capacity < 2 || **cursor == u'\0') {
+    return 0;
+  }
+  const std::u16string_view rest(*cursor);
+  const size_t at = rest.find(separator);
+  if (at == std::u16string_view::npos) {
+    CopyBounded(out, capacity, rest.data(), rest.size());
+    *cursor += rest.size();
+  } else {
+    CopyBounded(out, capacity, rest.data(), at);
+    *cursor += at + Length(separator);
+  }
+  return 1;
+}
+
+std::unique_ptr<uint8_t[]> HexToBytes(const char16_t* text, size_t length) {
+  if (text == nullptr || length < 2) return nullptr;
+  auto bytes = MakeArray<uint8_t>(length / 2);
+  if (!bytes) return nullptr;
+  for (size_t i = 0; i < length / 2; ++i) {
+    bytes[i] = rule_text::ReadHexPair(text[2 * i], text[2 * i + 1]);
+  }
+  return bytes;
+}
+
+int ParseExtensionList(FileTypeRule& rule, const char16_t* field) {
+  char16_t item[kExtensionCapacity];
+  while (NextToken(&field, kItemSeparator, item, kExtensionCapacity)) {
+    if (rule.extensionCount >= kMaxExtensions) break;
+    auto extension = MakeArray<char16_t>(kExtensionCapacity);
+    if (!extension) break;
+    std::copy_n(item, Length(item) + 1, extension.get());
+    rule.extensions[rule.extensionCount++] = std::move(extension);
+  }
+  return 1;
+}
+
+int ParsePattern(FileTypeRule& rule, const char16_t* field) {
+  if (field == nullptr || Length(field) < kShortestPatternField ||
+      rule.patternCount >= kMaxPatterns) {
+    return 0;
+  }
+  auto pattern = MakeZeroed<SignaturePattern>();
+  if (!pattern) return 0;
+
+  char16_t item[kPatternItemCapacity];
+  std::unique_ptr<ByteTest> test;  // the test of the current group, if it has one
+  for (unsigned position = 0; NextToken(&field, kItemSeparator, item, kPatternItemCapacity);
+       ++position) {
+    const size_t length = Length(item);
+    switch (position % kItemsPerTest) {
+      case kItemOffset:
+        test.reset();
+        if (pattern->testCount < kMaxTestsPerPattern) {
+          test = MakeZeroed<ByteTest>();
+          if (test) test->offset = rule_text::ReadUnsigned64(item);
+        }
+        break;
+      case kItemCount:
+        if (test) test->count = rule_text::ReadUnsigned32(item);
+        break;
+      case kItemMask:
+        // 64-bit arithmetic: a count of 2^31 or more never equals half an item's length.
+        if (test && length != 0 && length == 2 * uint64_t{test->count}) {
+          test->mask = HexToBytes(item, length);
+        }
+        break;
+      case kItemValue:
+        if (!test) break;
+        if (length == 2 * uint64_t{test->count}) {
+          test->value = HexToBytes(item, length);
+          if (!test->mask && test->count > 0) {
+            test->mask = MakeArray<uint8_t>(test->count);
+            if (test->mask) std::fill_n(test->mask.get(), test->count, uint8_t{0xFF});
+          }
+          // A test whose bytes could not be allocated is left out.
+          if (test->count == 0 || (test->value && test->mask)) {
+            pattern->tests[pattern->testCount++] = std::move(test);
+          }
+        }
+        test.reset();
+        break;
+    }
+  }
+  if (pattern->testCount == 0) return 0;
+  rule.patterns[rule.patternCount++] = std::move(pattern);
+  return 1;
+}
+
+int ParseRuleLine(FileTypeRule& rule, const char16_t* line) {
+  if (line == nullptr) return 0;
+  int result = 1;
+  char16_t field[kFieldCapacity];
+  for (int position = 0; NextToken(&line, kFieldSeparator, field, kFieldCapacity); ++position) {
+    switch (position) {
+      case kFieldExtensions:
+        result &= ParseExtensionList(rule, field) != 0;
+        break;
+      case kFieldKind:
+        rule.kind = rule_text::ReadUnsigned32(field);
+        break;
+      case kFieldDescription:
+        CopyBounded(rule.description, kDescriptionCapacity, field, Length(field));
+        break;
+      default:
+        result &= ParsePattern(rule, field) != 0;
+        break;
+    }
+  }
+  return result;
+}
+
+int ParseRuleText(RuleTable& table, const char16_t* text) {
+  if (text == nullptr) return 0;
+  int result = 0;
+  char16_t line[kLineCapacity];
+  while (NextToken(&text, kLineSeparator, line, kLineCapacity)) {
+    if (line[0] != u'.' && line[0] != u';') continue;
+    if (table.ruleCount >= kMaxRules) break;
+    auto rule = MakeZeroed<FileTypeRule>();
+    if (!rule) break;
+    // The rule joins the table before its line is parsed: every rule line yields a rule.
+    FileTypeRule& added = *(table.rules[table.ruleCount++] = std::move(rule));
+    result |= ParseRuleLine(added, line);
+  }
+  return result;
+}
+
+int LoadRuleTable(RuleTable& table) {
+  const auto bytes = platform::RuleTextResource(table.moduleInstance);
+  if (bytes.empty()) return 0;
+  std::u16string text;
+  if (!platform::WidenGbk(bytes, &text)) return 0;
+  return ParseRuleText(table, text.c_str());
+}
+
+void ResetRuleTable(RuleTable& table, platform::ModuleHandle module) {
+  for (auto& rule : table.rules) rule.reset();
+  table.ruleCount = 0;
+  table.moduleInstance = module;
+  table.loaded = false;
+  table.ready.store(false, std::memory_order_relaxed);
+}
+
+void EnsureRuleTableLoaded(RuleTable& table) {
+  if (table.ready.load(std::memory_order_acquire)) return;
+  platform::LockGuard guard(table.loadLock);
+  // Marked before the load: a load that fails is not tried again in this process.
+  if (!table.loaded) {
+    table.loaded = true;
+    LoadRuleTable(table);
+  }
+  table.ready.store(true, std::memory_order_release);
+}
+
+int FreeRuleTable(RuleTable& table) {
+  if (!table.loaded) return 1;
+  table.loaded = false;
+  table.ready.store(false, std::memory_order_relaxed);
+  for (int32_t i = 0; i < table.ruleCount; ++i) table.rules[i].reset();
+  table.ruleCount = 0;
+  return 1;
+}
+
+}  // namespace kindprobe
