@@ -1,0 +1,143 @@
+#include "cli/kindprobe_app.h"
+
+#include <kindprobe/version.h>
+
+#include <cstdio>
+#include <optional>
+#include <string>
+
+#include "cli/batch_classifier.h"
+#include "cli/file_system.h"
+#include "cli/list_reader.h"
+#include "cli/options.h"
+#include "cli/path_source.h"
+#include "cli/progress.h"
+#include "cli/rule_listing.h"
+#include "engine/rule_table.h"
+#include "platform/diagnostic.h"
+#include "platform/player_settings.h"
+#include "platform/utf.h"
+
+namespace kindprobe::cli {
+namespace {
+
+constexpr size_t kOutputBufferSize = 64 * 1024;
+
+void Complain(const std::string& message) {
+  const std::string line = "kindprobe: " + message + "\n";
+  std::fwrite(line.data(), 1, line.size(), stderr);
+}
+
+void Write(std::FILE* out, const std::string& text) { std::fwrite(text.data(), 1, text.size(), out); }
+
+// Output that could not be written is a failure of the run, not a quiet success.
+int Finish(std::FILE* out, int status) {
+  if (std::fflush(out) != 0 || std::ferror(out)) {
+    Complain("cannot write the results");
+    return status == kExitAllExamined ? kExitSomeNotExamined : status;
+  }
+  return status;
+}
+
+#ifndef _WIN32
+void ApplyStorePath(const Options& options) {
+  std::optional<std::u16string> value = options.storePath;
+  if (!value) value = EnvironmentVariable(kStorePathVariable);
+  platform::SetStorePath(std::move(value));
+}
+#endif
+
+int Classify(const Options& options, std::FILE* out) {
+#ifndef _WIN32
+  ApplyStorePath(options);
+#endif
+  // Standard output carries results only.
+  platform::SetDiagnosticStream(stderr);
+
+  FilePtr listFile;
+  std::optional<ListReader> list;
+  if (options.listFile) {
+    std::FILE* stream = nullptr;
+    if (*options.listFile == u"-") {
+      stream = BinaryStandardInput();
+    } else {
+      listFile = OpenListFile(*options.listFile);
+      stream = listFile.get();
+    }
+    if (stream == nullptr) {
+      Complain("cannot open the list " + platform::Utf16ToUtf8(*options.listFile));
+      return kExitUsage;
+    }
+    list.emplace(stream, options.nulSeparated);
+  }
+
+  PathSource source(options.paths, list ? &*list : nullptr,
+                    PathSource::Settings{options.recursive, options.followLinks});
+  const uint32_t jobs = options.jobs != 0 ? options.jobs : std::min(ProcessorCount(), kMaxJobs);
+  BatchClassifier classifier(jobs, options.output);
+  Progress progress(stderr, options.recursive && IsTerminal(stderr));
+
+  std::vector<std::u16string> batch;
+  batch.reserve(kBatchSize);
+  std::string text;
+  uint64_t done = 0;
+  size_t notExamined = 0;
+  for (bool more = true; more;) {
+    batch.clear();
+    std::u16string path;
+    while (batch.size() < kBatchSize && (more = source.Next(&path))) batch.push_back(std::move(path));
+    if (batch.empty()) break;
+    text.clear();
+    notExamined += classifier.Run(batch, &text);
+    done += batch.size();
+    progress.Clear();
+    Write(out, text);
+    if (more) {
+      // The progress line goes to the terminal after the results printed before it.
+      std::fflush(out);
+      progress.Update(done);
+    }
+  }
+  progress.Clear();
+
+  int status = notExamined == 0 ? kExitAllExamined : kExitSomeNotExamined;
+  if (list && list->failed()) {
+    Complain("cannot read the whole list " + platform::Utf16ToUtf8(*options.listFile));
+    status = kExitSomeNotExamined;
+  }
+  return Finish(out, status);
+}
+
+}  // namespace
+
+int RunKindprobe(const std::vector<std::u16string>& args) {
+  std::FILE* out = BinaryStandardOutput();
+  static char outputBuffer[kOutputBufferSize];
+  std::setvbuf(out, outputBuffer, _IOFBF, sizeof outputBuffer);
+
+  const ParseOutcome parsed = ParseOptions(args);
+  if (!parsed.options) {
+    Complain(parsed.error);
+    return kExitUsage;
+  }
+  const Options& options = *parsed.options;
+  switch (options.action) {
+    case Action::kHelp:
+      Write(out, UsageText());
+      return Finish(out, kExitAllExamined);
+    case Action::kVersion:
+      Write(out, std::string("kindprobe ") + KINDPROBE_VERSION_TEXT + "\n");
+      return Finish(out, kExitAllExamined);
+    case Action::kRules: {
+      RuleTable& table = ProcessRuleTable();
+      EnsureRuleTableLoaded(table);
+      Write(out, ListRules(table));
+      return Finish(out, kExitAllExamined);
+    }
+    case Action::kClassify:
+      break;
+  }
+  return Classify(options, out);
+}
+
+}  // namespace kindprobe::cli

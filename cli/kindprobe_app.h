@@ -1,0 +1,20 @@
+// The kindprobe command: options in, results on standard output, an exit status back.
+#pragma once
+
+#include <string>
+#include <vector>
+
+namespace kindprobe::cli {
+
+// Exit statuses.
+inline constexpr int kExitAllExamined = 0;
+inline constexpr int kExitSomeNotExamined = 1;
+inline constexpr int kExitUsage = 2;
+
+// The environment variable that stands in for the StorePath registry value off Windows.
+inline constexpr char kStorePathVariable[] = "KINDPROBE_STORE_PATH";
+
+// `args` excludes the program name.
+int RunKindprobe(const std::vector<std::u16string>& args);
+
+}  // namespace kindprobe::cli

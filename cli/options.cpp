@@ -1,0 +1,212 @@
+#include "cli/options.h"
+
+#include <string_view>
+
+#include "platform/utf.h"
+
+namespace kindprobe::cli {
+namespace {
+
+using std::u16string_view;
+
+std::string Quote(u16string_view text) { return "'" + platform::Utf16ToUtf8(text) + "'"; }
+
+std::optional<uint32_t> ParseJobs(u16string_view text) {
+  if (text.empty() || text.size() > 4) return std::nullopt;
+  uint32_t value = 0;
+  for (char16_t c : text) {
+    if (c < u'0' || c > u'9') return std::nullopt;
+    value = value * 10 + static_cast<uint32_t>(c - u'0');
+  }
+  if (value == 0 || value > kMaxJobs) return std::nullopt;
+  return value;
+}
+
+class Parser {
+ public:
+  explicit Parser(const std::vector<std::u16string>& args) : args_(args) {}
+
+  ParseOutcome Run() {
+    bool optionsEnded = false;
+    for (index_ = 0; index_ < args_.size() && error_.empty(); ++index_) {
+      const u16string_view arg = args_[index_];
+      if (optionsEnded || arg.size() < 2 || arg[0] != u'-') {
+        options_.paths.emplace_back(arg);
+      } else if (arg == u"--") {
+        optionsEnded = true;
+      } else if (arg.substr(0, 2) == u"--") {
+        Long(arg.substr(2));
+      } else {
+        Shorts(arg.substr(1));
+      }
+    }
+    if (error_.empty()) CheckCombination();
+    ParseOutcome outcome;
+    if (error_.empty()) {
+      outcome.options = std::move(options_);
+    } else {
+      outcome.error = std::move(error_);
+    }
+    return outcome;
+  }
+
+ private:
+  // The value of an option: attached ("--jobs=2", "-j2") or the next argument.
+  std::optional<u16string_view> Value(std::optional<u16string_view> attached,
+                                      std::string_view name) {
+    if (attached) return attached;
+    if (index_ + 1 >= args_.size()) {
+      error_ = "option " + std::string(name) + " needs a value";
+      return std::nullopt;
+    }
+    return u16string_view(args_[++index_]);
+  }
+
+  void Jobs(std::optional<u16string_view> attached, std::string_view name) {
+    const auto value = Value(attached, name);
+    if (!value) return;
+    const auto jobs = ParseJobs(*value);
+    if (!jobs) {
+      error_ = "option " + std::string(name) + " needs a number of threads from 1 to " +
+               std::to_string(kMaxJobs) + ", not " + Quote(*value);
+      return;
+    }
+    options_.jobs = *jobs;
+  }
+
+  void ListFile(std::optional<u16string_view> attached, std::string_view name) {
+    const auto value = Value(attached, name);
+    if (!value) return;
+    if (value->empty()) {
+      error_ = "option " + std::string(name) + " needs a file name";
+      return;
+    }
+    options_.listFile = std::u16string(*value);
+  }
+
+  void StorePath(std::optional<u16string_view> attached) {
+#ifdef _WIN32
+    (void)attached;
+    error_ = "option --store-path is not available on Windows, where the registry is read";
+#else
+    const auto value = Value(attached, "--store-path");
+    if (value) options_.storePath = std::u16string(*value);
+#endif
+  }
+
+  void Long(u16string_view body) {
+    std::optional<u16string_view> attached;
+    u16string_view name = body;
+    if (const size_t eq = body.find(u'='); eq != u16string_view::npos) {
+      name = body.substr(0, eq);
+      attached = body.substr(eq + 1);
+    }
+    const bool takesValue = name == u"jobs" || name == u"files-from" || name == u"store-path";
+    if (attached && !takesValue) {
+      error_ = "option --" + platform::Utf16ToUtf8(name) + " takes no value";
+      return;
+    }
+    if (name == u"brief") {
+      options_.output = OutputMode::kBrief;
+    } else if (name == u"json") {
+      options_.output = OutputMode::kJson;
+    } else if (name == u"recursive") {
+      options_.recursive = true;
+    } else if (name == u"dereference") {
+      options_.followLinks = true;
+    } else if (name == u"null") {
+      options_.nulSeparated = true;
+    } else if (name == u"jobs") {
+      Jobs(attached, "--jobs");
+    } else if (name == u"files-from") {
+      ListFile(attached, "--files-from");
+    } else if (name == u"store-path") {
+      StorePath(attached);
+    } else if (name == u"rules") {
+      SetAction(Action::kRules);
+    } else if (name == u"version") {
+      SetAction(Action::kVersion);
+    } else if (name == u"help") {
+      SetAction(Action::kHelp);
+    } else {
+      error_ = "unknown option --" + platform::Utf16ToUtf8(name);
+    }
+  }
+
+  // A cluster such as "-rL" or "-j2" or "-f list".
+  void Shorts(u16string_view cluster) {
+    for (size_t i = 0; i < cluster.size() && error_.empty(); ++i) {
+      const char16_t c = cluster[i];
+      const u16string_view rest = cluster.substr(i + 1);
+      const std::optional<u16string_view> attached =
+          rest.empty() ? std::nullopt : std::optional<u16string_view>(rest);
+      switch (c) {
+        case u'b': options_.output = OutputMode::kBrief; break;
+        case u'r': options_.recursive = true; break;
+        case u'L': options_.followLinks = true; break;
+        case u'0': options_.nulSeparated = true; break;
+        case u'h': SetAction(Action::kHelp); break;
+        case u'j': Jobs(attached, "-j"); return;
+        case u'f': ListFile(attached, "-f"); return;
+        default:
+          error_ = "unknown option -" + platform::Utf16ToUtf8(u16string_view(&c, 1));
+          return;
+      }
+    }
+  }
+
+  void SetAction(Action action) {
+    // --help wins over everything; otherwise two different actions are a mistake.
+    if (options_.action == Action::kHelp || action == Action::kHelp) {
+      options_.action = Action::kHelp;
+    } else if (options_.action != Action::kClassify && options_.action != action) {
+      error_ = "options --rules and --version cannot be combined";
+    } else {
+      options_.action = action;
+    }
+  }
+
+  void CheckCombination() {
+    if (options_.action != Action::kClassify) return;
+    if (options_.paths.empty() && !options_.listFile) {
+      error_ = "no paths given (try --help)";
+    } else if (options_.nulSeparated && !options_.listFile) {
+      error_ = "option -0 needs -f LIST";
+    }
+  }
+
+  const std::vector<std::u16string>& args_;
+  size_t index_ = 0;
+  Options options_;
+  std::string error_;
+};
+
+}  // namespace
+
+ParseOutcome ParseOptions(const std::vector<std::u16string>& args) { return Parser(args).Run(); }
+
+const char* UsageText() {
+  return "Usage: kindprobe [OPTIONS] PATH...\n"
+         "Tells what a file really is: one line per path, \"PATH: DESCRIPTION (TypeID N)\".\n"
+         "\n"
+         "  -b, --brief            leave out the path\n"
+         "      --json             JSON Lines: path, typeId, typeName, description, rule\n"
+         "  -f, --files-from LIST  read paths from LIST, one per line ('-': standard input)\n"
+         "  -0, --null             paths in LIST are separated by NUL, not by line ends\n"
+         "  -r, --recursive        walk directories\n"
+         "  -L, --dereference      follow symbolic links while walking\n"
+         "  -j, --jobs N           classify on N threads (default: one per core)\n"
+#ifndef _WIN32
+         "      --store-path DIR   the player's StorePath setting (default: the environment\n"
+         "                         variable KINDPROBE_STORE_PATH; neither: no setting)\n"
+#endif
+         "      --rules            print the rule table and exit\n"
+         "      --version          print the version and exit\n"
+         "  -h, --help             print this help and exit\n"
+         "\n"
+         "TypeID: 0 Unknown, 1 PlayerCache, 2 NonMedia, 3 ZeroByte, 4 InvalidMedia.\n"
+         "Exit status: 0 every path was examined, 1 some could not be (printed with TypeID 0),\n"
+         "2 usage error.\n";
+}
+
+}  // namespace kindprobe::cli

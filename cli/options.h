@@ -1,0 +1,43 @@
+// The command line of kindprobe, parsed into what the run needs.
+#pragma once
+
+#include <cstdint>
+#include <optional>
+#include <string>
+#include <vector>
+
+namespace kindprobe::cli {
+
+enum class OutputMode { kText, kBrief, kJson };
+enum class Action { kClassify, kRules, kVersion, kHelp };
+
+// The largest -j value accepted: more threads than this only adds contention.
+inline constexpr uint32_t kMaxJobs = 256;
+
+struct Options {
+  Action action = Action::kClassify;
+  OutputMode output = OutputMode::kText;
+  std::vector<std::u16string> paths;
+  // -f LIST; "-" is standard input.
+  std::optional<std::u16string> listFile;
+  bool nulSeparated = false;
+  bool recursive = false;
+  bool followLinks = false;
+  // 0: one per core.
+  uint32_t jobs = 0;
+  std::optional<std::u16string> storePath;
+};
+
+struct ParseOutcome {
+  std::optional<Options> options;
+  // One line naming the problem when `options` is empty.
+  std::string error;
+};
+
+// `args` excludes the program name.
+ParseOutcome ParseOptions(const std::vector<std::u16string>& args);
+
+// The --help text.
+const char* UsageText();
+
+}  // namespace kindprobe::cli

@@ -1,0 +1,35 @@
+#include "cli/progress.h"
+
+#include <string>
+
+namespace kindprobe::cli {
+namespace {
+
+constexpr auto kInterval = std::chrono::milliseconds(200);
+// Carriage return, then erase to the end of the line.
+constexpr char kEraseLine[] = "\r\x1b[K";
+
+}  // namespace
+
+Progress::Progress(std::FILE* stream, bool enabled) : stream_(stream), enabled_(enabled) {}
+
+void Progress::Clear() {
+  if (!shown_) return;
+  std::fputs(kEraseLine, stream_);
+  std::fflush(stream_);
+  shown_ = false;
+}
+
+void Progress::Update(uint64_t filesDone) {
+  if (!enabled_) return;
+  const auto now = std::chrono::steady_clock::now();
+  if (shown_ && now - lastShown_ < kInterval) return;
+  lastShown_ = now;
+  const std::string line = std::string(kEraseLine) + "kindprobe: " + std::to_string(filesDone) +
+                           " files examined";
+  std::fputs(line.c_str(), stream_);
+  std::fflush(stream_);
+  shown_ = true;
+}
+
+}  // namespace kindprobe::cli

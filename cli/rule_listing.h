@@ -1,0 +1,14 @@
+// The parsed rule table in readable form (--rules).
+#pragma once
+
+#include <string>
+
+#include "engine/rule_table.h"
+
+namespace kindprobe::cli {
+
+// One block per rule: its index, kind, extensions and description, then one line per pattern
+// listing its byte tests. Ends with the rule and pattern counts.
+std::string ListRules(const RuleTable& table);
+
+}  // namespace kindprobe::cli
