@@ -1,0 +1,33 @@
+#include "platform/text_routines.h"
+#include "registration/script_steps.h"
+
+namespace kindprobe::registration::script {
+
+bool IsKeyword(const char16_t* token, const char16_t* keyword) {
+  return platform::CompareNoCase(token, keyword) == 0;
+}
+
+platform::RegKey RootKeyFromName(const char16_t* name) {
+  for (const RootKeyRow& row : RootKeyTable) {
+    if (IsKeyword(name, row.name)) return row.key;
+  }
+  return platform::kNoKey;
+}
+
+const ValueTypeRow* ValueTypeFromLetter(const char16_t* letter) {
+  for (const ValueTypeRow& row : ValueTypeTable) {
+    if (IsKeyword(letter, row.letter)) return &row;
+  }
+  return nullptr;
+}
+
+bool IsRemovableKeyName(const char16_t* name) {
+  // An empty name would stand for the parent key itself, never a key to wipe.
+  if (*name == 0) return false;
+  for (const char16_t* protected_name : ProtectedKeyNames) {
+    if (IsKeyword(name, protected_name)) return false;
+  }
+  return true;
+}
+
+}  // namespace kindprobe::registration::script

@@ -1,0 +1,248 @@
+#include <algorithm>
+
+#include "platform/text_routines.h"
+#include "registration/script_steps.h"
+
+namespace kindprobe::registration::script {
+namespace {
+
+using platform::kErrorFileNotFound;
+using platform::kErrorSuccess;
+using platform::kKeyRead;
+using platform::kKeyWrite;
+using platform::RegKey;
+using platform::ScopedRegKey;
+
+bool IsExactly(const TokenBuffer& token, char16_t unit) {
+  return token.units[0] == unit && token.units[1] == 0;
+}
+
+// A key entry names exactly one key level: no path, and not the empty name, which the registry
+// would take as the parent key itself (and so delete or overwrite the parent).
+bool IsSingleKeyName(const char16_t* name) {
+  if (*name == 0) return false;
+  for (; *name != 0; ++name) {
+    if (*name == kBackslash) return false;
+  }
+  return true;
+}
+
+std::size_t UnitLength(const char16_t* text) {
+  std::size_t length = 0;
+  while (text[length] != 0) ++length;
+  return length;
+}
+
+// After an entry of the register pass that leaves no key of its own (a "Delete" entry, a
+// value entry), a block would have no key to belong to.
+HResult RefuseOrphanBlock(const ScriptRun& run) {
+  return IsExactly(run.token, kOpenBrace) ? hr::kDispException : hr::kOk;
+}
+
+// "Val name = type value". The name must fit its buffer: a longer one is refused before
+// anything is stored or removed.
+HResult HandleValueEntry(ScriptRun& run, RegKey parent, Pass pass, bool recovering,
+                         bool deletable) {
+  if (const HResult result = ReadToken(run.cursor, run.token); hr::Failed(result)) return result;
+  const std::size_t name_length = UnitLength(run.token.units);
+  if (name_length > kMaxValueNameLength) return hr::kDispException;
+  char16_t name[kValueNameCapacity];
+  std::copy(run.token.units, run.token.units + name_length + 1, name);
+  if (const HResult result = ReadToken(run.cursor, run.token); hr::Failed(result)) return result;
+  if (run.token.units[0] != kEquals) return hr::kDispException;
+
+  if (pass == Pass::kRegister) {
+    if (const HResult result = WriteScriptValue(run, parent, name); hr::Failed(result)) {
+      return result;
+    }
+    return RefuseOrphanBlock(run);
+  }
+  if (!recovering && deletable) {
+    // The parent may be open for reading only; deleting a value needs write access.
+    ScopedRegKey writable(run.registry);
+    if (const Win32Error error = run.registry.OpenKey(parent, nullptr, kKeyWrite,
+                                                       writable.receive());
+        error != kErrorSuccess) {
+      return hr::FromWin32(error);
+    }
+    const Win32Error error = run.registry.DeleteValue(writable.get(), name);
+    if (error != kErrorSuccess && error != kErrorFileNotFound) return hr::FromWin32(error);
+  }
+  return SkipAssignedValue(run);
+}
+
+HResult RegisterKeyEntry(ScriptRun& run, RegKey parent, ScopedRegKey& current, int depth) {
+  const char16_t* name = run.token.units;
+  RegKey opened = platform::kNoKey;
+  if (run.registry.OpenKey(parent, name, kKeyRead | kKeyWrite, &opened) != kErrorSuccess &&
+      run.registry.OpenKey(parent, name, kKeyRead, &opened) != kErrorSuccess) {
+    if (const Win32Error error =
+            run.registry.CreateKey(parent, name, kKeyRead | kKeyWrite, &opened);
+        error != kErrorSuccess) {
+      return hr::FromWin32(error);
+    }
+  }
+  current.Reset(opened);
+  if (const HResult result = ReadToken(run.cursor, run.token); hr::Failed(result)) return result;
+  if (run.token.units[0] == kEquals) {
+    if (const HResult result = WriteScriptValue(run, current.get(), nullptr); hr::Failed(result)) {
+      return result;
+    }
+  }
+  if (IsExactly(run.token, kOpenBrace)) {
+    if (const HResult result = WalkKeyBlock(run, current.get(), Pass::kRegister, false, depth + 1);
+        hr::Failed(result)) {
+      return result;
+    }
+    return ReadToken(run.cursor, run.token);
+  }
+  return hr::kOk;
+}
+
+HResult UnregisterKeyEntry(ScriptRun& run, RegKey parent, ScopedRegKey& current,
+                           bool recovering, bool deletable, int depth) {
+  Win32Error open_error = kErrorFileNotFound;
+  if (!recovering) {
+    open_error = run.registry.OpenKey(parent, run.token.units, kKeyRead, current.receive());
+  }
+  const bool entry_recovering = open_error != kErrorSuccess;
+
+  char16_t remembered[kRememberedKeyNameCapacity];
+  const std::size_t kept = std::min(UnitLength(run.token.units), kRememberedKeyNameCapacity - 1);
+  std::copy(run.token.units, run.token.units + kept, remembered);
+  remembered[kept] = 0;
+
+  if (const HResult result = ReadToken(run.cursor, run.token); hr::Failed(result)) return result;
+  if (const HResult result = SkipAssignedValue(run); hr::Failed(result)) return result;
+  if (IsExactly(run.token, kOpenBrace)) {
+    const HResult inner =
+        WalkKeyBlock(run, current.get(), Pass::kUnregister, entry_recovering, depth + 1);
+    // Below a key that could not be opened the block is only read through; its failures do
+    // not count and reading goes on from wherever it stopped.
+    if (hr::Failed(inner) && !entry_recovering) return inner;
+    if (const HResult result = ReadToken(run.cursor, run.token); hr::Failed(result)) return result;
+  }
+  if (open_error == kErrorFileNotFound) return hr::kOk;
+  if (open_error != kErrorSuccess) return hr::FromWin32(open_error);
+  if (const Win32Error error = current.Close(); error != kErrorSuccess) {
+    return hr::FromWin32(error);
+  }
+  if (deletable) {
+    if (const Win32Error error = run.registry.DeleteKey(parent, remembered);
+        error != kErrorSuccess) {
+      return hr::FromWin32(error);
+    }
+  }
+  return hr::kOk;
+}
+
+}  // namespace
+
+HResult WalkKeyBlock(ScriptRun& run, RegKey parent, Pass pass, bool recovering, int depth) {
+  // A bound on nesting keeps a crafted script from exhausting the stack.
+  if (depth > kMaxKeyDepth) return hr::kDispException;
+  ScopedRegKey current(run.registry);
+  if (const HResult result = ReadToken(run.cursor, run.token); hr::Failed(result)) return result;
+  while (run.token.units[0] != kCloseBrace) {
+    bool deletable = true;
+    const bool is_delete = IsKeyword(run.token.units, kDelete);
+    if (is_delete || IsKeyword(run.token.units, kForceRemove)) {
+      if (const HResult result = ReadToken(run.cursor, run.token); hr::Failed(result)) {
+        return result;
+      }
+      if (pass == Pass::kRegister) {
+        if (!IsSingleKeyName(run.token.units)) return hr::kDispException;
+        if (IsRemovableKeyName(run.token.units)) {
+          DeleteKeyTree(run.registry, parent, run.token.units);  // a missing key is fine
+        }
+        if (is_delete) {
+          if (const HResult result = ReadToken(run.cursor, run.token); hr::Failed(result)) {
+            return result;
+          }
+          if (const HResult result = SkipAssignedValue(run); hr::Failed(result)) return result;
+          if (const HResult result = RefuseOrphanBlock(run); hr::Failed(result)) return result;
+          continue;
+        }
+      }
+    }
+    if (IsKeyword(run.token.units, kNoRemove)) {
+      deletable = false;
+      if (const HResult result = ReadToken(run.cursor, run.token); hr::Failed(result)) {
+        return result;
+      }
+    }
+    HResult result;
+    if (IsKeyword(run.token.units, kVal)) {
+      result = HandleValueEntry(run, parent, pass, recovering, deletable);
+    } else if (!IsSingleKeyName(run.token.units)) {
+      result = hr::kDispException;
+    } else if (pass == Pass::kRegister) {
+      result = RegisterKeyEntry(run, parent, current, depth);
+    } else {
+      result = UnregisterKeyEntry(run, parent, current, recovering, deletable, depth);
+    }
+    if (hr::Failed(result)) return result;
+  }
+  return hr::kOk;
+}
+
+Win32Error DeleteKeyTree(platform::Registry& registry, RegKey parent, const char16_t* name) {
+  ScopedRegKey key(registry);
+  if (const Win32Error error = registry.OpenKey(parent, name, kKeyRead | kKeyWrite, key.receive());
+      error != kErrorSuccess) {
+    return error;
+  }
+  char16_t subkey[kSubkeyNameCapacity];
+  for (;;) {
+    // Each deletion removes the first subkey, so index 0 always names the next one.
+    std::uint32_t length = kSubkeyNameCapacity;
+    if (registry.EnumKey(key.get(), 0, subkey, &length) != kErrorSuccess) break;
+    if (const Win32Error error = DeleteKeyTree(registry, key.get(), subkey);
+        error != kErrorSuccess) {
+      return error;
+    }
+  }
+  key.Close();
+  return registry.DeleteKey(parent, name);
+}
+
+}  // namespace kindprobe::registration::script
+
+namespace kindprobe::registration {
+
+HResult ProcessScriptText(ScriptRegistrar& registrar, const char16_t* text, bool register_pass,
+                          platform::Registry& registry) {
+  using namespace script;
+  ExpandedText expanded;
+  if (const HResult result = ExpandReplacements(registrar, text, &expanded); hr::Failed(result)) {
+    return result;
+  }
+  if (expanded.data()[0] == 0) return hr::kOk;
+
+  TokenBuffer token;
+  ScriptRun run{ScriptCursor{expanded.data(), &registrar}, token, registry};
+  for (;;) {
+    if (const HResult result = ReadToken(run.cursor, token); hr::Failed(result)) return result;
+    const RegKey root = RootKeyFromName(token.units);
+    if (root == platform::kNoKey) return hr::kDispException;
+    if (const HResult result = ReadToken(run.cursor, token); hr::Failed(result)) return result;
+    if (token.units[0] != kOpenBrace) return hr::kDispException;
+    if (register_pass) {
+      const char16_t* block_start = run.cursor.position;
+      if (const HResult result = WalkKeyBlock(run, root, Pass::kRegister, false, 1);
+          hr::Failed(result)) {
+        // Take back what this block wrote, as far as the unregister pass can.
+        run.cursor.position = block_start;
+        WalkKeyBlock(run, root, Pass::kUnregister, false, 1);
+        return result;
+      }
+    } else if (const HResult result = WalkKeyBlock(run, root, Pass::kUnregister, false, 1);
+               hr::Failed(result)) {
+      return result;
+    }
+    SkipBlanks(run.cursor);
+    if (*run.cursor.position == 0) return hr::kOk;
+  }
+}
+
+}  // namespace kindprobe::registration
