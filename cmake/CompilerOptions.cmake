@@ -19,3 +19,10 @@ if(MINGW)
   target_compile_definitions(kindprobe_options INTERFACE
     UNICODE _UNICODE WIN32_LEAN_AND_MEAN NOMINMAX _WIN32_WINNT=0x0601)
 endif()
+
+if(KINDPROBE_FUZZ)
+  # Coverage feedback from every library the fuzz targets reach, not only from the targets.
+  target_compile_options(kindprobe_options INTERFACE
+    -fsanitize=fuzzer-no-link,address,undefined -fno-omit-frame-pointer)
+  target_link_options(kindprobe_options INTERFACE -fsanitize=address,undefined)
+endif()

@@ -1,0 +1,23 @@
+// Runs a fuzz entry point over the files named on the command line, so every fuzz target also
+// builds without libFuzzer (GCC) and replays its corpus and crash files in ordinary test runs.
+#include <cstdint>
+#include <cstdio>
+#include <fstream>
+#include <iterator>
+#include <vector>
+
+extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size);
+
+int main(int argc, char** argv) {
+  for (int i = 1; i < argc; ++i) {
+    std::ifstream in(argv[i], std::ios::binary);
+    if (!in) {
+      std::fprintf(stderr, "cannot read %s\n", argv[i]);
+      return 1;
+    }
+    const std::vector<char> bytes{std::istreambuf_iterator<char>(in), {}};
+    LLVMFuzzerTestOneInput(reinterpret_cast<const uint8_t*>(bytes.data()), bytes.size());
+  }
+  std::printf("replayed %d inputs\n", argc - 1);
+  return 0;
+}
