@@ -41,7 +41,7 @@ char16_t UpcaseUnit(char16_t unit) {
 
 #ifdef _WIN32
 
-const char16_t* CharNext(const char16_t* text) {
+const char16_t* NextCharacter(const char16_t* text) {
   return reinterpret_cast<const char16_t*>(CharNextW(reinterpret_cast<LPCWSTR>(text)));
 }
 
@@ -52,14 +52,14 @@ int CompareNoCase(const char16_t* a, const char16_t* b) {
 HResult UInt32FromString(const char16_t* text, std::uint32_t* value) {
   ULONG number = 0;
   const HRESULT result =
-      VarUI4FromStr(reinterpret_cast<const OLECHAR*>(text), 0, 0, &number);
+      VarUI4FromStr(const_cast<OLECHAR*>(reinterpret_cast<const OLECHAR*>(text)), 0, 0, &number);
   if (SUCCEEDED(result)) *value = number;
   return result;
 }
 
 #else
 
-const char16_t* CharNext(const char16_t* text) {
+const char16_t* NextCharacter(const char16_t* text) {
   if (*text == 0) return text;
   if (text[0] >= 0xD800 && text[0] <= 0xDBFF && text[1] >= 0xDC00 && text[1] <= 0xDFFF) {
     return text + 2;

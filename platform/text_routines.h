@@ -10,7 +10,7 @@ namespace kindprobe::platform {
 
 // The position of the next character: a surrogate pair is one character; at the terminating
 // NUL the position stays.
-const char16_t* CharNext(const char16_t* text);
+const char16_t* NextCharacter(const char16_t* text);
 
 // Compares two NUL-terminated texts without regard to case (lstrcmpiW): 0 when equal.
 int CompareNoCase(const char16_t* a, const char16_t* b);

@@ -58,7 +58,7 @@ HResult ExpandReplacements(const ScriptRegistrar& registrar, const char16_t* tex
   const char16_t* position = text;
   while (*position != 0) {
     if (*position != kPercent) {
-      const char16_t* next = platform::CharNext(position);
+      const char16_t* next = platform::NextCharacter(position);
       if (const HResult result = expanded->Append(position, next - position); hr::Failed(result)) {
         return result;
       }

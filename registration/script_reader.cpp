@@ -21,7 +21,7 @@ bool IsBlank(char16_t unit) {
 }
 
 void SkipBlanks(ScriptCursor& cursor) {
-  while (IsBlank(*cursor.position)) cursor.position = platform::CharNext(cursor.position);
+  while (IsBlank(*cursor.position)) cursor.position = platform::NextCharacter(cursor.position);
 }
 
 HResult ReadToken(ScriptCursor& cursor, TokenBuffer& token) {
@@ -37,14 +37,14 @@ HResult ReadToken(ScriptCursor& cursor, TokenBuffer& token) {
         if (position[1] != kQuote) break;
         ++position;  // a doubled quote stands for one
       }
-      const char16_t* next = platform::CharNext(position);
+      const char16_t* next = platform::NextCharacter(position);
       if (!StoreCharacter(token, &length, position, next)) return hr::kDispException;
       position = next;
     }
     ++position;  // past the closing quote
   } else {
     while (*position != 0 && !IsBlank(*position)) {
-      const char16_t* next = platform::CharNext(position);
+      const char16_t* next = platform::NextCharacter(position);
       if (!StoreCharacter(token, &length, position, next)) return hr::kDispException;
       position = next;
     }

@@ -75,10 +75,10 @@ Win32Error StoreMultiString(platform::Registry& registry, platform::RegKey key,
   }
   char16_t* out = list;
   for (const char16_t* in = value.units; *in != 0;) {
-    const char16_t* next = platform::CharNext(in);
+    const char16_t* next = platform::NextCharacter(in);
     if (*in == kBackslash && *next == u'0') {
       *out++ = 0;
-      in = platform::CharNext(next);
+      in = platform::NextCharacter(next);
     } else {
       while (in != next) *out++ = *in++;
     }
