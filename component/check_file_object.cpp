@@ -1,0 +1,143 @@
+#include "component/check_file_object.h"
+
+#include <cwchar>
+#include <memory>
+#include <new>
+
+#include "component/atl_exception.h"
+#include "component/module_version.h"
+#include "component/server_module.h"
+#include "component/type_info_cache.h"
+
+namespace kindprobe::component {
+namespace {
+
+// A new BSTR holding exactly `text`.
+HRESULT AllocateBstr(const wchar_t* text, BSTR* out) {
+  *out = ::SysAllocStringLen(text, static_cast<UINT>(std::wcslen(text)));
+  return *out != nullptr ? S_OK : E_OUTOFMEMORY;
+}
+
+}  // namespace
+
+CheckFileObject::CheckFileObject() {
+  const HRESULT hr = instanceRefLock.Init();
+  if (FAILED(hr)) throw CAtlException(hr);
+}
+
+HRESULT CheckFileObject::Create(CheckFileObject** object) {
+  *object = nullptr;
+  try {
+    *object = new (std::nothrow) CheckFileObject;
+  } catch (const CAtlException&) {
+    return E_OUTOFMEMORY;
+  }
+  return *object != nullptr ? S_OK : E_OUTOFMEMORY;
+}
+
+void CheckFileObject::Destroy(CheckFileObject* object) { delete object; }
+
+STDMETHODIMP CheckFileObject::QueryInterface(REFIID iid, void** object) {
+  if (object == nullptr) return E_POINTER;
+  if (IsEqualIID(iid, IID_IUnknown) || IsEqualIID(iid, IID_IDispatch) ||
+      IsEqualIID(iid, IID_ICheckFile)) {
+    *object = static_cast<ICheckFile*>(this);
+    AddRef();
+    return S_OK;
+  }
+  *object = nullptr;
+  return E_NOINTERFACE;
+}
+
+// The class object's own reference never holds the module; all client references together hold
+// exactly one module lock.
+STDMETHODIMP_(ULONG) CheckFileObject::AddRef() {
+  CriticalSectionGuard guard(instanceRefLock);
+  const LONG count = ++refCount;
+  if (count == 2) ServerModule().Lock();
+  return static_cast<ULONG>(count);
+}
+
+STDMETHODIMP_(ULONG) CheckFileObject::Release() {
+  LONG count;
+  {
+    CriticalSectionGuard guard(instanceRefLock);
+    count = --refCount;
+  }
+  if (count == 0) {
+    delete this;
+  } else if (count == 1) {
+    ServerModule().Unlock();
+  }
+  return static_cast<ULONG>(count);
+}
+
+STDMETHODIMP CheckFileObject::GetTypeInfoCount(UINT* count) {
+  if (count == nullptr) return E_POINTER;
+  *count = 1;
+  return S_OK;
+}
+
+STDMETHODIMP CheckFileObject::GetTypeInfo(UINT, LCID lcid, ITypeInfo** typeInfo) {
+  if (typeInfo == nullptr) return E_POINTER;
+  *typeInfo = nullptr;
+  TypeInfoCache& cache = CheckFileTypeInfo();
+  const HRESULT hr = cache.Load(lcid);
+  if (FAILED(hr)) return hr;
+  *typeInfo = cache.typeInfo();
+  (*typeInfo)->AddRef();
+  return S_OK;
+}
+
+STDMETHODIMP CheckFileObject::GetIDsOfNames(REFIID, LPOLESTR* names, UINT nameCount, LCID lcid,
+                                            DISPID* dispIds) {
+  TypeInfoCache& cache = CheckFileTypeInfo();
+  const HRESULT hr = cache.Load(lcid);
+  if (FAILED(hr)) return hr;
+  if (nameCount == 1 && names != nullptr && dispIds != nullptr &&
+      cache.FindName(names[0], &dispIds[0])) {
+    return S_OK;
+  }
+  return cache.typeInfo()->GetIDsOfNames(names, nameCount, dispIds);
+}
+
+STDMETHODIMP CheckFileObject::Invoke(DISPID dispId, REFIID, LCID lcid, WORD flags,
+                                     DISPPARAMS* params, VARIANT* result,
+                                     EXCEPINFO* exceptionInfo, UINT* argumentError) {
+  TypeInfoCache& cache = CheckFileTypeInfo();
+  const HRESULT hr = cache.Load(lcid);
+  if (FAILED(hr)) return hr;
+  return cache.typeInfo()->Invoke(static_cast<ICheckFile*>(this), dispId, flags, params, result,
+                                  exceptionInfo, argumentError);
+}
+
+STDMETHODIMP CheckFileObject::GetVersion(BSTR* pstrVersion) {
+  if (pstrVersion == nullptr) return E_POINTER;
+  ModuleVersionText version;
+  ReadModuleVersion(ProcessRuleTable().moduleInstance, &version);
+  return AllocateBstr(version.text, pstrVersion);
+}
+
+STDMETHODIMP CheckFileObject::CheckFile(BSTR strFileName) {
+  // A null BSTR is the empty string.
+  const auto path = strFileName != nullptr ? reinterpret_cast<const char16_t*>(strFileName) : u"";
+  platform::LockGuard<platform::Mutex> guard(checkLock);
+  classifier.CheckFile(path);
+  return S_OK;
+}
+
+STDMETHODIMP CheckFileObject::GetTypeID(long* pnTypeID) {
+  if (pnTypeID == nullptr) return E_POINTER;
+  platform::LockGuard<platform::Mutex> guard(checkLock);
+  *pnTypeID = classifier.result().typeId;
+  return S_OK;
+}
+
+STDMETHODIMP CheckFileObject::GetErrorInfo(BSTR* pstrErrorInfo) {
+  if (pstrErrorInfo == nullptr) return E_POINTER;
+  platform::LockGuard<platform::Mutex> guard(checkLock);
+  return AllocateBstr(reinterpret_cast<const wchar_t*>(classifier.result().description),
+                      pstrErrorInfo);
+}
+
+}  // namespace kindprobe::component

@@ -1,0 +1,41 @@
+// The frame's locks: Win32 critical sections, re-entrant by nature, whose initialisation can fail
+// and says so instead of raising.
+#pragma once
+
+#include <windows.h>
+
+namespace kindprobe::component {
+
+class CriticalSection {
+ public:
+  CriticalSection() = default;
+  ~CriticalSection() { Term(); }
+  CriticalSection(const CriticalSection&) = delete;
+  CriticalSection& operator=(const CriticalSection&) = delete;
+
+  // S_OK, E_OUTOFMEMORY when the system is out of memory, E_FAIL for any other failure.
+  HRESULT Init();
+  // Deletes the section if it was initialised; a second call does nothing.
+  void Term();
+  bool IsInitialized() const { return initialized_; }
+
+  void Lock() { ::EnterCriticalSection(&section_); }
+  void Unlock() { ::LeaveCriticalSection(&section_); }
+
+ private:
+  CRITICAL_SECTION section_{};
+  bool initialized_ = false;
+};
+
+class CriticalSectionGuard {
+ public:
+  explicit CriticalSectionGuard(CriticalSection& section) : section_(section) { section_.Lock(); }
+  ~CriticalSectionGuard() { section_.Unlock(); }
+  CriticalSectionGuard(const CriticalSectionGuard&) = delete;
+  CriticalSectionGuard& operator=(const CriticalSectionGuard&) = delete;
+
+ private:
+  CriticalSection& section_;
+};
+
+}  // namespace kindprobe::component

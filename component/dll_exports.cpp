@@ -1,0 +1,39 @@
+// The module's entry point and its two lifetime exports.
+#include <windows.h>
+#include <objbase.h>
+
+#include "component/proxy_stub.h"
+#include "component/server_module.h"
+#include "engine/rule_table.h"
+
+using kindprobe::component::ServerModule;
+
+// Kept light: nothing is parsed or loaded while the loader lock is held; the rule table is
+// loaded by the first check that needs it.
+extern "C" BOOL WINAPI DllMain(HINSTANCE instance, DWORD reason, LPVOID) {
+  switch (reason) {
+    case DLL_PROCESS_ATTACH:
+      kindprobe::ResetRuleTable(kindprobe::ProcessRuleTable(), instance);
+      ProxyStubProcessAttach(instance);
+      return ServerModule().InitFailed() ? FALSE : TRUE;
+    case DLL_PROCESS_DETACH:
+      kindprobe::FreeRuleTable(kindprobe::ProcessRuleTable());
+      ProxyStubProcessDetach();
+      return TRUE;
+    default:
+      return TRUE;
+  }
+}
+
+STDAPI DllGetClassObject(REFCLSID classId, REFIID iid, LPVOID* object) {
+  // The proxy/stub part writes through the out pointer unconditionally, so a null one goes
+  // straight to the class-entry table, which refuses it.
+  if (object != nullptr && ProxyStubGetClassObject(classId, iid, object) == S_OK) return S_OK;
+  return ServerModule().GetClassObject(classId, iid, object);
+}
+
+STDAPI DllCanUnloadNow() {
+  const HRESULT proxyStubAnswer = ProxyStubCanUnloadNow();
+  if (proxyStubAnswer != S_OK) return proxyStubAnswer;
+  return ServerModule().GetLockCount() == 0 ? S_OK : S_FALSE;
+}

@@ -1,0 +1,51 @@
+// The ICheckFile type information behind IDispatch, loaded once per process from the registered
+// type library, with a cache of its function names for the common one-name lookup.
+#pragma once
+
+#include <windows.h>
+#include <oaidl.h>
+
+#include <atomic>
+#include <memory>
+
+namespace kindprobe::component {
+
+class TypeInfoCache {
+ public:
+  constexpr TypeInfoCache() = default;
+  TypeInfoCache(const TypeInfoCache&) = delete;
+  TypeInfoCache& operator=(const TypeInfoCache&) = delete;
+
+  // Loads the type information and builds the name cache unless both are there. Returns the
+  // load's failure, in which case the next call tries again (the library may be registered by
+  // then).
+  HRESULT Load(LCID lcid);
+  // The type information; only valid after a successful Load.
+  ITypeInfo* typeInfo() const { return typeInfo_; }
+  // Case-sensitive search of the name cache, newest entry first.
+  bool FindName(const OLECHAR* name, DISPID* dispId) const;
+
+ private:
+  struct NameEntry {
+    BSTR name = nullptr;
+    UINT length = 0;
+    DISPID dispId = DISPID_UNKNOWN;
+  };
+
+  HRESULT LoadTypeInfo(LCID lcid);
+  HRESULT BuildNameCache();
+  // Registered as a termination function of the server module.
+  static void Release(DWORD_PTR cache);
+
+  ITypeInfo* typeInfo_ = nullptr;
+  std::unique_ptr<NameEntry[]> names_;
+  UINT nameCount_ = 0;
+  // Set once the type information and the name cache are both complete; lets callers skip the
+  // lock afterwards.
+  std::atomic<bool> complete_{false};
+};
+
+// The cache shared by every use of IDispatch on ICheckFile in the process.
+TypeInfoCache& CheckFileTypeInfo();
+
+}  // namespace kindprobe::component
