@@ -52,15 +52,21 @@ int NextToken(const char16_t** cursor, const char16_t* separator, char16_t* out,
       out == nullptr || capacity < 2 || **cursor == u'\0') {
     return 0;
   }
-  const std::u16string_view rest(*cursor);
-  const size_t at = rest.find(separator);
-  if (at == std::u16string_view::npos) {
-    CopyBounded(out, capacity, rest.data(), rest.size());
-    *cursor += rest.size();
-  } else {
-    CopyBounded(out, capacity, rest.data(), at);
-    *cursor += at + Length(separator);
+  // One pass up to the separator or the end: the rest of the text is never measured, which
+  // keeps splitting a whole text linear.
+  const char16_t* const start = *cursor;
+  const char16_t first = separator[0];
+  const char16_t* p = start;
+  size_t matched = 0;
+  for (;; ++p) {
+    while (*p != first && *p != u'\0') ++p;
+    if (*p == u'\0') break;
+    matched = 1;
+    while (separator[matched] != u'\0' && p[matched] == separator[matched]) ++matched;
+    if (separator[matched] == u'\0') break;
   }
+  CopyBounded(out, capacity, start, static_cast<size_t>(p - start));
+  *cursor = *p == u'\0' ? p : p + matched;
   return 1;
 }
 

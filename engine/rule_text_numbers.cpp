@@ -47,6 +47,10 @@ uint32_t ReadUnsigned32(const char16_t* text) {
 }
 
 uint8_t ReadHexPair(char16_t first, char16_t second) {
+  // Two hex digits is what every well-formed pair holds; only other pairs need the full rules.
+  const int high = DigitValue(first, 16);
+  const int low = DigitValue(second, 16);
+  if (high >= 0 && low >= 0) return static_cast<uint8_t>(high << 4 | low);
   const char16_t pair[2] = {first, second};
   return static_cast<uint8_t>(ReadUnsigned(pair, pair + 2, 16, UINT32_MAX) & 0xFF);
 }
