@@ -1,0 +1,196 @@
+// Where paths come from: arguments, lists, standard input, directory walks; and paths that are
+// not plain files or not valid UTF-8.
+#include <gtest/gtest.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <filesystem>
+#include <string>
+
+#include "cli_process.h"
+#include "scratch_dir.h"
+
+namespace kindprobe::clitest {
+namespace {
+
+namespace fs = std::filesystem;
+
+const std::string kPng("\x89PNG\r\n\x1a\n", 8);
+const std::string kAvi("RIFF\x10\0\0\0AVI LIST", 16);
+
+TEST(CliWalk, RecursiveWalkListsFilesInNameOrderDepthFirst) {
+  ScratchDir dir;
+  dir.Write("b/inner.png", kPng);
+  dir.Write("a.txt", "text");
+  dir.Write("c.avi", kAvi);
+  dir.Write("b/deeper/z.txt", "more text");
+  const auto result = RunKindprobe({"-r", dir.path().string()});
+  EXPECT_EQ(result.exitCode, 0);
+  const std::string root = dir.path().string() + "/";
+  EXPECT_EQ(result.out, root + "a.txt: 文本文件 (TypeID 2)\n" + root +
+                            "b/deeper/z.txt: 文本文件 (TypeID 2)\n" + root +
+                            "b/inner.png: PNG图像文件 (TypeID 2)\n" + root +
+                            "c.avi: AVI文件 (TypeID 4)\n");
+}
+
+TEST(CliWalk, ADirectoryWithoutRecursionCannotBeExamined) {
+  ScratchDir dir;
+  dir.Write("sub/a.txt", "text");
+  const auto result = RunKindprobe({(dir.path() / "sub").string()});
+  EXPECT_EQ(result.exitCode, 1);
+  EXPECT_EQ(result.out, (dir.path() / "sub").string() + ": 未知类型 (TypeID 0)\n");
+}
+
+TEST(CliWalk, SymbolicLinksAreFollowedOnlyWithDereference) {
+  ScratchDir dir;
+  ScratchDir outside;
+  outside.Write("target/movie.avi", kAvi);
+  const auto file = outside.Write("single.png", kPng);
+  dir.Write("own.txt", "text");
+  fs::create_directory_symlink(outside.path() / "target", dir.path() / "linked-dir");
+  fs::create_symlink(file, dir.path() / "linked.png");
+
+  const auto plain = RunKindprobe({"-r", dir.path().string()});
+  EXPECT_EQ(plain.exitCode, 0);
+  EXPECT_EQ(plain.out, (dir.path() / "own.txt").string() + ": 文本文件 (TypeID 2)\n");
+
+  const auto followed = RunKindprobe({"-r", "-L", dir.path().string()});
+  EXPECT_EQ(followed.exitCode, 0);
+  EXPECT_EQ(followed.out, (dir.path() / "linked-dir/movie.avi").string() +
+                              ": AVI文件 (TypeID 4)\n" + (dir.path() / "linked.png").string() +
+                              ": PNG图像文件 (TypeID 2)\n" + (dir.path() / "own.txt").string() +
+                              ": 文本文件 (TypeID 2)\n");
+}
+
+TEST(CliWalk, ALinkLoopEndsTheWalkOfThatBranch) {
+  ScratchDir dir;
+  dir.Write("a/file.txt", "text");
+  fs::create_directory_symlink(dir.path() / "a", dir.path() / "a/again");
+  const auto result = RunKindprobe({"-rL", dir.path().string()});
+  EXPECT_FALSE(result.timedOut);
+  EXPECT_EQ(result.exitCode, 0);
+  EXPECT_EQ(result.out, (dir.path() / "a/file.txt").string() + ": 文本文件 (TypeID 2)\n");
+}
+
+TEST(CliWalk, UnreadableDirectoryIsReportedAsNotExamined) {
+  if (::geteuid() == 0) GTEST_SKIP() << "root reads every directory";
+  ScratchDir dir;
+  dir.Write("closed/a.txt", "text");
+  fs::permissions(dir.path() / "closed", fs::perms::none);
+  const auto result = RunKindprobe({"-r", dir.path().string()});
+  fs::permissions(dir.path() / "closed", fs::perms::owner_all);
+  EXPECT_EQ(result.exitCode, 1);
+  EXPECT_EQ(result.out, (dir.path() / "closed").string() + ": 未知类型 (TypeID 0)\n");
+}
+
+TEST(CliSpecialFiles, AFifoNeverBlocksAndCannotBeExamined) {
+  ScratchDir dir;
+  const fs::path fifo = dir.path() / "pipe.avi";
+  ASSERT_EQ(::mkfifo(fifo.c_str(), 0600), 0);
+  ProcessSettings bounded;
+  bounded.timeout = std::chrono::seconds(20);
+  const auto direct = RunKindprobe({fifo.string()}, bounded);
+  EXPECT_FALSE(direct.timedOut);
+  EXPECT_EQ(direct.exitCode, 1);
+  EXPECT_EQ(direct.out, fifo.string() + ": 未知类型 (TypeID 0)\n");
+
+  const auto walked = RunKindprobe({"-r", dir.path().string()}, bounded);
+  EXPECT_FALSE(walked.timedOut);
+  EXPECT_EQ(walked.exitCode, 1);
+  EXPECT_EQ(walked.out, direct.out);
+}
+
+TEST(CliSpecialFiles, ANameThatIsNotUtf8ReachesItsFile) {
+  ScratchDir dir;
+  const std::string name = "clip\xff\xfe.bin";
+  const auto path = dir.Write(name, kAvi);
+  const auto result = RunKindprobe({path.string()});
+  EXPECT_EQ(result.exitCode, 0);
+  // The name is printed byte for byte as the file system has it.
+  EXPECT_EQ(result.out, path.string() + ": AVI文件 (TypeID 4)\n");
+
+  const auto walked = RunKindprobe({"-r", dir.path().string()});
+  EXPECT_EQ(walked.exitCode, 0);
+  EXPECT_EQ(walked.out, result.out);
+}
+
+TEST(CliLists, PathsFromAListFileInListOrder) {
+  ScratchDir dir;
+  const auto a = dir.Write("a.png", kPng);
+  const auto b = dir.Write("b.avi", kAvi);
+  // Blank lines name no file.
+  const auto list = dir.Write("list", b.string() + "\n\n" + a.string() + "\n");
+  const auto result = RunKindprobe({"-f", list.string()});
+  EXPECT_EQ(result.exitCode, 0);
+  EXPECT_EQ(result.out, b.string() + ": AVI文件 (TypeID 4)\n" + a.string() +
+                            ": PNG图像文件 (TypeID 2)\n");
+}
+
+TEST(CliLists, ArgumentsComeBeforeTheList) {
+  ScratchDir dir;
+  const auto a = dir.Write("a.png", kPng);
+  const auto b = dir.Write("b.avi", kAvi);
+  const auto list = dir.Write("list", a.string());  // no final line end
+  const auto result = RunKindprobe({"-b", "-f", list.string(), b.string()});
+  EXPECT_EQ(result.out, "AVI文件 (TypeID 4)\nPNG图像文件 (TypeID 2)\n");
+}
+
+TEST(CliLists, StandardInputAndNulSeparatedNames) {
+  ScratchDir dir;
+  // A name with a line end in it can only be given NUL-separated.
+  const auto odd = dir.Write("two\nlines.avi", kAvi);
+  const auto plain = dir.Write("plain.png", kPng);
+  ProcessSettings settings;
+  settings.input = odd.string() + std::string(1, '\0') + plain.string() + std::string(1, '\0');
+  const auto result = RunKindprobe({"-0", "-f", "-", "--json"}, settings);
+  EXPECT_EQ(result.exitCode, 0);
+  const auto lines = Lines(result.out);
+  ASSERT_EQ(lines.size(), 2u) << result.out;
+  EXPECT_NE(lines[0].find("two\\nlines.avi"), std::string::npos);
+  EXPECT_NE(lines[0].find("\"typeId\":4"), std::string::npos);
+  EXPECT_NE(lines[1].find("plain.png"), std::string::npos);
+
+  ProcessSettings byLine;
+  byLine.input = plain.string() + "\n" + (dir.path() / "gone").string() + "\n";
+  const auto lined = RunKindprobe({"-b", "-f", "-"}, byLine);
+  EXPECT_EQ(lined.exitCode, 1);
+  EXPECT_EQ(lined.out, "PNG图像文件 (TypeID 2)\n未知类型 (TypeID 0)\n");
+}
+
+TEST(CliParallel, ManyThreadsPrintTheSameLinesInInputOrder) {
+  ScratchDir dir;
+  const std::string contents[] = {kPng, kAvi, "text only", "", std::string("\x01\x02", 2),
+                                  "<html>", std::string("\x1a\x45\xdf\xa3\x01", 5)};
+  const char* extensions[] = {".png", ".txt", "", ".avi", ".html", ".dat", ".lnk"};
+  std::string list;
+  // More than two batches, listed in an order no walk would give.
+  for (int i = 2599; i >= 0; i -= 1) {
+    const std::string name = "f" + std::to_string(i) + extensions[i % 7];
+    list += dir.Write("tree/" + std::to_string(i % 13) + "/" + name, contents[(i / 7) % 7]).string();
+    list += '\n';
+  }
+  const auto listFile = dir.Write("list", list);
+  const auto single = RunKindprobe({"-j", "1", "-f", listFile.string()});
+  ASSERT_EQ(single.exitCode, 0);
+  const auto lines = Lines(single.out);
+  ASSERT_EQ(lines.size(), 2600u);
+  // Line n is about the n-th listed path.
+  EXPECT_EQ(lines.front().rfind((dir.path() / "tree/12/f2599").string() + ": ", 0), 0u);
+  EXPECT_EQ(lines.back().rfind((dir.path() / "tree/0/f0.png").string() + ": ", 0), 0u);
+  for (const char* jobs : {"2", "3", "8"}) {
+    const auto parallel = RunKindprobe({"-j", jobs, "-f", listFile.string()});
+    EXPECT_EQ(parallel.exitCode, 0);
+    EXPECT_TRUE(parallel.out == single.out) << "-j " << jobs << " differs";
+  }
+  const auto byDefault = RunKindprobe({"--json", "-f", listFile.string()});
+  const auto jsonSingle = RunKindprobe({"--json", "-j1", "-f", listFile.string()});
+  EXPECT_TRUE(byDefault.out == jsonSingle.out);
+  const auto walkedSingle = RunKindprobe({"-j1", "-r", (dir.path() / "tree").string()});
+  const auto walkedParallel = RunKindprobe({"-j4", "-r", (dir.path() / "tree").string()});
+  EXPECT_EQ(Lines(walkedSingle.out).size(), 2600u);
+  EXPECT_TRUE(walkedSingle.out == walkedParallel.out);
+}
+
+}  // namespace
+}  // namespace kindprobe::clitest

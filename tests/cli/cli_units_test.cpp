@@ -1,0 +1,119 @@
+// Option parsing and list reading, in process.
+#include <gtest/gtest.h>
+
+#include <cstdio>
+#include <memory>
+#include <string>
+
+#include "cli/list_reader.h"
+#include "cli/options.h"
+#include "cli/path_source.h"
+
+namespace kindprobe::cli {
+namespace {
+
+std::vector<std::u16string> Args(std::initializer_list<const char16_t*> args) {
+  return std::vector<std::u16string>(args.begin(), args.end());
+}
+
+TEST(Options, ClustersAttachedValuesAndLongForms) {
+  const auto parsed = ParseOptions(Args({u"-rLb0", u"-j3", u"-flist", u"--json", u"x"}));
+  ASSERT_TRUE(parsed.options) << parsed.error;
+  const Options& o = *parsed.options;
+  EXPECT_TRUE(o.recursive && o.followLinks && o.nulSeparated);
+  EXPECT_EQ(o.output, OutputMode::kJson);  // the last output option wins
+  EXPECT_EQ(o.jobs, 3u);
+  EXPECT_EQ(o.listFile, u"list");
+  EXPECT_EQ(o.paths, Args({u"x"}));
+
+  const auto spaced = ParseOptions(Args({u"--jobs", u"2", u"--files-from=-", u"--null"}));
+  ASSERT_TRUE(spaced.options) << spaced.error;
+  EXPECT_EQ(spaced.options->jobs, 2u);
+  EXPECT_EQ(spaced.options->listFile, u"-");
+  EXPECT_TRUE(spaced.options->paths.empty());
+}
+
+TEST(Options, ALoneDashAndEverythingAfterDoubleDashArePaths) {
+  const auto parsed = ParseOptions(Args({u"-", u"--", u"-r", u"--json"}));
+  ASSERT_TRUE(parsed.options) << parsed.error;
+  EXPECT_EQ(parsed.options->paths, Args({u"-", u"-r", u"--json"}));
+  EXPECT_FALSE(parsed.options->recursive);
+  EXPECT_EQ(parsed.options->output, OutputMode::kText);
+}
+
+TEST(Options, JobsOutsideTheRangeAreRefused) {
+  for (const char16_t* value : {u"0", u"-1", u"257", u"99999", u"", u"2x"}) {
+    const auto parsed = ParseOptions(Args({u"-j", value, u"x"}));
+    EXPECT_FALSE(parsed.options) << "accepted " << std::u16string(value).size() << " units";
+  }
+  EXPECT_TRUE(ParseOptions(Args({u"-j", u"256", u"x"})).options);
+}
+
+TEST(Options, InformationalActionsNeedNoPaths) {
+  EXPECT_EQ(ParseOptions(Args({u"--rules"})).options->action, Action::kRules);
+  EXPECT_EQ(ParseOptions(Args({u"--version"})).options->action, Action::kVersion);
+  EXPECT_EQ(ParseOptions(Args({u"--rules", u"--help"})).options->action, Action::kHelp);
+}
+
+#ifndef _WIN32
+TEST(Options, StorePathKeepsItsValueExactly) {
+  const auto parsed = ParseOptions(Args({u"--store-path", u" D:\\Cache\\ ", u"x"}));
+  ASSERT_TRUE(parsed.options);
+  EXPECT_EQ(parsed.options->storePath, u" D:\\Cache\\ ");
+  EXPECT_FALSE(ParseOptions(Args({u"x"})).options->storePath.has_value());
+}
+#endif
+
+struct TempStream {
+  explicit TempStream(const std::string& bytes) : file(std::tmpfile()) {
+    std::fwrite(bytes.data(), 1, bytes.size(), file);
+    std::rewind(file);
+  }
+  ~TempStream() { std::fclose(file); }
+  std::FILE* file;
+};
+
+std::vector<std::u16string> ReadAll(const std::string& bytes, bool nul) {
+  TempStream stream(bytes);
+  ListReader reader(stream.file, nul);
+  std::vector<std::u16string> out;
+  for (std::u16string path; reader.Next(&path);) out.push_back(path);
+  EXPECT_FALSE(reader.failed());
+  return out;
+}
+
+TEST(ListReading, LinesSkipBlanksAndKeepTheLastUnterminatedEntry) {
+  EXPECT_EQ(ReadAll("a\n\nb c\nlast", false), Args({u"a", u"b c", u"last"}));
+  EXPECT_EQ(ReadAll("", false), Args({}));
+  EXPECT_EQ(ReadAll("\n\n", false), Args({}));
+}
+
+TEST(ListReading, NulSeparatedEntriesMayHoldLineEnds) {
+  EXPECT_EQ(ReadAll(std::string("a\nb\0c\0", 6), true), Args({u"a\nb", u"c"}));
+}
+
+TEST(ListReading, UndecodableBytesAreKept) {
+  const auto entries = ReadAll("x\xff\n", false);
+  ASSERT_EQ(entries.size(), 1u);
+  EXPECT_EQ(entries[0], std::u16string(u"x\xDCFF"));
+}
+
+TEST(ListReading, EntriesLongerThanOneReadAndAcrossReadBoundaries) {
+  const std::string longName(200000, 'n');
+  std::string bytes = longName + "\n";
+  std::vector<std::u16string> expected = {std::u16string(longName.begin(), longName.end())};
+  for (int i = 0; i < 30000; ++i) {
+    bytes += "p" + std::to_string(i) + "\n";
+    const std::string name = "p" + std::to_string(i);
+    expected.emplace_back(name.begin(), name.end());
+  }
+  EXPECT_EQ(ReadAll(bytes, false), expected);
+}
+
+TEST(Paths, JoiningAddsOneSeparator) {
+  EXPECT_EQ(JoinPath(u"dir", u"f"), std::u16string(u"dir") + PreferredSeparator() + u"f");
+  EXPECT_EQ(JoinPath(u"/", u"f"), u"/f");
+}
+
+}  // namespace
+}  // namespace kindprobe::cli
