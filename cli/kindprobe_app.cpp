@@ -6,6 +6,7 @@
 #include <optional>
 #include <string>
 
+#include "cli/text_join.h"
 #include "cli/batch_classifier.h"
 #include "cli/file_system.h"
 #include "cli/list_reader.h"
@@ -24,7 +25,7 @@ namespace {
 constexpr size_t kOutputBufferSize = 64 * 1024;
 
 void Complain(const std::string& message) {
-  const std::string line = "kindprobe: " + message + "\n";
+  const std::string line = Join({"kindprobe: ", message, "\n"});
   std::fwrite(line.data(), 1, line.size(), stderr);
 }
 
@@ -65,7 +66,7 @@ int Classify(const Options& options, std::FILE* out) {
       stream = listFile.get();
     }
     if (stream == nullptr) {
-      Complain("cannot open the list " + platform::Utf16ToUtf8(*options.listFile));
+      Complain(Join({"cannot open the list ", platform::Utf16ToUtf8(*options.listFile)}));
       return kExitUsage;
     }
     list.emplace(stream, options.nulSeparated);
@@ -102,7 +103,7 @@ int Classify(const Options& options, std::FILE* out) {
 
   int status = notExamined == 0 ? kExitAllExamined : kExitSomeNotExamined;
   if (list && list->failed()) {
-    Complain("cannot read the whole list " + platform::Utf16ToUtf8(*options.listFile));
+    Complain(Join({"cannot read the whole list ", platform::Utf16ToUtf8(*options.listFile)}));
     status = kExitSomeNotExamined;
   }
   return Finish(out, status);
@@ -126,7 +127,7 @@ int RunKindprobe(const std::vector<std::u16string>& args) {
       Write(out, UsageText());
       return Finish(out, kExitAllExamined);
     case Action::kVersion:
-      Write(out, std::string("kindprobe ") + KINDPROBE_VERSION_TEXT + "\n");
+      Write(out, Join({"kindprobe ", KINDPROBE_VERSION_TEXT, "\n"}));
       return Finish(out, kExitAllExamined);
     case Action::kRules: {
       RuleTable& table = ProcessRuleTable();

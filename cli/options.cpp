@@ -2,6 +2,7 @@
 
 #include <string_view>
 
+#include "cli/text_join.h"
 #include "platform/utf.h"
 
 namespace kindprobe::cli {
@@ -9,7 +10,7 @@ namespace {
 
 using std::u16string_view;
 
-std::string Quote(u16string_view text) { return "'" + platform::Utf16ToUtf8(text) + "'"; }
+std::string Quote(u16string_view text) { return Join({"'", platform::Utf16ToUtf8(text), "'"}); }
 
 std::optional<uint32_t> ParseJobs(u16string_view text) {
   if (text.empty() || text.size() > 4) return std::nullopt;
@@ -56,7 +57,7 @@ class Parser {
                                       std::string_view name) {
     if (attached) return attached;
     if (index_ + 1 >= args_.size()) {
-      error_ = "option " + std::string(name) + " needs a value";
+      error_ = Join({"option ", name, " needs a value"});
       return std::nullopt;
     }
     return u16string_view(args_[++index_]);
@@ -67,8 +68,8 @@ class Parser {
     if (!value) return;
     const auto jobs = ParseJobs(*value);
     if (!jobs) {
-      error_ = "option " + std::string(name) + " needs a number of threads from 1 to " +
-               std::to_string(kMaxJobs) + ", not " + Quote(*value);
+      error_ = Join({"option ", name, " needs a number of threads from 1 to ",
+                     std::to_string(kMaxJobs), ", not ", Quote(*value)});
       return;
     }
     options_.jobs = *jobs;
@@ -78,7 +79,7 @@ class Parser {
     const auto value = Value(attached, name);
     if (!value) return;
     if (value->empty()) {
-      error_ = "option " + std::string(name) + " needs a file name";
+      error_ = Join({"option ", name, " needs a file name"});
       return;
     }
     options_.listFile = std::u16string(*value);
@@ -103,7 +104,7 @@ class Parser {
     }
     const bool takesValue = name == u"jobs" || name == u"files-from" || name == u"store-path";
     if (attached && !takesValue) {
-      error_ = "option --" + platform::Utf16ToUtf8(name) + " takes no value";
+      error_ = Join({"option --", platform::Utf16ToUtf8(name), " takes no value"});
       return;
     }
     if (name == u"brief") {
@@ -129,7 +130,7 @@ class Parser {
     } else if (name == u"help") {
       SetAction(Action::kHelp);
     } else {
-      error_ = "unknown option --" + platform::Utf16ToUtf8(name);
+      error_ = Join({"unknown option --", platform::Utf16ToUtf8(name)});
     }
   }
 
@@ -149,7 +150,7 @@ class Parser {
         case u'j': Jobs(attached, "-j"); return;
         case u'f': ListFile(attached, "-f"); return;
         default:
-          error_ = "unknown option -" + platform::Utf16ToUtf8(u16string_view(&c, 1));
+          error_ = Join({"unknown option -", platform::Utf16ToUtf8(u16string_view(&c, 1))});
           return;
       }
     }

@@ -1,5 +1,6 @@
 #include "cli/progress.h"
 
+#include "cli/text_join.h"
 #include <string>
 
 namespace kindprobe::cli {
@@ -25,8 +26,8 @@ void Progress::Update(uint64_t filesDone) {
   const auto now = std::chrono::steady_clock::now();
   if (shown_ && now - lastShown_ < kInterval) return;
   lastShown_ = now;
-  const std::string line = std::string(kEraseLine) + "kindprobe: " + std::to_string(filesDone) +
-                           " files examined";
+  const std::string line =
+      Join({kEraseLine, "kindprobe: ", std::to_string(filesDone), " files examined"});
   std::fputs(line.c_str(), stream_);
   std::fflush(stream_);
   shown_ = true;

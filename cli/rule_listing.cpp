@@ -1,5 +1,6 @@
 #include "cli/rule_listing.h"
 
+#include "cli/text_join.h"
 #include "platform/utf.h"
 
 namespace kindprobe::cli {
@@ -21,9 +22,14 @@ bool IsFullMask(const ByteTest& test) {
 }
 
 void AppendTest(const ByteTest& test, std::string* out) {
-  *out += test.IsTail() ? std::string("end") : "@" + std::to_string(test.offset);
-  *out += " " + std::to_string(test.count) + (test.IsTail() ? " last" : "") +
-          (test.count == 1 ? " byte" : " bytes");
+  if (test.IsTail()) {
+    *out += "end";
+  } else {
+    *out += '@';
+    *out += std::to_string(test.offset);
+  }
+  *out += Join({" ", std::to_string(test.count), test.IsTail() ? " last" : "",
+                test.count == 1 ? " byte" : " bytes"});
   if (test.count == 0 || !test.value) return;
   // A mask of all ones tests the bytes as they are: leave it out.
   if (test.mask && !IsFullMask(test)) {
@@ -41,16 +47,16 @@ std::string ListRules(const RuleTable& table) {
   int32_t patterns = 0;
   for (int32_t r = 0; r < table.ruleCount; ++r) {
     const FileTypeRule& rule = *table.rules[r];
-    out += "rule " + std::to_string(r) + "  kind " + std::to_string(rule.kind) + "  ";
+    out += Join({"rule ", std::to_string(r), "  kind ", std::to_string(rule.kind), "  "});
     if (rule.extensionCount == 0) out += "(no extension)";
     for (int32_t e = 0; e < rule.extensionCount; ++e) {
       if (e > 0) out += ',';
       out += platform::Utf16ToUtf8(rule.extensions[e].get());
     }
-    out += "  \"" + platform::Utf16ToUtf8(rule.description) + "\"\n";
+    out += Join({"  \"", platform::Utf16ToUtf8(rule.description), "\"\n"});
     for (int32_t p = 0; p < rule.patternCount; ++p, ++patterns) {
       const SignaturePattern& pattern = *rule.patterns[p];
-      out += "  pattern " + std::to_string(p) + ":";
+      out += Join({"  pattern ", std::to_string(p), ":"});
       for (int32_t t = 0; t < pattern.testCount; ++t) {
         out += t == 0 ? " " : "; ";
         AppendTest(*pattern.tests[t], &out);
@@ -58,7 +64,7 @@ std::string ListRules(const RuleTable& table) {
       out += '\n';
     }
   }
-  out += std::to_string(table.ruleCount) + " rules, " + std::to_string(patterns) + " patterns\n";
+  out += Join({std::to_string(table.ruleCount), " rules, ", std::to_string(patterns), " patterns\n"});
   return out;
 }
 

@@ -1,0 +1,163 @@
+#!/usr/bin/env python3
+"""Whole-process throughput of kindprobe beside a syscall floor and libmagic's `file`.
+
+Builds a deterministic corpus (20,000 files in 40 directories, mixed formats, sizes 0 to
+2 MiB; large files are sparse so the corpus is cheap to make), lists it, then runs each
+program over the list: once to warm the cache, then --runs times, keeping the best time.
+Prints files per second, the time relative to the floor, and peak resident memory.
+
+    bench/throughput.py --kindprobe build/release/cli/kindprobe \
+                        --floor build/release/bench/syscall_floor
+"""
+import argparse
+import os
+import random
+import shutil
+import struct
+import subprocess
+import sys
+import time
+
+FILES = 20000
+DIRECTORIES = 40
+MAX_SIZE = 2 * 1024 * 1024
+SEED = 20240229
+
+
+def avi():
+    return b"RIFF" + struct.pack("<I", 0x1000) + b"AVI LIST" + bytes(8)
+
+
+def torrent():
+    return b"d8:announce30:http://tracker.example/announce4:infod4:name1:xee"
+
+
+# (extension, first bytes); None: the extension is left off. Kept small: only heads matter.
+FORMATS = [
+    (".avi", avi()),
+    (".txt", avi()),  # a misleading name: found by the scan
+    (".mp3", b"ID3\x03\x00\x00\x00\x00\x00\x10"),
+    (".mkv", b"\x1a\x45\xdf\xa3\x01\x00\x00\x00"),
+    (".mp4", b"\x00\x00\x00\x20ftypisom\x00\x00\x02\x00"),
+    (".mpg", b"\x00\x00\x01\xba\x44\x00\x04\x00\x04\x01"),
+    (None, b"\x47\x40\x00\x10" + bytes(184) + b"\x47\x1f\xff\x10" + bytes(184) + b"\x47\x1f\xff\x10"),
+    (".png", b"\x89PNG\r\n\x1a\n\x00\x00\x00\x0dIHDR"),
+    (".jpg", b"\xff\xd8\xff\xe0\x00\x10JFIF\x00"),
+    (".zip", b"PK\x03\x04\x14\x00\x00\x00"),
+    (".pdf", b"%PDF-1.4\n%\xe2\xe3\xcf\xd3\n"),
+    (".html", b"<html><body>"),
+    (".txt", b"plain words and more plain words\n"),
+    (None, b"plain words without a name\n"),
+    (".torrent", torrent()),
+    (".part", avi()),
+    (".lnk", b"L\x00\x00\x00\x01\x14\x02\x00"),
+    (".dat", b"\x00\x01\x02\x03"),
+    (".xyz", b"\x00\x01\x02\x03\x04\x05"),  # nothing knows it
+    (".wmv", b"\x30\x26\xb2\x75\x8e\x66\xcf\x11\xa6\xd9\x00\xaa\x00\x62\xce\x6c"),
+]
+
+
+def pick_size(rng):
+    roll = rng.random()
+    if roll < 0.02:
+        return 0
+    if roll < 0.60:
+        return rng.randint(16, 4096)
+    if roll < 0.95:
+        return rng.randint(4097, 64 * 1024)
+    return rng.randint(64 * 1024, MAX_SIZE)
+
+
+def make_corpus(root):
+    stamp = os.path.join(root, ".complete")
+    if os.path.exists(stamp):
+        return
+    shutil.rmtree(root, ignore_errors=True)
+    rng = random.Random(SEED)
+    for d in range(DIRECTORIES):
+        os.makedirs(os.path.join(root, "d%02d" % d))
+    for i in range(FILES):
+        extension, head = FORMATS[rng.randrange(len(FORMATS))]
+        size = pick_size(rng)
+        name = "f%05d%s" % (i, extension or "")
+        path = os.path.join(root, "d%02d" % (i % DIRECTORIES), name)
+        with open(path, "wb") as out:
+            if size:
+                # Real bytes for the head and a little more; the rest is a hole.
+                body = head + bytes(rng.getrandbits(8) for _ in range(min(size, 8192) - len(head)))
+                out.write(body[:size])
+                out.truncate(size)
+    open(stamp, "w").close()
+
+
+def make_list(root, list_path):
+    paths = []
+    for d in sorted(os.listdir(root)):
+        directory = os.path.join(root, d)
+        if os.path.isdir(directory):
+            paths += [os.path.join(directory, f) for f in sorted(os.listdir(directory))]
+    with open(list_path, "w") as out:
+        out.write("\n".join(paths) + "\n")
+    return len(paths)
+
+
+def run_once(command):
+    # Peak memory from /usr/bin/time: a child forked from this interpreter would report the
+    # interpreter's own size until it execs.
+    report = os.path.join(os.environ.get("TMPDIR", "/tmp"), "kindprobe-bench-time.%d" % os.getpid())
+    start = time.perf_counter()
+    with open(os.devnull, "wb") as null:
+        status = subprocess.call(["/usr/bin/time", "-f", "%M %U %S", "-o", report] + command,
+                                 stdout=null, stderr=null)
+    elapsed = time.perf_counter() - start
+    if status not in (0, 1):
+        sys.exit("failed: %s" % " ".join(command))
+    with open(report) as lines:
+        peak, user, system = lines.read().split()[-3:]
+    os.unlink(report)
+    return elapsed, int(peak), float(user) + float(system)
+
+
+def measure(command, runs):
+    run_once(command)  # warm the page cache and the dentry cache
+    results = [run_once(command) for _ in range(runs)]
+    return (min(r[0] for r in results), max(r[1] for r in results),
+            min(r[2] for r in results))
+
+
+def main():
+    parser = argparse.ArgumentParser(description=__doc__.splitlines()[0])
+    parser.add_argument("--kindprobe", required=True)
+    parser.add_argument("--floor", required=True, help="the syscall_floor program")
+    parser.add_argument("--corpus", default="/tmp/kindprobe-corpus")
+    parser.add_argument("--runs", type=int, default=5)
+    parser.add_argument("--no-file", action="store_true", help="leave out libmagic's file")
+    args = parser.parse_args()
+
+    if not os.access("/usr/bin/time", os.X_OK):
+        sys.exit("needs /usr/bin/time (apt-get install time)")
+    make_corpus(args.corpus)
+    list_path = os.path.join(args.corpus, "LIST")
+    count = make_list(args.corpus, list_path)
+
+    commands = [("syscall floor", [args.floor, list_path])]
+    if not args.no_file and shutil.which("file"):
+        commands.append(("file -b -f LIST", ["file", "-b", "-f", list_path]))
+    commands.append(("kindprobe -j 1", [args.kindprobe, "-j", "1", "-f", list_path]))
+    commands.append(("kindprobe -j 2", [args.kindprobe, "-j", "2", "-f", list_path]))
+
+    print("%d files, %d processors, best of %d runs after one warm-up run" %
+          (count, os.cpu_count(), args.runs))
+    print("(CPU seconds are user + system; on a busy machine they are steadier than wall time)")
+    print("%-18s %9s %9s %9s %9s %9s %9s" %
+          ("program", "seconds", "files/s", "x floor", "CPU s", "x floor", "peak KiB"))
+    floor = None
+    for label, command in commands:
+        elapsed, peak, cpu = measure(command, args.runs)
+        floor = floor or (elapsed, cpu)
+        print("%-18s %9.3f %9.0f %9.2f %9.2f %9.2f %9d" %
+              (label, elapsed, count / elapsed, elapsed / floor[0], cpu, cpu / floor[1], peak))
+
+
+if __name__ == "__main__":
+    main()
