@@ -1,0 +1,2 @@
+# Classification over arbitrary heads, names and StorePath values.
+kindprobe_fuzz_target(classify SOURCES classify_fuzz.cpp LIBRARIES kindprobe_engine)
