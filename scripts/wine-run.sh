@@ -20,9 +20,9 @@ export WINEPREFIX="$prefix"
 export WINEDEBUG=-all
 # No .NET or HTML engine installers: they would pop up and wait on first use.
 export WINEDLLOVERRIDES="mscoree,mshtml="
-# A C locale gives Wine's default ANSI code page, 1252: the rule text must still come out right,
-# which proves it is widened from 936 and not from the system code page.
-export LANG=C LC_ALL=C
+# The C locale gives Wine's default ANSI code page, 1252, while its UTF-8 codeset lets host file
+# names carry any character. Chinese descriptions then prove the rule text is widened from 936.
+export LANG=C.UTF-8 LC_ALL=C.UTF-8
 unset DISPLAY WAYLAND_DISPLAY
 
 mkdir -p "$prefix"
