@@ -5,12 +5,13 @@
 #include <cstdio>
 #include <optional>
 #include <string>
+#include <string_view>
 
 #include "cli/text_join.h"
-#include "cli/batch_classifier.h"
 #include "cli/file_system.h"
 #include "cli/list_reader.h"
 #include "cli/options.h"
+#include "cli/ordered_classifier.h"
 #include "cli/path_source.h"
 #include "cli/progress.h"
 #include "cli/rule_listing.h"
@@ -75,30 +76,20 @@ int Classify(const Options& options, std::FILE* out) {
   PathSource source(options.paths, list ? &*list : nullptr,
                     PathSource::Settings{options.recursive, options.followLinks});
   const uint32_t jobs = options.jobs != 0 ? options.jobs : std::min(ProcessorCount(), kMaxJobs);
-  BatchClassifier classifier(jobs, options.output);
+  OrderedClassifier classifier(jobs, options.output);
   Progress progress(stderr, options.recursive && IsTerminal(stderr));
 
-  std::vector<std::u16string> batch;
-  batch.reserve(kBatchSize);
-  std::string text;
-  uint64_t done = 0;
-  size_t notExamined = 0;
-  for (bool more = true; more;) {
-    batch.clear();
-    std::u16string path;
-    while (batch.size() < kBatchSize && (more = source.Next(&path))) batch.push_back(std::move(path));
-    if (batch.empty()) break;
-    text.clear();
-    notExamined += classifier.Run(batch, &text);
-    done += batch.size();
-    progress.Clear();
-    Write(out, text);
-    if (more) {
-      // The progress line goes to the terminal after the results printed before it.
-      std::fflush(out);
-      progress.Update(done);
-    }
-  }
+  const size_t notExamined = classifier.Run(
+      [&](std::u16string* path) { return source.Next(path); },
+      [&](std::string_view line, uint64_t done) {
+        progress.Clear();
+        std::fwrite(line.data(), 1, line.size(), out);
+        if (progress.Due()) {
+          // The progress line goes to the terminal after the results printed before it.
+          std::fflush(out);
+          progress.Update(done);
+        }
+      });
   progress.Clear();
 
   int status = notExamined == 0 ? kExitAllExamined : kExitSomeNotExamined;

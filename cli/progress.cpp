@@ -12,7 +12,8 @@ constexpr char kEraseLine[] = "\r\x1b[K";
 
 }  // namespace
 
-Progress::Progress(std::FILE* stream, bool enabled) : stream_(stream), enabled_(enabled) {}
+Progress::Progress(std::FILE* stream, bool enabled)
+    : stream_(stream), enabled_(enabled), lastShown_(std::chrono::steady_clock::now()) {}
 
 void Progress::Clear() {
   if (!shown_) return;
@@ -21,11 +22,13 @@ void Progress::Clear() {
   shown_ = false;
 }
 
+bool Progress::Due() const {
+  return enabled_ && std::chrono::steady_clock::now() - lastShown_ >= kInterval;
+}
+
 void Progress::Update(uint64_t filesDone) {
   if (!enabled_) return;
-  const auto now = std::chrono::steady_clock::now();
-  if (shown_ && now - lastShown_ < kInterval) return;
-  lastShown_ = now;
+  lastShown_ = std::chrono::steady_clock::now();
   const std::string line =
       Join({kEraseLine, "kindprobe: ", std::to_string(filesDone), " files examined"});
   std::fputs(line.c_str(), stream_);

@@ -17,7 +17,9 @@ class Progress {
 
   // Removes the line, so that output written next starts on a clean line.
   void Clear();
-  // Shows the count, at most a few times per second.
+  // Whether it is time to show the count again (never when disabled).
+  bool Due() const;
+  // Shows the count.
   void Update(uint64_t filesDone);
 
  private:

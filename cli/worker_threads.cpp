@@ -5,11 +5,20 @@
 #ifdef _WIN32
 #include <windows.h>
 #else
+#include <sched.h>
+#include <time.h>
+
 #include <system_error>
 #include <thread>
 #endif
 
 namespace kindprobe::cli {
+namespace {
+
+// Yielding is enough for short waits; past this many attempts the thread sleeps instead.
+constexpr unsigned kYieldsBeforeSleeping = 64;
+
+}  // namespace
 
 #ifdef _WIN32
 
@@ -27,6 +36,14 @@ DWORD WINAPI ThreadMain(void* parameter) {
 }
 
 }  // namespace
+
+void PauseBriefly(unsigned attempt) {
+  if (attempt < kYieldsBeforeSleeping) {
+    ::SwitchToThread();
+  } else {
+    ::Sleep(1);
+  }
+}
 
 void RunOnThreads(uint32_t threads, const std::function<void(uint32_t)>& work) {
   std::vector<ThreadStart> starts(threads);
@@ -50,6 +67,15 @@ void RunOnThreads(uint32_t threads, const std::function<void(uint32_t)>& work) {
 }
 
 #else
+
+void PauseBriefly(unsigned attempt) {
+  if (attempt < kYieldsBeforeSleeping) {
+    ::sched_yield();
+  } else {
+    const timespec pause{0, 50'000};
+    ::nanosleep(&pause, nullptr);
+  }
+}
 
 void RunOnThreads(uint32_t threads, const std::function<void(uint32_t)>& work) {
   std::vector<std::thread> started;

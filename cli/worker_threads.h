@@ -12,4 +12,9 @@ namespace kindprobe::cli {
 // run on the calling thread, so the work is always done.
 void RunOnThreads(uint32_t threads, const std::function<void(uint32_t)>& work);
 
+// Lets other threads run while this one waits for work: the first calls only yield the
+// processor, later ones sleep a little, so a long wait costs almost nothing. `attempt` counts
+// the calls since the last time work was found.
+void PauseBriefly(unsigned attempt);
+
 }  // namespace kindprobe::cli

@@ -7,6 +7,8 @@
 
 #include "cli/list_reader.h"
 #include "cli/options.h"
+#include "cli/ordered_classifier.h"
+#include "platform/utf.h"
 #include "cli/path_source.h"
 
 namespace kindprobe::cli {
@@ -113,6 +115,48 @@ TEST(ListReading, EntriesLongerThanOneReadAndAcrossReadBoundaries) {
 TEST(Paths, JoiningAddsOneSeparator) {
   EXPECT_EQ(JoinPath(u"dir", u"f"), std::u16string(u"dir") + PreferredSeparator() + u"f");
   EXPECT_EQ(JoinPath(u"/", u"f"), u"/f");
+}
+
+// Paths that cannot be opened classify fast and alike, so the line tells which path it was.
+std::vector<std::string> ClassifyMissing(uint32_t threads, size_t ringSize, size_t count,
+                                         size_t* notExamined) {
+  OrderedClassifier classifier(threads, OutputMode::kText, ringSize);
+  size_t next = 0;
+  std::vector<std::string> lines;
+  uint64_t lastDone = 0;
+  *notExamined = classifier.Run(
+      [&](std::u16string* path) {
+        if (next == count) return false;
+        *path = u"/nonexistent/kindprobe/" + platform::Utf8ToUtf16(std::to_string(next++));
+        return true;
+      },
+      [&](std::string_view line, uint64_t done) {
+        EXPECT_EQ(done, lastDone + 1);
+        lastDone = done;
+        lines.emplace_back(line);
+      });
+  return lines;
+}
+
+TEST(OrderedClassification, LinesComeInSourceOrderWhateverTheThreadsAndRing) {
+  for (uint32_t threads : {1u, 2u, 5u}) {
+    for (size_t ring : {1u, 3u, 64u}) {
+      size_t notExamined = 0;
+      const auto lines = ClassifyMissing(threads, ring, 500, &notExamined);
+      ASSERT_EQ(lines.size(), 500u);
+      EXPECT_EQ(notExamined, 500u);
+      for (size_t i = 0; i < lines.size(); ++i) {
+        ASSERT_EQ(lines[i], "/nonexistent/kindprobe/" + std::to_string(i) + ": 未知类型 (TypeID 0)\n")
+            << threads << " threads, ring " << ring;
+      }
+    }
+  }
+}
+
+TEST(OrderedClassification, AnEmptySourceGivesNoLines) {
+  size_t notExamined = 1;
+  EXPECT_TRUE(ClassifyMissing(3, 8, 0, &notExamined).empty());
+  EXPECT_EQ(notExamined, 0u);
 }
 
 }  // namespace

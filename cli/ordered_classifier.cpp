@@ -1,0 +1,107 @@
+#include "cli/ordered_classifier.h"
+
+#include <algorithm>
+
+#include "cli/output_format.h"
+#include "cli/worker_threads.h"
+
+namespace kindprobe::cli {
+
+struct OrderedClassifier::Slot {
+  std::u16string path;
+  // Kept between uses so that its storage is reused.
+  std::string line;
+  std::atomic<bool> done{false};
+};
+
+OrderedClassifier::OrderedClassifier(uint32_t threads, OutputMode mode, size_t ringSize)
+    : threads_(std::max<uint32_t>(threads, 1)),
+      mode_(mode),
+      ringSize_(std::max<size_t>(ringSize, 1)),
+      slots_(std::make_unique<Slot[]>(ringSize_)) {
+  for (uint32_t i = 0; i < threads_; ++i) classifiers_.push_back(std::make_unique<FileClassifier>());
+}
+
+OrderedClassifier::~OrderedClassifier() = default;
+
+bool OrderedClassifier::ClassifyOne(uint32_t thread) {
+  uint64_t index = claimed_.load(std::memory_order_relaxed);
+  do {
+    if (index >= filled_.load(std::memory_order_acquire)) return false;
+  } while (!claimed_.compare_exchange_weak(index, index + 1, std::memory_order_acq_rel,
+                                           std::memory_order_relaxed));
+  Slot& slot = slots_[index % ringSize_];
+  FileClassifier& classifier = *classifiers_[thread];
+  classifier.CheckFile(slot.path.c_str());
+  const CheckResult& result = classifier.result();
+  if (!result.examined) notExamined_.fetch_add(1, std::memory_order_relaxed);
+  slot.line.clear();
+  AppendResultLine(mode_, slot.path, {result.typeId, result.description, result.ruleIndex},
+                   &slot.line);
+  slot.done.store(true, std::memory_order_release);
+  return true;
+}
+
+void OrderedClassifier::Classify(uint32_t thread) {
+  for (unsigned idle = 0;;) {
+    if (ClassifyOne(thread)) {
+      idle = 0;
+      continue;
+    }
+    if (sourceDone_.load(std::memory_order_acquire) &&
+        claimed_.load(std::memory_order_acquire) >= filled_.load(std::memory_order_acquire)) {
+      return;
+    }
+    PauseBriefly(idle++);
+  }
+}
+
+void OrderedClassifier::Coordinate(const Source& source, const Sink& sink) {
+  bool more = true;
+  for (unsigned idle = 0;;) {
+    bool progressed = false;
+    // Fill every free slot, so the other threads always find work.
+    uint64_t filled = filled_.load(std::memory_order_relaxed);
+    while (more && filled - handedOn_ < ringSize_) {
+      Slot& slot = slots_[filled % ringSize_];
+      if (!(more = source(&slot.path))) break;
+      filled_.store(++filled, std::memory_order_release);
+      progressed = true;
+    }
+    if (!more) sourceDone_.store(true, std::memory_order_release);
+    // Hand on what is done, in order.
+    while (handedOn_ < filled) {
+      Slot& slot = slots_[handedOn_ % ringSize_];
+      if (!slot.done.load(std::memory_order_acquire)) break;
+      sink(slot.line, ++handedOn_);
+      slot.done.store(false, std::memory_order_relaxed);
+      progressed = true;
+    }
+    if (!more && handedOn_ == filled) return;
+    if (ClassifyOne(0)) progressed = true;
+    if (progressed) {
+      idle = 0;
+    } else {
+      // Only the slot next in line is still being classified, by another thread.
+      PauseBriefly(idle++);
+    }
+  }
+}
+
+size_t OrderedClassifier::Run(const Source& source, const Sink& sink) {
+  filled_ = 0;
+  claimed_ = 0;
+  handedOn_ = 0;
+  sourceDone_ = false;
+  notExamined_ = 0;
+  RunOnThreads(threads_, [&](uint32_t thread) {
+    if (thread == 0) {
+      Coordinate(source, sink);
+    } else {
+      Classify(thread);
+    }
+  });
+  return notExamined_.load();
+}
+
+}  // namespace kindprobe::cli

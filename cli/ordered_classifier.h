@@ -1,0 +1,64 @@
+// Classifies a stream of paths on several threads and hands their lines on in input order.
+//
+// Paths pass through a ring of slots: the calling thread fills slots from the source, every
+// thread (the caller included) classifies filled slots, and the caller hands finished slots on
+// in order and frees them. No thread waits for a whole batch, so one slow file or one thread
+// the system puts aside holds up only the printing, not the classifying; memory stays bounded
+// by the ring however many files a run covers.
+#pragma once
+
+#include <atomic>
+#include <cstdint>
+#include <functional>
+#include <memory>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "cli/options.h"
+#include "engine/file_classifier.h"
+
+namespace kindprobe::cli {
+
+inline constexpr size_t kDefaultRingSize = 1024;
+
+class OrderedClassifier {
+ public:
+  // Gives the next path; false when there are no more.
+  using Source = std::function<bool(std::u16string*)>;
+  // Receives each line (line end included) and how many paths are done so far.
+  using Sink = std::function<void(std::string_view line, uint64_t done)>;
+
+  OrderedClassifier(uint32_t threads, OutputMode mode, size_t ringSize = kDefaultRingSize);
+  OrderedClassifier(const OrderedClassifier&) = delete;
+  OrderedClassifier& operator=(const OrderedClassifier&) = delete;
+  ~OrderedClassifier();
+
+  // Classifies every path of `source`; `sink` runs on the calling thread. Returns how many
+  // paths could not be examined.
+  size_t Run(const Source& source, const Sink& sink);
+
+ private:
+  struct Slot;
+
+  // The calling thread: fills, hands on, and classifies when there is nothing else to do.
+  void Coordinate(const Source& source, const Sink& sink);
+  void Classify(uint32_t thread);
+  // Claims and classifies one filled slot. False when none is waiting.
+  bool ClassifyOne(uint32_t thread);
+
+  uint32_t threads_;
+  OutputMode mode_;
+  size_t ringSize_;
+  std::unique_ptr<Slot[]> slots_;
+  // One classifier per thread: each owns its head and result.
+  std::vector<std::unique_ptr<FileClassifier>> classifiers_;
+
+  std::atomic<uint64_t> filled_{0};   // slots [0, filled_) have been given a path
+  std::atomic<uint64_t> claimed_{0};  // slots [0, claimed_) have been taken by a thread
+  uint64_t handedOn_ = 0;             // slots [0, handedOn_) are done and freed (caller only)
+  std::atomic<bool> sourceDone_{false};
+  std::atomic<uint64_t> notExamined_{0};
+};
+
+}  // namespace kindprobe::cli
