@@ -32,8 +32,11 @@ TEST_P(RegistrySemantics, NamesMatchWithoutRegardToCaseAndKeepTheirFirstSpelling
 }
 
 TEST_P(RegistrySemantics, SubkeysEnumerateAlphabeticallyWithoutRegardToCase) {
-  for (const char16_t* name : {u"b", u"_x", u"C", u"a", u"B2", u"10"}) MakeKey(name);
-  EXPECT_EQ(Subkeys(u""), (std::vector<std::u16string>{u"10", u"a", u"b", u"B2", u"C", u"_x"}));
+  // Names with the characters between 'Z' and 'a' are left out: Wine folds to lower case
+  // where Windows folds to upper case, and the two then place them differently.
+  for (const char16_t* name : {u"b", u"C", u"a", u"B2", u"10", u"\u00E4"}) MakeKey(name);
+  EXPECT_EQ(Subkeys(u""),
+            (std::vector<std::u16string>{u"10", u"a", u"b", u"B2", u"C", u"\u00E4"}));
   char16_t buffer[3];
   std::uint32_t length = 2;  // "10" needs three units with its NUL
   EXPECT_EQ(registry().EnumKey(scratch(), 0, buffer, &length), platform::kErrorMoreData);
