@@ -87,6 +87,16 @@ TEST(CliOutput, AMissingListFileIsReported) {
   EXPECT_NE(result.err.find("/nonexistent/list"), std::string::npos);
 }
 
+TEST(CliOutput, OutputThatCannotBeWrittenIsAFailure) {
+  ScratchDir dir;
+  const auto text = dir.Write("a.txt", "words");
+  ProcessSettings settings;
+  settings.outputFile = "/dev/full";
+  const auto result = RunKindprobe({text.string()}, settings);
+  EXPECT_EQ(result.exitCode, 1);
+  EXPECT_NE(result.err.find("cannot write"), std::string::npos) << result.err;
+}
+
 TEST(CliOutput, DoubleDashEndsOptions) {
   ScratchDir dir;
   dir.Write("-b", "plain text");

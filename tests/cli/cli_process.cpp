@@ -44,7 +44,9 @@ ProcessResult RunProcess(const std::string& program, const std::vector<std::stri
   if (pid == 0) {
     // Only async-signal-safe work from here on, apart from setenv in a single-threaded child.
     const int in = settings.input ? ::open(inPath.c_str(), O_RDONLY) : ::open("/dev/null", O_RDONLY);
-    const int out = ::open(outPath.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
+    const int out = settings.outputFile
+                        ? ::open(settings.outputFile->c_str(), O_WRONLY)
+                        : ::open(outPath.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
     const int err = ::open(errPath.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
     if (in < 0 || out < 0 || err < 0) ::_exit(126);
     ::dup2(in, 0);

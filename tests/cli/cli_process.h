@@ -24,6 +24,8 @@ struct ProcessSettings {
   // Variables to set; a value of nullopt removes the variable.
   std::map<std::string, std::optional<std::string>> environment;
   std::chrono::seconds timeout{60};
+  // Where standard output goes instead of being collected (such as /dev/full).
+  std::optional<std::filesystem::path> outputFile;
 };
 
 // Runs `program` with `args`; the child is killed when the timeout passes.
