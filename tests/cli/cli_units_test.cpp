@@ -1,10 +1,14 @@
 // Option parsing and list reading, in process.
 #include <gtest/gtest.h>
 
+#include <cstdint>
 #include <cstdio>
+#include <filesystem>
+#include <fstream>
 #include <memory>
 #include <string>
 
+#include "cli/file_system.h"
 #include "cli/list_reader.h"
 #include "cli/options.h"
 #include "cli/ordered_classifier.h"
@@ -66,18 +70,33 @@ TEST(Options, StorePathKeepsItsValueExactly) {
 }
 #endif
 
-struct TempStream {
-  explicit TempStream(const std::string& bytes) : file(std::tmpfile()) {
-    std::fwrite(bytes.data(), 1, bytes.size(), file);
-    std::rewind(file);
+// A list file on disk, read back through a stdio stream.
+class TempStream {
+ public:
+  explicit TempStream(const std::string& bytes) {
+    static int counter = 0;
+    path_ = std::filesystem::temp_directory_path() /
+            ("kindprobe-list-" + std::to_string(reinterpret_cast<uintptr_t>(this)) + "-" +
+             std::to_string(++counter));
+    std::ofstream(path_, std::ios::binary).write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
+    file = OpenListFile(path_.u16string());
   }
-  ~TempStream() { std::fclose(file); }
-  std::FILE* file;
+  ~TempStream() {
+    file.reset();
+    std::error_code ignored;
+    std::filesystem::remove(path_, ignored);
+  }
+  FilePtr file;
+
+ private:
+  std::filesystem::path path_;
 };
 
 std::vector<std::u16string> ReadAll(const std::string& bytes, bool nul) {
   TempStream stream(bytes);
-  ListReader reader(stream.file, nul);
+  EXPECT_TRUE(stream.file);
+  if (!stream.file) return {};
+  ListReader reader(stream.file.get(), nul);
   std::vector<std::u16string> out;
   for (std::u16string path; reader.Next(&path);) out.push_back(path);
   EXPECT_FALSE(reader.failed());
