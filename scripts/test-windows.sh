@@ -1,0 +1,51 @@
+#!/usr/bin/env bash
+# Windows builds and tests: the 64-bit MinGW build with its tests run under Wine (a private
+# prefix inside the build tree), and the 32-bit shipped build, whose exports are checked.
+# Exits non-zero on any failure.
+set -euo pipefail
+cd "$(dirname "$0")/.."
+
+jobs=${KINDPROBE_JOBS:-$(nproc)}
+packages=(g++-mingw-w64-x86-64-win32 g++-mingw-w64-i686-win32 mingw-w64-tools libwine-dev wine64)
+# What runs and is tested here, and what ships.
+windows_targets=(Kindprobe kindprobe)
+test_targets=(kindprobe_com_tests kindprobe_com_registry_tests kindprobe_command_line_tests)
+
+step() { printf '\n==== %s\n' "$*"; }
+
+missing=()
+for package in "${packages[@]}"; do
+  dpkg-query -W -f='${Status}' "$package" 2>/dev/null | grep -q 'install ok installed' ||
+    missing+=("$package")
+done
+if [ ${#missing[@]} -gt 0 ]; then
+  step "installing: ${missing[*]}"
+  sudo=""
+  [ "$(id -u)" -eq 0 ] || sudo="sudo"
+  export DEBIAN_FRONTEND=noninteractive
+  $sudo apt-get update -qq
+  $sudo apt-get install -y -qq --no-install-recommends "${missing[@]}" >/dev/null
+fi
+
+step "build: mingw-x86_64 (runs under Wine)"
+cmake --preset mingw-x86_64 >/dev/null
+cmake --build --preset mingw-x86_64 -j "$jobs" --target "${windows_targets[@]}" "${test_targets[@]}"
+
+step "build: mingw-i686 (shipped)"
+cmake --preset mingw-i686 >/dev/null
+cmake --build --preset mingw-i686 -j "$jobs" --target "${windows_targets[@]}"
+
+step "exports of the 32-bit Kindprobe.dll"
+exports=$(i686-w64-mingw32-objdump -p build/mingw-i686/bin/Kindprobe.dll |
+          sed -n '/\[Ordinal\/Name Pointer\] Table/,/^$/p')
+echo "$exports"
+for name in DllGetClassObject DllCanUnloadNow; do
+  grep -qE "\] ${name}\$" <<<"$exports" || { echo "missing undecorated export: $name" >&2; exit 1; }
+done
+if grep -q '@' <<<"$exports"; then
+  echo "decorated exports found" >&2
+  exit 1
+fi
+
+step "tests: mingw-x86_64 under Wine"
+ctest --preset mingw-x86_64 -j "$jobs" -L wine
