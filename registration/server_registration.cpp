@@ -1,0 +1,355 @@
+#include "registration/server_registration.h"
+
+#include <windows.h>
+#include <objbase.h>
+#include <comcat.h>
+#include <oleauto.h>
+#include <shlwapi.h>
+
+#include <algorithm>
+#include <array>
+#include <climits>
+#include <cstdio>
+#include <cstdlib>
+#include <memory>
+#include <new>
+#include <string>
+#include <string_view>
+#include <type_traits>
+#include <vector>
+
+#include "component/proxy_stub.h"
+#include "component/server_module.h"
+#include "kindprobe.h"
+#include "platform/hresult.h"
+#include "platform/registry.h"
+#include "registration/registry_script.h"
+#include "resource_ids.h"
+
+namespace kindprobe::registration {
+namespace {
+
+static_assert(sizeof(wchar_t) == sizeof(char16_t));
+
+const char16_t* AsUtf16(const wchar_t* text) { return reinterpret_cast<const char16_t*>(text); }
+
+constexpr wchar_t kRegistryResourceType[] = L"REGISTRY";
+constexpr std::wstring_view kTypeLibExtension = L".tlb";
+// A widened script of up to this many bytes, its NUL included, is widened without the heap.
+constexpr std::size_t kInlineScriptBytes = 1024;
+
+using ModulePathBuffer = std::array<wchar_t, kModulePathCapacity>;
+
+HRESULT LastErrorResult() {
+  const DWORD error = ::GetLastError();
+  // A call that failed without setting an error must not pass for a success.
+  if (error == ERROR_SUCCESS) return E_FAIL;
+  return hr::FromWin32(static_cast<Win32Error>(error));
+}
+
+// The path of `module`, refused when it fills the buffer: it may have been cut, and a cut path
+// registered or searched for a type library would name another file.
+HRESULT GetModulePath(HMODULE module, ModulePathBuffer& path, DWORD* length) {
+  const DWORD written = ::GetModuleFileNameW(module, path.data(), kModulePathCapacity);
+  if (written == 0) return LastErrorResult();
+  if (written >= kModulePathCapacity) return HRESULT_FROM_WIN32(ERROR_INSUFFICIENT_BUFFER);
+  *length = written;
+  return S_OK;
+}
+
+// The scripts put the path inside a quoted string, where two quotes read as one.
+std::wstring DoubleSingleQuotes(std::wstring_view path) {
+  std::wstring escaped;
+  escaped.reserve(path.size() * 2);
+  for (const wchar_t unit : path) {
+    escaped.push_back(unit);
+    if (unit == L'\'') escaped.push_back(L'\'');
+  }
+  return escaped;
+}
+
+struct LibraryCloser {
+  void operator()(HMODULE module) const { ::FreeLibrary(module); }
+};
+using ScopedLibrary = std::unique_ptr<std::remove_pointer_t<HMODULE>, LibraryCloser>;
+
+struct ComReleaser {
+  void operator()(IUnknown* object) const { object->Release(); }
+};
+template <typename T>
+using ComOwner = std::unique_ptr<T, ComReleaser>;
+
+struct BstrFreer {
+  void operator()(BSTR text) const { ::SysFreeString(text); }
+};
+using ScopedBstr = std::unique_ptr<OLECHAR, BstrFreer>;
+
+// The script text widened to UTF-16 and NUL-terminated; small scripts stay on the stack.
+class WidenedScript {
+ public:
+  HRESULT Widen(const char* bytes, DWORD count, UINT codePage) {
+    if (count >= static_cast<DWORD>(INT_MAX)) return E_OUTOFMEMORY;
+    const std::size_t units = static_cast<std::size_t>(count) + 1;
+    if (units * sizeof(wchar_t) > inline_.size() * sizeof(wchar_t)) {
+      heap_.reset(new (std::nothrow) wchar_t[units]);
+      if (!heap_) return E_OUTOFMEMORY;
+      text_ = heap_.get();
+    }
+    // An empty resource is an empty script; the conversion would refuse a zero length.
+    int written = 0;
+    if (count != 0) {
+      written = ::MultiByteToWideChar(codePage, 0, bytes, static_cast<int>(count), text_,
+                                      static_cast<int>(count));
+      if (written == 0) return LastErrorResult();
+    }
+    text_[written] = L'\0';
+    return S_OK;
+  }
+
+  const wchar_t* Text() const { return text_; }
+
+ private:
+  std::array<wchar_t, kInlineScriptBytes / sizeof(wchar_t)> inline_{};
+  std::unique_ptr<wchar_t[]> heap_;
+  wchar_t* text_ = inline_.data();
+};
+
+UINT ChooseScriptCodePage() {
+  OSVERSIONINFOW version{};
+  version.dwOSVersionInfoSize = sizeof(version);
+  if (::GetVersionExW(&version) && version.dwPlatformId == VER_PLATFORM_WIN32_NT &&
+      version.dwMajorVersion >= 5) {
+    return CP_THREAD_ACP;
+  }
+  std::array<char, 7> digits{};
+  if (::GetLocaleInfoA(::GetThreadLocale(), LOCALE_IDEFAULTANSICODEPAGE, digits.data(),
+                       static_cast<int>(digits.size())) != 0) {
+    const UINT codePage = static_cast<UINT>(std::strtoul(digits.data(), nullptr, 10));
+    if (codePage != 0) return codePage;
+  }
+  return ::GetACP();
+}
+
+// The component categories of `entry`, split into the ones it implements and the ones it needs.
+struct CategoryLists {
+  std::vector<CATID> implemented;
+  std::vector<CATID> required;
+};
+
+HRESULT UpdateCategories(const component::ClassEntry& entry, bool doRegister) {
+  const component::ClassCategory* list = entry.categories ? entry.categories() : nullptr;
+  if (list == nullptr) return S_OK;
+  CategoryLists lists;
+  for (; list->id != nullptr; ++list) {
+    (list->required ? lists.required : lists.implemented).push_back(*list->id);
+  }
+
+  ICatRegister* raw = nullptr;
+  HRESULT result = ::CoCreateInstance(CLSID_StdComponentCategoriesMgr, nullptr,
+                                      CLSCTX_INPROC_SERVER, IID_ICatRegister,
+                                      reinterpret_cast<void**>(&raw));
+  if (FAILED(result)) return result;
+  const ComOwner<ICatRegister> categories(raw);
+  const CLSID& classId = *entry.classId;
+  const auto count = [](const std::vector<CATID>& ids) { return static_cast<ULONG>(ids.size()); };
+  if (!lists.implemented.empty()) {
+    result = doRegister ? categories->RegisterClassImplCategories(
+                              classId, count(lists.implemented), lists.implemented.data())
+                        : categories->UnRegisterClassImplCategories(
+                              classId, count(lists.implemented), lists.implemented.data());
+    if (FAILED(result)) return result;
+  }
+  if (!lists.required.empty()) {
+    result = doRegister ? categories->RegisterClassReqCategories(classId, count(lists.required),
+                                                                  lists.required.data())
+                        : categories->UnRegisterClassReqCategories(
+                              classId, count(lists.required), lists.required.data());
+  }
+  return result;
+}
+
+// Whether TypeLib\{library}\major.minor exists: removing a registration that is not there
+// would otherwise fail, and with it a second unregistration.
+bool IsTypeLibRegistered(const TLIBATTR& attributes) {
+  std::array<wchar_t, 40> libraryId{};
+  if (::StringFromGUID2(attributes.guid, libraryId.data(), static_cast<int>(libraryId.size())) ==
+      0) {
+    return true;
+  }
+  std::array<wchar_t, 80> keyName{};
+  std::swprintf(keyName.data(), keyName.size(), L"TypeLib\\%ls\\%x.%x", libraryId.data(),
+                static_cast<unsigned>(attributes.wMajorVerNum),
+                static_cast<unsigned>(attributes.wMinorVerNum));
+  HKEY key = nullptr;
+  const LSTATUS status = ::RegOpenKeyExW(HKEY_CLASSES_ROOT, keyName.data(), 0, KEY_READ, &key);
+  if (status == ERROR_SUCCESS) ::RegCloseKey(key);
+  // Only a key that is certainly absent counts as nothing to remove.
+  return status != ERROR_FILE_NOT_FOUND;
+}
+
+// Names the AppID to the AppID script; the common replacements name it again (the first wins).
+constexpr ScriptReplacement kAppIdReplacements[] = {{L"APPID", KINDPROBE_APPID_TEXT}};
+
+}  // namespace
+
+UINT ScriptCodePage() {
+  static const UINT codePage = ChooseScriptCodePage();
+  return codePage;
+}
+
+HRESULT RunRegistryScript(UINT resourceId, bool doRegister,
+                          std::span<const ScriptReplacement> extra) {
+  component::ComServerModule& module = component::ServerModule();
+  ScriptRegistrar registrar;
+  // A caller's pair that cannot be added is not fatal: every name a script of this module
+  // refers to is added again below, where failures count.
+  for (const ScriptReplacement& pair : extra) {
+    registrar.AppendReplacement(AsUtf16(pair.name), AsUtf16(pair.value));
+  }
+  HRESULT result = module.AddCommonReplacements(registrar);
+  if (FAILED(result)) return result;
+
+  ModulePathBuffer path{};
+  DWORD length = 0;
+  result = GetModulePath(module.ModuleHandle(), path, &length);
+  if (FAILED(result)) return result;
+  const std::wstring escaped = DoubleSingleQuotes({path.data(), length});
+  result = registrar.AppendReplacement(u"Module", AsUtf16(escaped.c_str()));
+  if (FAILED(result)) return result;
+  result = registrar.AppendReplacement(u"Module_Raw", AsUtf16(escaped.c_str()));
+  if (FAILED(result)) return result;
+
+  const ScopedLibrary file(::LoadLibraryExW(path.data(), nullptr, LOAD_LIBRARY_AS_DATAFILE));
+  if (!file) return LastErrorResult();
+  const HRSRC resource =
+      ::FindResourceW(file.get(), MAKEINTRESOURCEW(resourceId), kRegistryResourceType);
+  if (resource == nullptr) return LastErrorResult();
+  const HGLOBAL loaded = ::LoadResource(file.get(), resource);
+  if (loaded == nullptr) return LastErrorResult();
+  const DWORD size = ::SizeofResource(file.get(), resource);
+  const auto* bytes = static_cast<const char*>(::LockResource(loaded));
+  if (bytes == nullptr) return LastErrorResult();
+
+  WidenedScript text;
+  result = text.Widen(bytes, size, ScriptCodePage());
+  if (FAILED(result)) return result;
+  const std::unique_ptr<platform::Registry> registry = platform::CreateSystemRegistry();
+  return ProcessScriptText(registrar, AsUtf16(text.Text()), doRegister, *registry);
+}
+
+HRESULT LoadModuleTypeLib(HMODULE module, ITypeLib** typeLib, BSTR* path) {
+  if (typeLib == nullptr || path == nullptr) return E_POINTER;
+  *typeLib = nullptr;
+  *path = nullptr;
+
+  ModulePathBuffer file{};
+  DWORD length = 0;
+  HRESULT result = GetModulePath(module, file, &length);
+  if (result != S_OK) return result;
+  wchar_t* const extension = ::PathFindExtensionW(file.data());
+
+  ITypeLib* loaded = nullptr;
+  result = ::LoadTypeLib(file.data(), &loaded);
+  if (FAILED(result)) {
+    const std::size_t stem = static_cast<std::size_t>(extension - file.data());
+    if (stem + kTypeLibExtension.size() >= file.size()) return E_FAIL;
+    *std::copy(kTypeLibExtension.begin(), kTypeLibExtension.end(), extension) = L'\0';
+    result = ::LoadTypeLib(file.data(), &loaded);
+    if (FAILED(result)) return result;
+  }
+  ComOwner<ITypeLib> library(loaded);
+  *path = ::SysAllocString(file.data());
+  if (*path == nullptr) return E_OUTOFMEMORY;
+  *typeLib = library.release();
+  return S_OK;
+}
+
+HRESULT RegisterModuleTypeLib(HMODULE module) {
+  ITypeLib* loaded = nullptr;
+  BSTR loadedPath = nullptr;
+  const HRESULT result = LoadModuleTypeLib(module, &loaded, &loadedPath);
+  if (FAILED(result)) return result;
+  const ComOwner<ITypeLib> library(loaded);
+  const ScopedBstr path(loadedPath);
+
+  // The folder of the file, with its trailing separator, from at most the first 259 characters.
+  ModulePathBuffer helpDirectory{};
+  ::lstrcpynW(helpDirectory.data(), path.get(), static_cast<int>(helpDirectory.size()));
+  wchar_t* folderEnd = helpDirectory.data();
+  for (wchar_t* at = helpDirectory.data(); *at != L'\0'; at = ::CharNextW(at)) {
+    if (*at == L'\\' || *at == L'/' || *at == L':') folderEnd = ::CharNextW(at);
+  }
+  *folderEnd = L'\0';
+  return ::RegisterTypeLib(library.get(), path.get(), helpDirectory.data());
+}
+
+HRESULT UnregisterModuleTypeLib(HMODULE module) {
+  ITypeLib* loaded = nullptr;
+  BSTR loadedPath = nullptr;
+  HRESULT result = LoadModuleTypeLib(module, &loaded, &loadedPath);
+  if (FAILED(result)) return result;
+  const ComOwner<ITypeLib> library(loaded);
+  const ScopedBstr path(loadedPath);
+
+  TLIBATTR* attributes = nullptr;
+  result = library->GetLibAttr(&attributes);
+  if (FAILED(result)) return result;
+  if (IsTypeLibRegistered(*attributes)) {
+    result = ::UnRegisterTypeLib(attributes->guid, attributes->wMajorVerNum,
+                                 attributes->wMinorVerNum, attributes->lcid, attributes->syskind);
+  }
+  library->ReleaseTLibAttr(attributes);
+  return result;
+}
+
+HRESULT RegisterClassEntries(std::span<component::ClassEntry> entries) {
+  for (const component::ClassEntry& entry : entries) {
+    HRESULT result = entry.updateRegistry(true);
+    if (FAILED(result)) return result;
+    result = UpdateCategories(entry, true);
+    if (FAILED(result)) return result;
+  }
+  return S_OK;
+}
+
+HRESULT UnregisterClassEntries(std::span<component::ClassEntry> entries) {
+  for (const component::ClassEntry& entry : entries) {
+    HRESULT result = UpdateCategories(entry, false);
+    if (FAILED(result)) return result;
+    result = entry.updateRegistry(false);
+    if (FAILED(result)) return result;
+  }
+  return S_OK;
+}
+
+}  // namespace kindprobe::registration
+
+// AppID, class, type library, then our own proxy/stub: registering the type library points the
+// interface at the system's type-library marshaler, and the proxy/stub registration that
+// follows must overwrite that.
+STDAPI DllRegisterServer() {
+  using namespace kindprobe::registration;
+  kindprobe::component::ComServerModule& module = kindprobe::component::ServerModule();
+  HRESULT result = RunRegistryScript(KINDPROBE_APPID_SCRIPT_RESOURCE, true, kAppIdReplacements);
+  if (FAILED(result)) return result;
+  result = RegisterClassEntries(module.ClassEntries());
+  if (FAILED(result)) return result;
+  result = RegisterModuleTypeLib(module.ModuleHandle());
+  if (FAILED(result)) return result;
+  return ProxyStubRegister();
+}
+
+STDAPI DllUnregisterServer() {
+  using namespace kindprobe::registration;
+  kindprobe::component::ComServerModule& module = kindprobe::component::ServerModule();
+  HRESULT result = UnregisterClassEntries(module.ClassEntries());
+  if (FAILED(result)) return result;
+  result = UnregisterModuleTypeLib(module.ModuleHandle());
+  if (FAILED(result)) return result;
+  result = RunRegistryScript(KINDPROBE_APPID_SCRIPT_RESOURCE, false, kAppIdReplacements);
+  if (FAILED(result)) return result;
+  // Filed once more first, so that the removal finds every entry it removes.
+  result = ProxyStubRegister();
+  if (FAILED(result)) return result;
+  return ProxyStubUnregister();
+}
