@@ -1,0 +1,84 @@
+// Kindprobe.dll without any registration: this program's manifest names the Kindprobe assembly,
+// whose manifest lies beside it with the DLL, and COM finds the class, its ProgIDs and its
+// proxy/stub through the activation context alone. Runs in a Wine prefix where nothing of the
+// component was ever registered.
+#include <gtest/gtest.h>
+
+#include <objbase.h>
+
+#include <string>
+
+#include "com_support.h"
+#include "kindprobe.h"
+#include "kindprobe/version.h"
+#include "kindprobe_dll.h"
+#include "test_files.h"
+#include "winreg_support.h"
+
+namespace kindprobe::wintest {
+namespace {
+
+class Apartment {
+ public:
+  explicit Apartment(DWORD model) : result_(::CoInitializeEx(nullptr, model)) {}
+  ~Apartment() {
+    if (SUCCEEDED(result_)) ::CoUninitialize();
+  }
+  Apartment(const Apartment&) = delete;
+  Apartment& operator=(const Apartment&) = delete;
+  HRESULT result() const { return result_; }
+
+ private:
+  HRESULT result_;
+};
+
+TEST(RegistrationFree, NothingOfTheComponentIsRegistered) {
+  EXPECT_FALSE(ClassesRootKeyExists(ClassKey()));
+  EXPECT_FALSE(ClassesRootKeyExists(L"Kindprobe.CheckFile"));
+  EXPECT_FALSE(ClassesRootKeyExists(InterfaceKey()));
+}
+
+TEST(RegistrationFree, ProgIdsAndProxyStubComeFromTheManifest) {
+  Apartment apartment(COINIT_APARTMENTTHREADED);
+  ASSERT_TRUE(SUCCEEDED(apartment.result()));
+  // Wine answers a ProgID of an activation context with the class's alias in that context, not
+  // with the class id itself; both ProgIDs must give the same one, and it must create CheckFile.
+  CLSID fromVersioned{};
+  CLSID fromIndependent{};
+  ASSERT_EQ(S_OK, ::CLSIDFromProgID(L"Kindprobe.CheckFile.1", &fromVersioned));
+  ASSERT_EQ(S_OK, ::CLSIDFromProgID(L"Kindprobe.CheckFile", &fromIndependent));
+  EXPECT_EQ(RegistryForm(fromVersioned), RegistryForm(fromIndependent));
+  for (const CLSID* classId : {static_cast<const CLSID*>(&fromIndependent), &CLSID_CheckFile}) {
+    ComRef<ICheckFile> checker;
+    EXPECT_EQ(S_OK, ::CoCreateInstance(*classId, nullptr, CLSCTX_INPROC_SERVER, IID_ICheckFile,
+                                       checker.out()))
+        << RegistryForm(*classId).c_str();
+  }
+  CLSID proxyStub{};
+  ASSERT_EQ(S_OK, ::CoGetPSClsid(IID_ICheckFile, &proxyStub));
+  EXPECT_EQ(RegistryForm(IID_ICheckFile), RegistryForm(proxyStub));
+}
+
+TEST(RegistrationFree, CreatesAndUsesTheObject) {
+  Apartment apartment(COINIT_APARTMENTTHREADED);
+  ASSERT_TRUE(SUCCEEDED(apartment.result()));
+  CLSID classId{};
+  ASSERT_EQ(S_OK, ::CLSIDFromProgID(L"Kindprobe.CheckFile", &classId));
+  ComRef<ICheckFile> checker;
+  ASSERT_EQ(S_OK, ::CoCreateInstance(classId, nullptr, CLSCTX_INPROC_SERVER, IID_ICheckFile,
+                                     checker.out()));
+  Bstr version;
+  ASSERT_EQ(S_OK, checker->GetVersion(version.out()));
+  EXPECT_EQ(std::wstring(L"" KINDPROBE_VERSION_TEXT), version.str());
+  TestDirectory files;
+  EXPECT_EQ(4, CheckPath(checker.get(), files.Write(L"clip.avi", AviBytes())));
+  EXPECT_EQ(kAviText, ErrorInfoOf(checker.get()));
+  // Late binding needs the type library, which the manifest names too.
+  ComRef<IDispatch> dispatch;
+  ASSERT_EQ(S_OK, checker->QueryInterface(IID_IDispatch, dispatch.out()));
+  ComRef<ITypeInfo> typeInfo;
+  EXPECT_EQ(S_OK, dispatch->GetTypeInfo(0, 0, typeInfo.typedOut()));
+}
+
+}  // namespace
+}  // namespace kindprobe::wintest

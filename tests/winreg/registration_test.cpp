@@ -1,0 +1,181 @@
+// DllRegisterServer and DllUnregisterServer against Wine's registry, through regsvr32 and
+// called directly: what is written, what is taken away again, and the failures that must stop
+// registration early.
+#include <gtest/gtest.h>
+
+#include <string>
+
+#include "kindprobe.h"
+#include "resource_ids.h"
+#include "test_files.h"
+#include "winreg_support.h"
+
+namespace kindprobe::wintest {
+namespace {
+
+constexpr HRESULT kInsufficientBuffer = static_cast<HRESULT>(0x8007007A);
+const std::wstring kProgId = L"Kindprobe.CheckFile.1";
+const std::wstring kIndependentProgId = L"Kindprobe.CheckFile";
+
+// Under the 64-bit registry view the library's file is filed under "win64".
+const std::wstring kTypeLibFileKey = L"\\1.0\\0\\win64";
+
+void ExpectRegisteredAt(const std::wstring& modulePath) {
+  const std::wstring appId = KINDPROBE_APPID_TEXT;
+  const std::wstring classId = RegistryForm(CLSID_CheckFile);
+  const std::wstring libraryId = RegistryForm(LIBID_KindprobeLib);
+
+  // Script 101.
+  EXPECT_EQ(L"Kindprobe", ClassesRootString(AppIdKey()));
+  EXPECT_EQ(appId, ClassesRootString(L"AppID\\Kindprobe.DLL", L"AppID"));
+  // Script 102.
+  EXPECT_EQ(L"CheckFile Class", ClassesRootString(kProgId));
+  EXPECT_EQ(classId, ClassesRootString(kProgId + L"\\CLSID"));
+  EXPECT_EQ(L"CheckFile Class", ClassesRootString(kIndependentProgId));
+  EXPECT_EQ(classId, ClassesRootString(kIndependentProgId + L"\\CLSID"));
+  EXPECT_EQ(kProgId, ClassesRootString(kIndependentProgId + L"\\CurVer"));
+  EXPECT_EQ(L"CheckFile Class", ClassesRootString(ClassKey()));
+  EXPECT_EQ(appId, ClassesRootString(ClassKey(), L"AppID"));
+  EXPECT_EQ(kProgId, ClassesRootString(ClassKey() + L"\\ProgID"));
+  EXPECT_EQ(kIndependentProgId, ClassesRootString(ClassKey() + L"\\VersionIndependentProgID"));
+  EXPECT_TRUE(ClassesRootKeyExists(ClassKey() + L"\\Programmable"));
+  EXPECT_EQ(modulePath, ClassesRootString(ClassKey() + L"\\InprocServer32"));
+  EXPECT_EQ(L"Apartment", ClassesRootString(ClassKey() + L"\\InprocServer32", L"ThreadingModel"));
+  EXPECT_EQ(libraryId, ClassesRootString(ClassKey() + L"\\TypeLib"));
+  // The type library, from the module's own resource.
+  EXPECT_EQ(modulePath, ClassesRootString(TypeLibKey() + kTypeLibFileKey));
+  EXPECT_EQ(modulePath.substr(0, modulePath.find_last_of(L'\\') + 1),
+            ClassesRootString(TypeLibKey() + L"\\1.0\\HELPDIR"));
+  // The interface is marshalled by the module's own proxy/stub, not the type-library
+  // marshaler that the library's registration named first.
+  EXPECT_EQ(RegistryForm(IID_ICheckFile), ClassesRootString(InterfaceKey() + L"\\ProxyStubClsid32"));
+  EXPECT_EQ(modulePath, ClassesRootString(ProxyStubKey() + L"\\InprocServer32"));
+}
+
+void ExpectNothingOfTheClassRegistered() {
+  EXPECT_FALSE(ClassesRootKeyExists(ClassKey()));
+  EXPECT_FALSE(ClassesRootKeyExists(kProgId));
+  EXPECT_FALSE(ClassesRootKeyExists(kIndependentProgId));
+  EXPECT_FALSE(ClassesRootKeyExists(TypeLibKey()));
+  EXPECT_FALSE(ClassesRootKeyExists(InterfaceKey()));
+  EXPECT_FALSE(ClassesRootKeyExists(ProxyStubKey()));
+}
+
+TEST(Regsvr32, RegistersEveryEntryAndRemovesThemAgain) {
+  const std::wstring module = BuiltModulePath();
+  ASSERT_EQ(0u, Regsvr32(module));
+  ExpectRegisteredAt(module);
+
+  ASSERT_EQ(0u, Regsvr32(module, true));
+  ExpectNothingOfTheClassRegistered();
+  EXPECT_FALSE(ClassesRootKeyExists(AppIdKey()));
+  EXPECT_FALSE(ClassesRootKeyExists(L"AppID\\Kindprobe.DLL"));
+  // NoRemove: the parents stay.
+  EXPECT_TRUE(ClassesRootKeyExists(L"AppID"));
+  EXPECT_TRUE(ClassesRootKeyExists(L"CLSID"));
+}
+
+TEST(Regsvr32, RoundTripLeavesTheRegistryAsItWas) {
+  TestDirectory scratch;
+  const std::wstring exportFile = scratch.path() + L"\\classes.reg";
+  const std::wstring module = BuiltModulePath();
+
+  const std::vector<char> before = ExportClassesRoot(exportFile);
+  ASSERT_FALSE(before.empty());
+  // Twice in each direction: the second run meets its own entries, or their absence.
+  ASSERT_EQ(0u, Regsvr32(module));
+  ASSERT_EQ(0u, Regsvr32(module));
+  const std::vector<char> registered = ExportClassesRoot(exportFile);
+  EXPECT_NE(before, registered);
+  ExpectRegisteredAt(module);
+  ASSERT_EQ(0u, Regsvr32(module, true));
+  ASSERT_EQ(0u, Regsvr32(module, true));
+  const std::vector<char> after = ExportClassesRoot(exportFile);
+  EXPECT_TRUE(before == after) << "HKEY_CLASSES_ROOT differs after a round trip";
+}
+
+TEST(RegisterServer, PathWithASingleQuoteIsRegisteredExactly) {
+  TestDirectory scratch;
+  const std::wstring module = scratch.path() + L"\\Tessmark's Player\\Kindprobe.dll";
+  ASSERT_TRUE(CopyInto(BuiltModulePath(), module));
+
+  ASSERT_EQ(S_OK, CallRegistrationExport(module, "DllRegisterServer"));
+  ExpectRegisteredAt(module);
+  ASSERT_EQ(S_OK, CallRegistrationExport(module, "DllUnregisterServer"));
+  ExpectNothingOfTheClassRegistered();
+}
+
+TEST(RegisterServer, PathThatFillsTheBufferFailsBeforeAnythingIsWritten) {
+  TestDirectory scratch;
+  const std::wstring exportFile = scratch.path() + L"\\classes.reg";
+  // Folders of 50 characters until the module's path reaches 260 characters.
+  std::wstring module = scratch.path();
+  while (module.size() + 1 + 13 < 260) module += L"\\" + std::wstring(50, L'k');
+  module += L"\\Kindprobe.dll";
+  ASSERT_GE(module.size(), 260u);
+  ASSERT_TRUE(CopyInto(BuiltModulePath(), module));
+
+  const std::vector<char> before = ExportClassesRoot(exportFile);
+  ASSERT_FALSE(before.empty());
+  EXPECT_EQ(kInsufficientBuffer, CallRegistrationExport(module, "DllRegisterServer"));
+  EXPECT_EQ(kInsufficientBuffer, CallRegistrationExport(module, "DllUnregisterServer"));
+  EXPECT_TRUE(before == ExportClassesRoot(exportFile)) << "the registry was changed";
+}
+
+TEST(RegisterServer, TypeLibraryFileBesideAModuleWithoutAUsableOneIsRegistered) {
+  TestDirectory scratch;
+  const std::wstring folder = scratch.path() + L"\\player\\";
+  const std::wstring module = folder + L"Kindprobe.dll";
+  const std::wstring typeLibFile = folder + L"Kindprobe.tlb";
+  ASSERT_TRUE(CopyInto(BuiltModulePath(), module));
+  // Wine's resource updater cannot delete a resource, so the module's library is replaced by
+  // bytes that are none: the load from the module fails just as for a missing resource.
+  const std::string notATypeLibrary = "not a type library";
+  ASSERT_TRUE(ReplaceModuleResource(module, L"TYPELIB", KINDPROBE_TYPELIB_RESOURCE,
+                                    &notATypeLibrary));
+  ASSERT_EQ(notATypeLibrary, ReadModuleResource(module, L"TYPELIB", KINDPROBE_TYPELIB_RESOURCE));
+
+  // Without the file the library cannot be found, and registration says so.
+  EXPECT_TRUE(FAILED(CallRegistrationExport(module, "DllRegisterServer")));
+  EXPECT_FALSE(ClassesRootKeyExists(TypeLibKey()));
+  EXPECT_FALSE(ClassesRootKeyExists(InterfaceKey()));
+
+  ASSERT_TRUE(CopyInto(BuiltTypeLibPath(), typeLibFile));
+  ASSERT_EQ(S_OK, CallRegistrationExport(module, "DllRegisterServer"));
+  EXPECT_EQ(typeLibFile, ClassesRootString(TypeLibKey() + kTypeLibFileKey));
+  EXPECT_EQ(folder, ClassesRootString(TypeLibKey() + L"\\1.0\\HELPDIR"));
+  EXPECT_EQ(module, ClassesRootString(ClassKey() + L"\\InprocServer32"));
+  EXPECT_EQ(RegistryForm(IID_ICheckFile), ClassesRootString(InterfaceKey() + L"\\ProxyStubClsid32"));
+
+  ASSERT_EQ(S_OK, CallRegistrationExport(module, "DllUnregisterServer"));
+  ExpectNothingOfTheClassRegistered();
+}
+
+TEST(RegisterServer, FailingClassScriptKeepsTheAppIdAndRegistersNothingAfterIt) {
+  TestDirectory scratch;
+  const std::wstring module = scratch.path() + L"\\broken\\Kindprobe.dll";
+  ASSERT_TRUE(CopyInto(BuiltModulePath(), module));
+  // The class script with its last closing brace cut off: the root block never ends.
+  std::optional<std::string> script =
+      ReadModuleResource(module, L"REGISTRY", KINDPROBE_CLASS_SCRIPT_RESOURCE);
+  ASSERT_TRUE(script);
+  const std::size_t lastBrace = script->find_last_of('}');
+  ASSERT_NE(std::string::npos, lastBrace);
+  script->erase(lastBrace);
+  ASSERT_TRUE(ReplaceModuleResource(module, L"REGISTRY", KINDPROBE_CLASS_SCRIPT_RESOURCE,
+                                    &*script));
+
+  EXPECT_EQ(DISP_E_EXCEPTION, CallRegistrationExport(module, "DllRegisterServer"));
+  EXPECT_EQ(L"Kindprobe", ClassesRootString(AppIdKey()));
+  EXPECT_EQ(std::wstring(KINDPROBE_APPID_TEXT),
+            ClassesRootString(L"AppID\\Kindprobe.DLL", L"AppID"));
+  // The failing block was walked back; nothing after it ran.
+  ExpectNothingOfTheClassRegistered();
+
+  // The intact module takes the AppID entries away again.
+  ASSERT_EQ(S_OK, CallRegistrationExport(BuiltModulePath(), "DllUnregisterServer"));
+  EXPECT_FALSE(ClassesRootKeyExists(AppIdKey()));
+}
+
+}  // namespace
+}  // namespace kindprobe::wintest

@@ -1,0 +1,64 @@
+#!/usr/bin/env python3
+"""Runs a VBScript or JScript file with Wine's cscript in a Chinese locale and checks what it
+printed: the GBK output decoded, one line per sample file with its TypeID and description, the
+closing count line and exit code 0. A script that stops on an uncaught error prints nothing more
+and exits 0, which the missing lines expose."""
+import argparse
+import os
+import subprocess
+import sys
+
+EXPECTED_LINES = [
+    "clip.avi|4|AVI文件",
+    "empty.avi|3|零字节文件",
+    "notes.txt|2|文本文件",
+    "unknown.xyz|0|未知类型",
+    "checked 4, 0 failed",
+]
+
+
+def windows_path(path):
+    return "Z:" + os.path.abspath(path).replace("/", "\\")
+
+
+def main():
+    parser = argparse.ArgumentParser()
+    parser.add_argument("--wine", required=True)
+    parser.add_argument("--prefix", required=True)
+    parser.add_argument("--samples", required=True)
+    parser.add_argument("--version", required=True)
+    parser.add_argument("script")
+    options = parser.parse_args()
+
+    environment = dict(os.environ)
+    environment.update({
+        "WINEPREFIX": options.prefix,
+        "WINEDEBUG": "-all",
+        "WINEDLLOVERRIDES": "mscoree,mshtml=",
+        # Wine takes its ANSI and console code page (936, GBK) from the locale.
+        "LANG": "zh_CN.UTF-8",
+        "LC_ALL": "zh_CN.UTF-8",
+    })
+    environment.pop("DISPLAY", None)
+    environment.pop("WAYLAND_DISPLAY", None)
+    command = [options.wine, "cscript.exe", "//nologo", windows_path(options.script),
+               windows_path(options.samples), options.version]
+    done = subprocess.run(command, capture_output=True, env=environment, timeout=240, check=False)
+    output = done.stdout.decode("gbk", errors="replace")
+    lines = [line.strip() for line in output.splitlines() if line.strip()]
+    print(output)
+
+    failures = []
+    if done.returncode != 0:
+        failures.append(f"cscript exited with {done.returncode}")
+    for expected in EXPECTED_LINES:
+        if expected not in lines:
+            failures.append(f"missing line: {expected}")
+    failures += [line for line in lines if line.startswith("FAIL")]
+    for failure in failures:
+        print("FAIL:", failure)
+    return 1 if failures else 0
+
+
+if __name__ == "__main__":
+    sys.exit(main())
