@@ -91,11 +91,5 @@ TEST(JsonStrings, SurrogatesControlCharactersAndQuotes) {
   EXPECT_EQ(out, "a\\\"b\\\\c\\n\\u0001\\udc80\\ud800x\xF0\x9F\x98\x80\xC3\xA9");
 }
 
-TEST(JsonStrings, TypeNamesOfEveryTypeId) {
-  for (int32_t id = 0; id < 5; ++id) EXPECT_EQ(cli::TypeName(id), kTypeNames[id]);
-  EXPECT_EQ(cli::TypeName(-1), "Unknown");
-  EXPECT_EQ(cli::TypeName(5), "Unknown");
-}
-
 }  // namespace
 }  // namespace kindprobe::clitest
