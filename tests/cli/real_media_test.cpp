@@ -5,6 +5,7 @@
 #include <gtest/gtest.h>
 
 #include <array>
+#include <ostream>
 #include <cstdlib>
 #include <filesystem>
 #include <string>
@@ -28,6 +29,9 @@ struct MediaCase {
   int typeId;
   const char* description;
 };
+
+// Test names carry the case's name; gtest would otherwise print the case's bytes.
+void PrintTo(const MediaCase& c, std::ostream* out) { *out << c.name; }
 
 const std::vector<std::string> kVideo = {"-f", "lavfi", "-i", "testsrc=size=32x32:rate=25:duration=0.2"};
 const std::vector<std::string> kAudio = {"-f", "lavfi", "-i", "sine=frequency=440:sample_rate=8000:duration=0.2"};
@@ -182,6 +186,21 @@ std::string PdfDocument() {
          "2 0 obj << /Type /Pages /Kids [3 0 R] /Count 1 >> endobj\n"
          "3 0 obj << /Type /Page /Parent 2 0 R /MediaBox [0 0 72 72] >> endobj\n"
          "trailer << /Root 1 0 R >>\n%%EOF\n";
+}
+
+// Debian's ffmpeg decodes AMR but has no AMR encoder: the file is written here from the
+// format's storage layout (magic line, then 12.2 kbit/s frames of one header byte and 31 bytes
+// of speech bits), and ffmpeg must decode it before it counts as real.
+TEST(RealDocuments, AmrDecodableByFfmpegIsRecognisedByNameAndByContent) {
+  if (!ProgramAvailable("ffmpeg")) GTEST_SKIP() << "covered by the RealMedia failure";
+  std::string amr = "#!AMR\n";
+  for (int frame = 0; frame < 10; ++frame) amr += '\x3c' + std::string(31, '\0');
+  ScratchDir dir;
+  const auto file = dir.Write("speech.amr", amr);
+  const auto decoded = RunProcess(
+      "ffmpeg", {"-hide_banner", "-loglevel", "error", "-nostdin", "-i", file.string(), "-f", "null", "-"});
+  ASSERT_EQ(decoded.exitCode, 0) << decoded.err;
+  ExpectSameAnswerUnderEveryName(file, 4, "AMR媒体文件");
 }
 
 TEST(RealDocuments, ZipArchiveIsRecognisedByNameAndByContent) {
