@@ -1,4 +1,5 @@
 #include <dirent.h>
+#include <sched.h>
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -77,6 +78,14 @@ std::FILE* BinaryStandardOutput() { return stdout; }
 bool IsTerminal(std::FILE* stream) { return ::isatty(::fileno(stream)) == 1; }
 
 uint32_t ProcessorCount() {
+#ifdef __linux__
+  // The processors this process may run on, which a container or taskset may limit.
+  cpu_set_t allowed;
+  if (::sched_getaffinity(0, sizeof allowed, &allowed) == 0) {
+    const int count = CPU_COUNT(&allowed);
+    if (count > 0) return static_cast<uint32_t>(count);
+  }
+#endif
   const long count = ::sysconf(_SC_NPROCESSORS_ONLN);
   return count > 0 ? static_cast<uint32_t>(count) : 1;
 }
