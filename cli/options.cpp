@@ -194,8 +194,9 @@ const char* UsageText() {
          "      --json             JSON Lines: path, typeId, typeName, description, rule\n"
          "  -f, --files-from LIST  read paths from LIST, one per line ('-': standard input)\n"
          "  -0, --null             paths in LIST are separated by NUL, not by line ends\n"
-         "  -r, --recursive        walk directories\n"
-         "  -L, --dereference      follow symbolic links while walking\n"
+         "  -r, --recursive        walk directories (in name order)\n"
+         "  -L, --dereference      follow symbolic links met while walking (without it\n"
+         "                         they are skipped)\n"
          "  -j, --jobs N           classify on N threads (default: one per core)\n"
 #ifndef _WIN32
          "      --store-path DIR   the player's StorePath setting (default: the environment\n"
