@@ -30,6 +30,11 @@ def main():
     parser.add_argument("script")
     options = parser.parse_args()
 
+    locales = subprocess.run(["locale", "-a"], capture_output=True, text=True, check=False)
+    if "zh_cn.utf8" not in locales.stdout.lower().split():
+        print("FAIL: the zh_CN.UTF-8 locale is missing (locale-gen zh_CN.UTF-8)")
+        return 1
+
     environment = dict(os.environ)
     environment.update({
         "WINEPREFIX": options.prefix,

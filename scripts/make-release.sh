@@ -1,0 +1,100 @@
+#!/usr/bin/env bash
+# Builds the Windows release bundle in one go:
+#   build/release-bundle/kindprobe-VERSION-windows/          the folder
+#   build/release-bundle/kindprobe-VERSION-windows.zip       the same, zipped
+# with x86/ and x64/ (Kindprobe.dll, kindprobe.exe, Kindprobe.manifest), INSTALL.txt and
+# SHA256SUMS. The builds go to $KINDPROBE_RELEASE_BUILD_ROOT-i686 and -x86_64 (default
+# build/release), apart from the development builds.
+set -euo pipefail
+cd "$(dirname "$0")/.."
+
+jobs=${KINDPROBE_JOBS:-2}
+build_root=${KINDPROBE_RELEASE_BUILD_ROOT:-build/release}
+version=$(sed -n 's/^project(Kindprobe VERSION \([0-9.]*\).*/\1/p' CMakeLists.txt)
+[ -n "$version" ] || { echo "make-release.sh: no version in CMakeLists.txt" >&2; exit 1; }
+name=kindprobe-$version-windows
+bundle_root=build/release-bundle
+bundle=$bundle_root/$name
+
+# arch folder, toolchain, build directory
+builds=("x86 mingw-i686 $build_root-i686" "x64 mingw-x86_64 $build_root-x86_64")
+
+rm -rf "$bundle" "$bundle_root/$name.zip"
+mkdir -p "$bundle"
+for build in "${builds[@]}"; do
+  read -r folder toolchain directory <<<"$build"
+  printf '\n==== build: %s (%s)\n' "$toolchain" "$directory"
+  cmake -S . -B "$directory" -G Ninja -DCMAKE_BUILD_TYPE=Release \
+        -DCMAKE_TOOLCHAIN_FILE="$PWD/cmake/toolchains/$toolchain.cmake" \
+        -DKINDPROBE_WERROR=ON -DBUILD_TESTING=OFF -DKINDPROBE_BENCH=OFF >/dev/null
+  cmake --build "$directory" -j "$jobs" --target Kindprobe kindprobe
+  mkdir -p "$bundle/$folder"
+  # Kindprobe.dll goes to bin/, the command stays in its own folder.
+  cli=$(find "$directory" -name kindprobe.exe -not -path '*/CMakeFiles/*' | head -n 1)
+  [ -n "$cli" ] || { echo "make-release.sh: no kindprobe.exe in $directory" >&2; exit 1; }
+  cp "$directory/bin/Kindprobe.dll" "$cli" \
+     "$directory/generated/registration/Kindprobe.manifest" "$bundle/$folder/"
+done
+
+# Windows users read this in Notepad: CR LF lines.
+sed 's/$/\r/' >"$bundle/INSTALL.txt" <<EOF
+Kindprobe $version for Windows
+==============================
+
+x86\\  32-bit Kindprobe.dll and kindprobe.exe (for a 32-bit player)
+x64\\  64-bit Kindprobe.dll and kindprobe.exe (for a 64-bit player)
+Each folder also holds Kindprobe.manifest, for use without registration.
+
+Install and register
+--------------------
+Copy the folder that matches the player, e.g. to C:\\Program Files\\Kindprobe, then in a
+command prompt run as administrator:
+
+    regsvr32 "C:\\Program Files\\Kindprobe\\Kindprobe.dll"
+
+On 64-bit Windows register the 32-bit DLL with C:\\Windows\\SysWOW64\\regsvr32.exe.
+
+Use from a script (cscript check.vbs)
+-------------------------------------
+    Set checker = CreateObject("Kindprobe.CheckFile")
+    checker.CheckFile "C:\\Videos\\clip.avi"
+    WScript.Echo checker.GetTypeID() & " " & checker.GetErrorInfo()
+
+Use without registration
+------------------------
+Put Kindprobe.dll and Kindprobe.manifest beside the program and name the assembly in the
+program's own manifest (processorArchitecture "x86" for the 32-bit files, "amd64" for the
+64-bit ones):
+
+    <dependency><dependentAssembly>
+      <assemblyIdentity type="win32" name="Kindprobe" version="$version"
+                        processorArchitecture="x86"/>
+    </dependentAssembly></dependency>
+
+Remove
+------
+    regsvr32 /u "C:\\Program Files\\Kindprobe\\Kindprobe.dll"
+then delete the folder.
+
+Check the files
+---------------
+SHA256SUMS lists the SHA-256 of every file: sha256sum -c SHA256SUMS, or on Windows
+certutil -hashfile x86\\Kindprobe.dll SHA256.
+EOF
+
+(cd "$bundle" && find . -type f ! -name SHA256SUMS | sed 's|^\./||' | LC_ALL=C sort |
+   xargs sha256sum >SHA256SUMS)
+
+python3 - "$bundle_root" "$name" <<'EOF'
+import os, sys, zipfile
+root, name = sys.argv[1], sys.argv[2]
+with zipfile.ZipFile(os.path.join(root, name + ".zip"), "w", zipfile.ZIP_DEFLATED) as archive:
+    for directory, _, files in sorted(os.walk(os.path.join(root, name))):
+        for file in sorted(files):
+            path = os.path.join(directory, file)
+            archive.write(path, os.path.relpath(path, root))
+EOF
+
+printf '\n==== %s\n' "$bundle_root/$name.zip"
+(cd "$bundle" && sha256sum -c --quiet SHA256SUMS)
+cat "$bundle/SHA256SUMS"
