@@ -149,7 +149,7 @@ void FileClassifier::CheckFile(const char16_t* path) {
   }
 
   head_.headLength = static_cast<uint32_t>(std::min<uint64_t>(size, kFileHeadCapacity));
-  head_.data.reset(new (std::nothrow) uint8_t[head_.headLength]());
+  head_.data.reset(new (std::nothrow) uint8_t[head_.headLength]);
   // The head lives for this check only, whichever way it ends.
   struct HeadRelease {
     FileHead& head;
@@ -161,11 +161,14 @@ void FileClassifier::CheckFile(const char16_t* path) {
   if (!head_.data || !file.SeekToStart()) return;
 
   // Never more than the room left: the file may have grown since its size was taken.
-  for (uint32_t filled = 0; filled < head_.headLength;) {
+  uint32_t filled = 0;
+  while (filled < head_.headLength) {
     uint32_t got = 0;
     if (!file.Read(head_.data.get() + filled, head_.headLength - filled, &got) || got == 0) break;
     filled += got;
   }
+  // What could not be read is zero, as if the head had been zero-filled before the read.
+  std::fill(head_.data.get() + filled, head_.data.get() + head_.headLength, uint8_t{0});
 
   EnsureRuleTableLoaded(table_);
 

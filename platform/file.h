@@ -21,7 +21,7 @@ class File {
   static File OpenForReading(const char16_t* path);
 
   bool IsOpen() const;
-  // The full 64-bit size.
+  // The full 64-bit size (on POSIX, the size the file had when it was opened).
   bool Size(uint64_t* size) const;
   bool SeekToStart();
   // Moves the read position to `distance` bytes from the end (negative: before it).
@@ -35,6 +35,7 @@ class File {
   void* handle_ = nullptr;  // null or INVALID_HANDLE_VALUE: no file
 #else
   int fd_ = -1;
+  uint64_t size_ = 0;      // taken when the file is opened: one fstat per file, not three
   uint64_t position_ = 0;  // reads are positional: seeking costs no system call
 #endif
 };

@@ -12,12 +12,15 @@
 namespace kindprobe::platform {
 
 File::File(File&& other) noexcept
-    : fd_(std::exchange(other.fd_, -1)), position_(std::exchange(other.position_, 0)) {}
+    : fd_(std::exchange(other.fd_, -1)),
+      size_(std::exchange(other.size_, 0)),
+      position_(std::exchange(other.position_, 0)) {}
 
 File& File::operator=(File&& other) noexcept {
   if (this != &other) {
     Close();
     fd_ = std::exchange(other.fd_, -1);
+    size_ = std::exchange(other.size_, 0);
     position_ = std::exchange(other.position_, 0);
   }
   return *this;
@@ -39,15 +42,15 @@ File File::OpenForReading(const char16_t* path) {
     return file;
   }
   file.fd_ = fd;
+  file.size_ = static_cast<uint64_t>(st.st_size);
   return file;
 }
 
 bool File::IsOpen() const { return fd_ >= 0; }
 
 bool File::Size(uint64_t* size) const {
-  struct stat st;
-  if (fd_ < 0 || ::fstat(fd_, &st) != 0) return false;
-  *size = static_cast<uint64_t>(st.st_size);
+  if (fd_ < 0) return false;
+  *size = size_;
   return true;
 }
 
@@ -85,6 +88,7 @@ void File::Close() {
     ::close(fd_);
     fd_ = -1;
   }
+  size_ = 0;
   position_ = 0;
 }
 
