@@ -1,8 +1,9 @@
 #include "registration/server_registration.h"
 
 #include <windows.h>
-#include <objbase.h>
+
 #include <comcat.h>
+#include <objbase.h>
 #include <oleauto.h>
 #include <shlwapi.h>
 
@@ -145,25 +146,25 @@ HRESULT UpdateCategories(const component::ClassEntry& entry, bool doRegister) {
   }
 
   ICatRegister* raw = nullptr;
-  HRESULT result = ::CoCreateInstance(CLSID_StdComponentCategoriesMgr, nullptr,
-                                      CLSCTX_INPROC_SERVER, IID_ICatRegister,
-                                      reinterpret_cast<void**>(&raw));
+  HRESULT result =
+      ::CoCreateInstance(CLSID_StdComponentCategoriesMgr, nullptr, CLSCTX_INPROC_SERVER,
+                         IID_ICatRegister, reinterpret_cast<void**>(&raw));
   if (FAILED(result)) return result;
   const ComOwner<ICatRegister> categories(raw);
   const CLSID& classId = *entry.classId;
   const auto count = [](const std::vector<CATID>& ids) { return static_cast<ULONG>(ids.size()); };
   if (!lists.implemented.empty()) {
-    result = doRegister ? categories->RegisterClassImplCategories(
-                              classId, count(lists.implemented), lists.implemented.data())
+    result = doRegister ? categories->RegisterClassImplCategories(classId, count(lists.implemented),
+                                                                  lists.implemented.data())
                         : categories->UnRegisterClassImplCategories(
                               classId, count(lists.implemented), lists.implemented.data());
     if (FAILED(result)) return result;
   }
   if (!lists.required.empty()) {
     result = doRegister ? categories->RegisterClassReqCategories(classId, count(lists.required),
-                                                                  lists.required.data())
-                        : categories->UnRegisterClassReqCategories(
-                              classId, count(lists.required), lists.required.data());
+                                                                 lists.required.data())
+                        : categories->UnRegisterClassReqCategories(classId, count(lists.required),
+                                                                   lists.required.data());
   }
   return result;
 }

@@ -20,26 +20,11 @@ namespace {
 
 const std::wstring kVersionText = L"" KINDPROBE_VERSION_TEXT;
 
-class Apartment {
- public:
-  explicit Apartment(DWORD model) : result_(::CoInitializeEx(nullptr, model)) {}
-  ~Apartment() {
-    if (SUCCEEDED(result_)) ::CoUninitialize();
-  }
-  Apartment(const Apartment&) = delete;
-  Apartment& operator=(const Apartment&) = delete;
-  HRESULT result() const { return result_; }
-
- private:
-  HRESULT result_;
-};
-
 HRESULT CreateByProgId(const wchar_t* progId, ComRef<ICheckFile>& checker) {
   CLSID classId{};
   const HRESULT result = ::CLSIDFromProgID(progId, &classId);
   if (FAILED(result)) return result;
-  return ::CoCreateInstance(classId, nullptr, CLSCTX_INPROC_SERVER, IID_ICheckFile,
-                            checker.out());
+  return ::CoCreateInstance(classId, nullptr, CLSCTX_INPROC_SERVER, IID_ICheckFile, checker.out());
 }
 
 // The module that holds the code or data at `address`, or null.

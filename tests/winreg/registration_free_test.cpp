@@ -18,20 +18,6 @@
 namespace kindprobe::wintest {
 namespace {
 
-class Apartment {
- public:
-  explicit Apartment(DWORD model) : result_(::CoInitializeEx(nullptr, model)) {}
-  ~Apartment() {
-    if (SUCCEEDED(result_)) ::CoUninitialize();
-  }
-  Apartment(const Apartment&) = delete;
-  Apartment& operator=(const Apartment&) = delete;
-  HRESULT result() const { return result_; }
-
- private:
-  HRESULT result_;
-};
-
 TEST(RegistrationFree, NothingOfTheComponentIsRegistered) {
   EXPECT_FALSE(ClassesRootKeyExists(ClassKey()));
   EXPECT_FALSE(ClassesRootKeyExists(L"Kindprobe.CheckFile"));

@@ -50,7 +50,8 @@ void ExpectRegisteredAt(const std::wstring& modulePath) {
             ClassesRootString(TypeLibKey() + L"\\1.0\\HELPDIR"));
   // The interface is marshalled by the module's own proxy/stub, not the type-library
   // marshaler that the library's registration named first.
-  EXPECT_EQ(RegistryForm(IID_ICheckFile), ClassesRootString(InterfaceKey() + L"\\ProxyStubClsid32"));
+  EXPECT_EQ(RegistryForm(IID_ICheckFile),
+            ClassesRootString(InterfaceKey() + L"\\ProxyStubClsid32"));
   EXPECT_EQ(modulePath, ClassesRootString(ProxyStubKey() + L"\\InprocServer32"));
 }
 
@@ -162,8 +163,8 @@ TEST(RegisterServer, TypeLibraryFileBesideAModuleWithoutAUsableOneIsRegistered) 
   // Wine's resource updater cannot delete a resource, so the module's library is replaced by
   // bytes that are none: the load from the module fails just as for a missing resource.
   const std::string notATypeLibrary = "not a type library";
-  ASSERT_TRUE(ReplaceModuleResource(module, L"TYPELIB", KINDPROBE_TYPELIB_RESOURCE,
-                                    &notATypeLibrary));
+  ASSERT_TRUE(
+      ReplaceModuleResource(module, L"TYPELIB", KINDPROBE_TYPELIB_RESOURCE, &notATypeLibrary));
   ASSERT_EQ(notATypeLibrary, ReadModuleResource(module, L"TYPELIB", KINDPROBE_TYPELIB_RESOURCE));
 
   // Without the file the library cannot be found, and registration says so.
@@ -176,7 +177,8 @@ TEST(RegisterServer, TypeLibraryFileBesideAModuleWithoutAUsableOneIsRegistered) 
   EXPECT_EQ(typeLibFile, ClassesRootString(TypeLibKey() + kTypeLibFileKey));
   EXPECT_EQ(folder, ClassesRootString(TypeLibKey() + L"\\1.0\\HELPDIR"));
   EXPECT_EQ(module, ClassesRootString(ClassKey() + L"\\InprocServer32"));
-  EXPECT_EQ(RegistryForm(IID_ICheckFile), ClassesRootString(InterfaceKey() + L"\\ProxyStubClsid32"));
+  EXPECT_EQ(RegistryForm(IID_ICheckFile),
+            ClassesRootString(InterfaceKey() + L"\\ProxyStubClsid32"));
 
   ASSERT_EQ(S_OK, CallRegistrationExport(module, "DllUnregisterServer"));
   ExpectNothingOfTheClassRegistered();
@@ -193,8 +195,8 @@ TEST(RegisterServer, FailingClassScriptKeepsTheAppIdAndRegistersNothingAfterIt) 
   const std::size_t lastBrace = script->find_last_of('}');
   ASSERT_NE(std::string::npos, lastBrace);
   script->erase(lastBrace);
-  ASSERT_TRUE(ReplaceModuleResource(module, L"REGISTRY", KINDPROBE_CLASS_SCRIPT_RESOURCE,
-                                    &*script));
+  ASSERT_TRUE(
+      ReplaceModuleResource(module, L"REGISTRY", KINDPROBE_CLASS_SCRIPT_RESOURCE, &*script));
 
   EXPECT_EQ(DISP_E_EXCEPTION, CallRegistrationExport(module, "DllRegisterServer"));
   EXPECT_EQ(L"Kindprobe", ClassesRootString(AppIdKey()));

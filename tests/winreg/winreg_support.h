@@ -5,21 +5,38 @@
 
 #include <windows.h>
 
+#include <objbase.h>
+
 #include <optional>
 #include <string>
 #include <vector>
 
 namespace kindprobe::wintest {
 
+// This thread in a COM apartment for the object's lifetime.
+class Apartment {
+ public:
+  explicit Apartment(DWORD model) : result_(::CoInitializeEx(nullptr, model)) {}
+  ~Apartment() {
+    if (SUCCEEDED(result_)) ::CoUninitialize();
+  }
+  Apartment(const Apartment&) = delete;
+  Apartment& operator=(const Apartment&) = delete;
+  HRESULT result() const { return result_; }
+
+ private:
+  HRESULT result_;
+};
+
 // A GUID in registry form: braces, hyphens, upper-case digits.
 std::wstring RegistryForm(const GUID& id);
 
 // Key paths below HKEY_CLASSES_ROOT that registration writes.
-std::wstring ClassKey();       // CLSID\{CheckFile}
-std::wstring AppIdKey();       // AppID\{AppID}
-std::wstring TypeLibKey();     // TypeLib\{KindprobeLib}
-std::wstring InterfaceKey();   // Interface\{ICheckFile}
-std::wstring ProxyStubKey();   // CLSID\{ICheckFile}: the proxy/stub class
+std::wstring ClassKey();      // CLSID\{CheckFile}
+std::wstring AppIdKey();      // AppID\{AppID}
+std::wstring TypeLibKey();    // TypeLib\{KindprobeLib}
+std::wstring InterfaceKey();  // Interface\{ICheckFile}
+std::wstring ProxyStubKey();  // CLSID\{ICheckFile}: the proxy/stub class
 
 bool ClassesRootKeyExists(const std::wstring& path);
 // The string value `name` (null: the default value) of HKCR\path, if there is one.
