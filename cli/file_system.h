@@ -51,6 +51,12 @@ std::FILE* BinaryStandardInput();
 // Standard output, switched to binary: results are written as UTF-8 bytes whatever the locale.
 std::FILE* BinaryStandardOutput();
 
+// Reads what `stream`'s file has for us now, up to `size` bytes, without waiting for more once
+// something has arrived (unlike fread, which waits until the request is full). Bypasses the
+// stream's own buffer, so the stream must not also be read through stdio. Returns the count,
+// 0 at the end, -1 on an error.
+long ReadAvailable(std::FILE* stream, void* buffer, size_t size);
+
 bool IsTerminal(std::FILE* stream);
 uint32_t ProcessorCount();
 

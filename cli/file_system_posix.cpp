@@ -4,6 +4,7 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <cerrno>
 #include <cstdlib>
 #include <cstring>
 
@@ -74,6 +75,14 @@ FilePtr OpenListFile(const std::u16string& path) {
 
 std::FILE* BinaryStandardInput() { return stdin; }
 std::FILE* BinaryStandardOutput() { return stdout; }
+
+long ReadAvailable(std::FILE* stream, void* buffer, size_t size) {
+  ssize_t got;
+  do {
+    got = ::read(::fileno(stream), buffer, size);
+  } while (got < 0 && errno == EINTR);
+  return static_cast<long>(got);
+}
 
 bool IsTerminal(std::FILE* stream) { return ::isatty(::fileno(stream)) == 1; }
 

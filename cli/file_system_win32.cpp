@@ -2,6 +2,7 @@
 #include <io.h>
 #include <windows.h>
 
+#include <algorithm>
 #include <cstdlib>
 
 #include "cli/file_system.h"
@@ -79,6 +80,11 @@ std::FILE* BinaryStandardInput() {
 std::FILE* BinaryStandardOutput() {
   ::_setmode(::_fileno(stdout), _O_BINARY);
   return stdout;
+}
+
+long ReadAvailable(std::FILE* stream, void* buffer, size_t size) {
+  const unsigned request = static_cast<unsigned>(std::min<size_t>(size, 1u << 30));
+  return ::_read(::_fileno(stream), buffer, request);
 }
 
 bool IsTerminal(std::FILE* stream) { return ::_isatty(::_fileno(stream)) != 0; }

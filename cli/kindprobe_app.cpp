@@ -79,17 +79,20 @@ int Classify(const Options& options, std::FILE* out) {
   OrderedClassifier classifier(jobs, options.output);
   Progress progress(stderr, options.recursive && IsTerminal(stderr));
 
-  const size_t notExamined = classifier.Run(
-      [&](std::u16string* path) { return source.Next(path); },
-      [&](std::string_view line, uint64_t done) {
-        progress.Clear();
-        std::fwrite(line.data(), 1, line.size(), out);
-        if (progress.Due()) {
-          // The progress line goes to the terminal after the results printed before it.
-          std::fflush(out);
-          progress.Update(done);
-        }
-      });
+  OrderedClassifier::Io io;
+  io.next = [&](std::u16string* path) { return source.Next(path); };
+  io.nextIsReady = [&] { return source.NextIsReady(); };
+  io.handOn = [&](std::string_view line, uint64_t done) {
+    progress.Clear();
+    std::fwrite(line.data(), 1, line.size(), out);
+    if (progress.Due()) {
+      // The progress line goes to the terminal after the results printed before it.
+      std::fflush(out);
+      progress.Update(done);
+    }
+  };
+  io.flush = [&] { std::fflush(out); };
+  const size_t notExamined = classifier.Run(io);
   progress.Clear();
 
   int status = notExamined == 0 ? kExitAllExamined : kExitSomeNotExamined;
@@ -105,7 +108,8 @@ int Classify(const Options& options, std::FILE* out) {
 int RunKindprobe(const std::vector<std::u16string>& args) {
   std::FILE* out = BinaryStandardOutput();
   static char outputBuffer[kOutputBufferSize];
-  std::setvbuf(out, outputBuffer, _IOFBF, sizeof outputBuffer);
+  // Whole blocks into pipes and files; whole lines onto a terminal, as they come.
+  std::setvbuf(out, outputBuffer, IsTerminal(out) ? _IOLBF : _IOFBF, sizeof outputBuffer);
 
   const ParseOutcome parsed = ParseOptions(args);
   if (!parsed.options) {

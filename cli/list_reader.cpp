@@ -4,6 +4,7 @@
 #include <cstring>
 #include <string_view>
 
+#include "cli/file_system.h"
 #include "platform/utf.h"
 
 namespace kindprobe::cli {
@@ -23,14 +24,18 @@ bool ListReader::Refill() {
   end_ -= begin_;
   begin_ = 0;
   if (buffer_.size() - end_ < kReadChunk) buffer_.resize(end_ + kReadChunk);
-  const size_t got = std::fread(buffer_.data() + end_, 1, buffer_.size() - end_, stream_);
-  end_ += got;
-  if (got == 0) {
+  const long got = ReadAvailable(stream_, buffer_.data() + end_, buffer_.size() - end_);
+  if (got <= 0) {
     atEnd_ = true;
-    failed_ = std::ferror(stream_) != 0;
+    failed_ = got < 0;
     return false;
   }
+  end_ += static_cast<size_t>(got);
   return true;
+}
+
+bool ListReader::HasCompleteEntry() const {
+  return atEnd_ || std::memchr(buffer_.data() + begin_, separator_, end_ - begin_) != nullptr;
 }
 
 bool ListReader::Next(std::u16string* path) {

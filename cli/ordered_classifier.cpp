@@ -56,39 +56,50 @@ void OrderedClassifier::Classify(uint32_t thread) {
   }
 }
 
-void OrderedClassifier::Coordinate(const Source& source, const Sink& sink) {
+bool OrderedClassifier::HandOnFinished(const Io& io, uint64_t filled) {
+  bool any = false;
+  while (handedOn_ < filled) {
+    Slot& slot = slots_[handedOn_ % ringSize_];
+    if (!slot.done.load(std::memory_order_acquire)) break;
+    io.handOn(slot.line, ++handedOn_);
+    slot.done.store(false, std::memory_order_relaxed);
+    any = true;
+  }
+  return any;
+}
+
+void OrderedClassifier::Coordinate(const Io& io) {
+  // Paths read ahead of the threads: enough that none of them runs dry while this thread
+  // classifies one itself, few enough that results follow a slow source closely.
+  const uint64_t readAhead = threads_ == 1 ? 1 : 4 * uint64_t{threads_};
   bool more = true;
   for (unsigned idle = 0;;) {
     bool progressed = false;
-    // Fill every free slot, so the other threads always find work.
     uint64_t filled = filled_.load(std::memory_order_relaxed);
-    while (more && filled - handedOn_ < ringSize_) {
+    while (more && filled - handedOn_ < ringSize_ &&
+           filled - claimed_.load(std::memory_order_relaxed) < readAhead) {
+      // Reading may wait: first hand on and flush everything that is in flight.
+      if (handedOn_ < filled && !io.nextIsReady()) break;
+      if (handedOn_ == filled && !io.nextIsReady()) io.flush();
       Slot& slot = slots_[filled % ringSize_];
-      if (!(more = source(&slot.path))) break;
+      if (!(more = io.next(&slot.path))) break;
       filled_.store(++filled, std::memory_order_release);
       progressed = true;
     }
     if (!more) sourceDone_.store(true, std::memory_order_release);
-    // Hand on what is done, in order.
-    while (handedOn_ < filled) {
-      Slot& slot = slots_[handedOn_ % ringSize_];
-      if (!slot.done.load(std::memory_order_acquire)) break;
-      sink(slot.line, ++handedOn_);
-      slot.done.store(false, std::memory_order_relaxed);
-      progressed = true;
-    }
+    progressed |= HandOnFinished(io, filled);
     if (!more && handedOn_ == filled) return;
     if (ClassifyOne(0)) progressed = true;
     if (progressed) {
       idle = 0;
     } else {
-      // Only the slot next in line is still being classified, by another thread.
+      // Every path read so far is being classified by other threads.
       PauseBriefly(idle++);
     }
   }
 }
 
-size_t OrderedClassifier::Run(const Source& source, const Sink& sink) {
+size_t OrderedClassifier::Run(const Io& io) {
   filled_ = 0;
   claimed_ = 0;
   handedOn_ = 0;
@@ -96,7 +107,7 @@ size_t OrderedClassifier::Run(const Source& source, const Sink& sink) {
   notExamined_ = 0;
   RunOnThreads(threads_, [&](uint32_t thread) {
     if (thread == 0) {
-      Coordinate(source, sink);
+      Coordinate(io);
     } else {
       Classify(thread);
     }

@@ -24,25 +24,35 @@ inline constexpr size_t kDefaultRingSize = 1024;
 
 class OrderedClassifier {
  public:
-  // Gives the next path; false when there are no more.
-  using Source = std::function<bool(std::u16string*)>;
-  // Receives each line (line end included) and how many paths are done so far.
-  using Sink = std::function<void(std::string_view line, uint64_t done)>;
+  // What a run reads from and writes to; every function runs on the calling thread.
+  struct Io {
+    // Gives the next path; false when there are no more.
+    std::function<bool(std::u16string*)> next;
+    // Whether `next` can answer without waiting (for a path list still being written to a
+    // pipe, it may not). Before a wait, every line that is done is handed on and flushed, so
+    // results appear as soon as they are known.
+    std::function<bool()> nextIsReady = [] { return true; };
+    // Receives each line (line end included) and how many paths are done so far.
+    std::function<void(std::string_view line, uint64_t done)> handOn;
+    // Pushes the lines handed on so far out to their reader.
+    std::function<void()> flush = [] {};
+  };
 
   OrderedClassifier(uint32_t threads, OutputMode mode, size_t ringSize = kDefaultRingSize);
   OrderedClassifier(const OrderedClassifier&) = delete;
   OrderedClassifier& operator=(const OrderedClassifier&) = delete;
   ~OrderedClassifier();
 
-  // Classifies every path of `source`; `sink` runs on the calling thread. Returns how many
-  // paths could not be examined.
-  size_t Run(const Source& source, const Sink& sink);
+  // Classifies every path `io.next` gives. Returns how many could not be examined.
+  size_t Run(const Io& io);
 
  private:
   struct Slot;
 
   // The calling thread: fills, hands on, and classifies when there is nothing else to do.
-  void Coordinate(const Source& source, const Sink& sink);
+  void Coordinate(const Io& io);
+  // Hands on the finished slots at the front of the ring, in order. True if there was one.
+  bool HandOnFinished(const Io& io, uint64_t filled);
   void Classify(uint32_t thread);
   // Claims and classifies one filled slot. False when none is waiting.
   bool ClassifyOne(uint32_t thread);

@@ -72,6 +72,11 @@ bool PathSource::NextFromWalk(std::u16string* path) {
   return false;
 }
 
+bool PathSource::NextIsReady() const {
+  if (!walk_.empty() || nextArgument_ < arguments_.size() || list_ == nullptr) return true;
+  return list_->HasCompleteEntry();
+}
+
 bool PathSource::Next(std::u16string* path) {
   for (;;) {
     if (NextFromWalk(path)) return true;

@@ -24,6 +24,9 @@ class PathSource {
   // The next path. False when every source is exhausted.
   bool Next(std::u16string* path);
 
+  // Whether Next can answer without reading the list again (which may wait on a pipe).
+  bool NextIsReady() const;
+
   // Directories that were skipped because following links led back into them.
   size_t loopsSkipped() const { return loopsSkipped_; }
 

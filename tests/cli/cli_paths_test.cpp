@@ -158,6 +158,24 @@ TEST(CliLists, StandardInputAndNulSeparatedNames) {
   EXPECT_EQ(lined.out, "PNG图像文件 (TypeID 2)\n未知类型 (TypeID 0)\n");
 }
 
+TEST(CliLists, ResultsFollowAPipeWithoutWaitingForItsEnd) {
+  ScratchDir dir;
+  const auto first = dir.Write("first.png", kPng);
+  const auto second = dir.Write("second.avi", kAvi);
+  const auto marker = dir.path() / "writer-done";
+  // The writer sends one path, waits, marks that it is done waiting, sends another. The
+  // reader of kindprobe's output looks for the mark as soon as the first result arrives.
+  const std::string script =
+      "{ echo \"$2\"; sleep 3; touch \"$4\"; echo \"$3\"; } | \"$1\" -b -j \"$5\" -f - | "
+      "{ IFS= read -r line; echo \"$line\"; if [ -e \"$4\" ]; then echo late; else echo early; fi; cat; }";
+  for (const char* jobs : {"1", "2"}) {
+    std::filesystem::remove(marker);
+    const auto result = RunProcess("sh", {"-c", script, "sh", KINDPROBE_CLI_PATH, first.string(),
+                                          second.string(), marker.string(), jobs});
+    EXPECT_EQ(result.out, "PNG图像文件 (TypeID 2)\nearly\nAVI文件 (TypeID 4)\n") << "-j " << jobs;
+  }
+}
+
 TEST(CliParallel, ManyThreadsPrintTheSameLinesInInputOrder) {
   ScratchDir dir;
   const std::string contents[] = {kPng, kAvi, "text only", "", std::string("\x01\x02", 2),

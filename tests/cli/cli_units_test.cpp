@@ -143,17 +143,29 @@ std::vector<std::string> ClassifyMissing(uint32_t threads, size_t ringSize, size
   size_t next = 0;
   std::vector<std::string> lines;
   uint64_t lastDone = 0;
-  *notExamined = classifier.Run(
-      [&](std::u16string* path) {
-        if (next == count) return false;
-        *path = u"/nonexistent/kindprobe/" + platform::Utf8ToUtf16(std::to_string(next++));
-        return true;
-      },
-      [&](std::string_view line, uint64_t done) {
-        EXPECT_EQ(done, lastDone + 1);
-        lastDone = done;
-        lines.emplace_back(line);
-      });
+  OrderedClassifier::Io io;
+  // Every third path "may wait": before it is read, every earlier line must have been handed
+  // on and flushed.
+  bool mayWait = false;
+  size_t flushedLines = 0;
+  io.nextIsReady = [&] { return !(mayWait = next % 3 == 2); };
+  io.flush = [&] { flushedLines = lines.size(); };
+  io.next = [&](std::u16string* path) {
+    if (mayWait) {
+      EXPECT_EQ(lines.size(), next);
+      EXPECT_EQ(flushedLines, next);
+    }
+    mayWait = false;
+    if (next == count) return false;
+    *path = u"/nonexistent/kindprobe/" + platform::Utf8ToUtf16(std::to_string(next++));
+    return true;
+  };
+  io.handOn = [&](std::string_view line, uint64_t done) {
+    EXPECT_EQ(done, lastDone + 1);
+    lastDone = done;
+    lines.emplace_back(line);
+  };
+  *notExamined = classifier.Run(io);
   return lines;
 }
 
