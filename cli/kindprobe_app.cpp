@@ -95,6 +95,10 @@ int Classify(const Options& options, std::FILE* out) {
   const size_t notExamined = classifier.Run(io);
   progress.Clear();
 
+  if (source.loopsSkipped() > 0) {
+    Complain(Join({"skipped ", std::to_string(source.loopsSkipped()),
+                   " symbolic link(s) leading back into a directory being walked"}));
+  }
   int status = notExamined == 0 ? kExitAllExamined : kExitSomeNotExamined;
   if (list && list->failed()) {
     Complain(Join({"cannot read the whole list ", platform::Utf16ToUtf8(*options.listFile)}));

@@ -71,6 +71,7 @@ TEST(CliWalk, ALinkLoopEndsTheWalkOfThatBranch) {
   EXPECT_FALSE(result.timedOut);
   EXPECT_EQ(result.exitCode, 0);
   EXPECT_EQ(result.out, (dir.path() / "a/file.txt").string() + ": 文本文件 (TypeID 2)\n");
+  EXPECT_NE(result.err.find("skipped 1 symbolic link"), std::string::npos) << result.err;
 }
 
 TEST(CliWalk, UnreadableDirectoryIsReportedAsNotExamined) {
