@@ -6,6 +6,8 @@
 
 #include <algorithm>
 #include <filesystem>
+#include <fstream>
+#include <iterator>
 #include <string>
 
 #include "cli_process.h"
@@ -175,6 +177,30 @@ TEST(CliLists, ResultsFollowAPipeWithoutWaitingForItsEnd) {
                                           second.string(), marker.string(), jobs});
     EXPECT_EQ(result.out, "PNG图像文件 (TypeID 2)\nearly\nAVI文件 (TypeID 4)\n") << "-j " << jobs;
   }
+}
+
+TEST(CliWalk, ProgressGoesToATerminalOnStandardErrorOnly) {
+  if (!ProgramAvailable("script")) GTEST_SKIP() << "needs script(1) for a terminal";
+  ScratchDir dir;
+  const auto a = dir.Write("a.txt", "text");
+  const auto b = dir.Write("b.png", kPng);
+  const auto results = dir.path() / "results";
+  // script(1) gives the command a terminal; standard output goes to a file, standard error
+  // stays on the terminal. The paths arrive slowly enough for the count to be shown.
+  const std::string command = "{ echo '" + a.string() + "'; sleep 1; echo '" + b.string() +
+                              "'; } | '" + KINDPROBE_CLI_PATH + "' -r -f - > '" +
+                              results.string() + "'";
+  const auto terminal = RunProcess("script", {"-qec", command, "/dev/null"});
+  EXPECT_EQ(terminal.exitCode, 0);
+  EXPECT_NE(terminal.out.find(" files examined"), std::string::npos) << terminal.out;
+  std::ifstream in(results);
+  const std::string written{std::istreambuf_iterator<char>(in), {}};
+  EXPECT_EQ(written, a.string() + ": 文本文件 (TypeID 2)\n" + b.string() + ": PNG图像文件 (TypeID 2)\n");
+
+  // The same run with standard error in a file shows no progress at all.
+  const auto plain = RunProcess("sh", {"-c", command});
+  EXPECT_EQ(plain.exitCode, 0);
+  EXPECT_EQ(plain.err, "");
 }
 
 TEST(CliParallel, ManyThreadsPrintTheSameLinesInInputOrder) {
