@@ -45,8 +45,10 @@ Input Split(const uint8_t* data, size_t size) {
 
 const std::string& ScratchDirectory() {
   static const std::string dir = [] {
-    char pattern[] = "/tmp/kindprobe-fuzz-classify-XXXXXX";
+    static char pattern[] = "/tmp/kindprobe-fuzz-classify-XXXXXX";
     if (mkdtemp(pattern) == nullptr) abort();
+    // Each input's file is removed after its check; the directory goes when the run ends.
+    std::atexit([] { rmdir(pattern); });
     // The diagnostic line of every cache check would flood the fuzzer's output.
     platform::SetDiagnosticStream(std::fopen("/dev/null", "w"));
     return std::string(pattern);
