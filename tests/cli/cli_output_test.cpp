@@ -19,7 +19,11 @@ TEST(CliOutput, OneLinePerPathInArgumentOrder) {
   const auto text = dir.Write("notes.txt", "just words\n");
   const auto empty = dir.Write("empty.mkv", "");
   const auto avi = dir.Write("clip.txt", kAviHeader);
-  const auto result = RunKindprobe({avi.string(), text.string(), empty.string()});
+  // UTF-8 whatever the locale says.
+  ProcessSettings settings;
+  settings.environment["LC_ALL"] = "C";
+  settings.environment["LANG"] = "C";
+  const auto result = RunKindprobe({avi.string(), text.string(), empty.string()}, settings);
   EXPECT_EQ(result.exitCode, 0);
   EXPECT_EQ(result.err, "");
   EXPECT_EQ(result.out, avi.string() + ": AVI文件 (TypeID 4)\n" + text.string() +
