@@ -154,18 +154,13 @@ TEST(RegisterServer, PathThatFillsTheBufferFailsBeforeAnythingIsWritten) {
   EXPECT_TRUE(before == after) << "the registry was changed " << FirstDifference(before, after);
 }
 
-TEST(RegisterServer, TypeLibraryFileBesideAModuleWithoutAUsableOneIsRegistered) {
+TEST(RegisterServer, TypeLibraryFileBesideAModuleWithoutOneIsRegistered) {
   TestDirectory scratch;
   const std::wstring folder = scratch.path() + L"\\player\\";
   const std::wstring module = folder + L"Kindprobe.dll";
   const std::wstring typeLibFile = folder + L"Kindprobe.tlb";
-  ASSERT_TRUE(CopyInto(BuiltModulePath(), module));
-  // Wine's resource updater cannot delete a resource, so the module's library is replaced by
-  // bytes that are none: the load from the module fails just as for a missing resource.
-  const std::string notATypeLibrary = "not a type library";
-  ASSERT_TRUE(
-      ReplaceModuleResource(module, L"TYPELIB", KINDPROBE_TYPELIB_RESOURCE, &notATypeLibrary));
-  ASSERT_EQ(notATypeLibrary, ReadModuleResource(module, L"TYPELIB", KINDPROBE_TYPELIB_RESOURCE));
+  ASSERT_TRUE(CopyInto(BuiltModuleWithoutTypeLibPath(), module));
+  ASSERT_FALSE(ReadModuleResource(module, L"TYPELIB", KINDPROBE_TYPELIB_RESOURCE));
 
   // Without the file the library cannot be found, and registration says so.
   EXPECT_TRUE(FAILED(CallRegistrationExport(module, "DllRegisterServer")));
@@ -195,8 +190,7 @@ TEST(RegisterServer, FailingClassScriptKeepsTheAppIdAndRegistersNothingAfterIt) 
   const std::size_t lastBrace = script->find_last_of('}');
   ASSERT_NE(std::string::npos, lastBrace);
   script->erase(lastBrace);
-  ASSERT_TRUE(
-      ReplaceModuleResource(module, L"REGISTRY", KINDPROBE_CLASS_SCRIPT_RESOURCE, &*script));
+  ASSERT_TRUE(ReplaceModuleResource(module, L"REGISTRY", KINDPROBE_CLASS_SCRIPT_RESOURCE, *script));
 
   EXPECT_EQ(DISP_E_EXCEPTION, CallRegistrationExport(module, "DllRegisterServer"));
   EXPECT_EQ(L"Kindprobe", ClassesRootString(AppIdKey()));

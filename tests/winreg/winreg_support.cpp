@@ -128,6 +128,11 @@ HRESULT CallRegistrationExport(const std::wstring& modulePath, const char* expor
 }
 
 std::wstring BuiltModulePath() { return ProgramDirectory() + L"\\Kindprobe.dll"; }
+std::wstring BuiltModuleWithoutTypeLibPath() {
+  // notlb\ beside bin\, named without "..": the copy takes the path as it is.
+  const std::wstring bin = ProgramDirectory();
+  return bin.substr(0, bin.find_last_of(L'\\')) + L"\\notlb\\Kindprobe.dll";
+}
 std::wstring BuiltTypeLibPath() { return ProgramDirectory() + L"\\kindprobe.tlb"; }
 
 bool CopyInto(const std::wstring& from, const std::wstring& to) {
@@ -150,14 +155,12 @@ std::optional<std::string> ReadModuleResource(const std::wstring& modulePath, co
 }
 
 bool ReplaceModuleResource(const std::wstring& modulePath, const wchar_t* type, WORD id,
-                           const std::string* bytes) {
+                           const std::string& bytes) {
   const HANDLE update = ::BeginUpdateResourceW(modulePath.c_str(), FALSE);
   if (update == nullptr) return false;
   const WORD neutral = MAKELANGID(LANG_NEUTRAL, SUBLANG_NEUTRAL);
-  // No data removes the resource.
-  void* data = bytes != nullptr ? const_cast<char*>(bytes->data()) : nullptr;
-  const DWORD size = bytes != nullptr ? static_cast<DWORD>(bytes->size()) : 0;
-  if (!::UpdateResourceW(update, type, MAKEINTRESOURCEW(id), neutral, data, size)) {
+  if (!::UpdateResourceW(update, type, MAKEINTRESOURCEW(id), neutral,
+                         const_cast<char*>(bytes.data()), static_cast<DWORD>(bytes.size()))) {
     ::EndUpdateResourceW(update, TRUE);
     return false;
   }

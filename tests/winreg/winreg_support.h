@@ -56,17 +56,19 @@ HRESULT CallRegistrationExport(const std::wstring& modulePath, const char* expor
 
 // The Kindprobe.dll this test program was built with, beside it.
 std::wstring BuiltModulePath();
+// The same module built without its TYPELIB resource.
+std::wstring BuiltModuleWithoutTypeLibPath();
 // Its type library file as the build wrote it.
 std::wstring BuiltTypeLibPath();
 
 // Copies `from` to `to`, directories along the way created. Long paths are allowed.
 bool CopyInto(const std::wstring& from, const std::wstring& to);
 
-// Resource editing on a module file that is not loaded: read one resource, replace it, remove
-// it (the language is the neutral one the module files its resources under).
+// Resource editing on a module file that is not loaded: read one resource, replace it (under
+// the neutral language the module files its resources in).
 std::optional<std::string> ReadModuleResource(const std::wstring& modulePath, const wchar_t* type,
                                               WORD id);
 bool ReplaceModuleResource(const std::wstring& modulePath, const wchar_t* type, WORD id,
-                           const std::string* bytes);
+                           const std::string& bytes);
 
 }  // namespace kindprobe::wintest
