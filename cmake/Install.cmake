@@ -9,7 +9,8 @@ install(TARGETS kindprobe_engine kindprobe_platform kindprobe_resources kindprob
   EXPORT KindprobeTargets
   ARCHIVE DESTINATION ${CMAKE_INSTALL_LIBDIR}
   INCLUDES DESTINATION ${CMAKE_INSTALL_INCLUDEDIR}/kindprobe)
-install(FILES engine/rule_table.h engine/signature_match.h engine/file_classifier.h
+install(FILES engine/rule_table.h engine/rule_storage.h engine/signature_match.h
+  engine/file_classifier.h
   DESTINATION ${CMAKE_INSTALL_INCLUDEDIR}/kindprobe/engine)
 install(FILES platform/file.h platform/module_resource.h platform/sync.h
   DESTINATION ${CMAKE_INSTALL_INCLUDEDIR}/kindprobe/platform)

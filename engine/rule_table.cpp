@@ -28,16 +28,6 @@ void CopyBounded(char16_t* out, size_t capacity, const char16_t* text, size_t le
   out[n] = u'\0';
 }
 
-template <typename T>
-std::unique_ptr<T> MakeZeroed() {
-  return std::unique_ptr<T>(new (std::nothrow) T());
-}
-
-template <typename T>
-std::unique_ptr<T[]> MakeArray(size_t n) {
-  return std::unique_ptr<T[]>(new (std::nothrow) T[n]());
-}
-
 }  // namespace
 
 RuleTable& ProcessRuleTable() {
@@ -70,38 +60,38 @@ int NextToken(const char16_t** cursor, const char16_t* separator, char16_t* out,
   return 1;
 }
 
-std::unique_ptr<uint8_t[]> HexToBytes(const char16_t* text, size_t length) {
-  if (text == nullptr || length < 2) return nullptr;
-  auto bytes = MakeArray<uint8_t>(length / 2);
-  if (!bytes) return nullptr;
+TablePtr<uint8_t> HexToBytes(RuleStorage& storage, const char16_t* text, size_t length) {
+  if (text == nullptr || length < 2) return {};
+  auto bytes = storage.NewArray<uint8_t>(length / 2);
+  if (!bytes) return {};
   for (size_t i = 0; i < length / 2; ++i) {
     bytes[i] = rule_text::ReadHexPair(text[2 * i], text[2 * i + 1]);
   }
   return bytes;
 }
 
-int ParseExtensionList(FileTypeRule& rule, const char16_t* field) {
+int ParseExtensionList(RuleStorage& storage, FileTypeRule& rule, const char16_t* field) {
   char16_t item[kExtensionCapacity];
   while (NextToken(&field, kItemSeparator, item, kExtensionCapacity)) {
     if (rule.extensionCount >= kMaxExtensions) break;
-    auto extension = MakeArray<char16_t>(kExtensionCapacity);
+    auto extension = storage.NewArray<char16_t>(kExtensionCapacity);
     if (!extension) break;
     std::copy_n(item, Length(item) + 1, extension.get());
-    rule.extensions[rule.extensionCount++] = std::move(extension);
+    rule.extensions[rule.extensionCount++] = extension;
   }
   return 1;
 }
 
-int ParsePattern(FileTypeRule& rule, const char16_t* field) {
+int ParsePattern(RuleStorage& storage, FileTypeRule& rule, const char16_t* field) {
   if (field == nullptr || Length(field) < kShortestPatternField ||
       rule.patternCount >= kMaxPatterns) {
     return 0;
   }
-  auto pattern = MakeZeroed<SignaturePattern>();
+  auto pattern = storage.New<SignaturePattern>();
   if (!pattern) return 0;
 
   char16_t item[kPatternItemCapacity];
-  std::unique_ptr<ByteTest> test;  // the test of the current group, if it has one
+  TablePtr<ByteTest> test;  // the test of the current group, if it has one
   for (unsigned position = 0; NextToken(&field, kItemSeparator, item, kPatternItemCapacity);
        ++position) {
     const size_t length = Length(item);
@@ -109,7 +99,7 @@ int ParsePattern(FileTypeRule& rule, const char16_t* field) {
       case kItemOffset:
         test.reset();
         if (pattern->testCount < kMaxTestsPerPattern) {
-          test = MakeZeroed<ByteTest>();
+          test = storage.New<ByteTest>();
           if (test) test->offset = rule_text::ReadUnsigned64(item);
         }
         break;
@@ -119,39 +109,40 @@ int ParsePattern(FileTypeRule& rule, const char16_t* field) {
       case kItemMask:
         // 64-bit arithmetic: a count of 2^31 or more never equals half an item's length.
         if (test && length != 0 && length == 2 * uint64_t{test->count}) {
-          test->mask = HexToBytes(item, length);
+          test->mask = HexToBytes(storage, item, length);
         }
         break;
       case kItemValue:
         if (!test) break;
         if (length == 2 * uint64_t{test->count}) {
-          test->value = HexToBytes(item, length);
+          test->value = HexToBytes(storage, item, length);
           if (!test->mask && test->count > 0) {
-            test->mask = MakeArray<uint8_t>(test->count);
+            test->mask = storage.NewArray<uint8_t>(test->count);
             if (test->mask) std::fill_n(test->mask.get(), test->count, uint8_t{0xFF});
           }
           // A test whose bytes could not be allocated is left out.
           if (test->count == 0 || (test->value && test->mask)) {
-            pattern->tests[pattern->testCount++] = std::move(test);
+            pattern->tests[pattern->testCount++] = test;
           }
         }
         test.reset();
         break;
     }
   }
+  // A dropped test or a refused pattern stays in the storage unused until the table is freed.
   if (pattern->testCount == 0) return 0;
-  rule.patterns[rule.patternCount++] = std::move(pattern);
+  rule.patterns[rule.patternCount++] = pattern;
   return 1;
 }
 
-int ParseRuleLine(FileTypeRule& rule, const char16_t* line) {
+int ParseRuleLine(RuleStorage& storage, FileTypeRule& rule, const char16_t* line) {
   if (line == nullptr) return 0;
   int result = 1;
   char16_t field[kFieldCapacity];
   for (int position = 0; NextToken(&line, kFieldSeparator, field, kFieldCapacity); ++position) {
     switch (position) {
       case kFieldExtensions:
-        result &= ParseExtensionList(rule, field) != 0;
+        result &= ParseExtensionList(storage, rule, field) != 0;
         break;
       case kFieldKind:
         rule.kind = rule_text::ReadUnsigned32(field);
@@ -160,7 +151,7 @@ int ParseRuleLine(FileTypeRule& rule, const char16_t* line) {
         CopyBounded(rule.description, kDescriptionCapacity, field, Length(field));
         break;
       default:
-        result &= ParsePattern(rule, field) != 0;
+        result &= ParsePattern(storage, rule, field) != 0;
         break;
     }
   }
@@ -174,11 +165,11 @@ int ParseRuleText(RuleTable& table, const char16_t* text) {
   while (NextToken(&text, kLineSeparator, line, kLineCapacity)) {
     if (line[0] != u'.' && line[0] != u';') continue;
     if (table.ruleCount >= kMaxRules) break;
-    auto rule = MakeZeroed<FileTypeRule>();
+    auto rule = table.storage.New<FileTypeRule>();
     if (!rule) break;
     // The rule joins the table before its line is parsed: every rule line yields a rule.
-    FileTypeRule& added = *(table.rules[table.ruleCount++] = std::move(rule));
-    result |= ParseRuleLine(added, line);
+    table.rules[table.ruleCount++] = rule;
+    result |= ParseRuleLine(table.storage, *rule, line);
   }
   return result;
 }
@@ -193,6 +184,7 @@ int LoadRuleTable(RuleTable& table) {
 
 void ResetRuleTable(RuleTable& table, platform::ModuleHandle module) {
   for (auto& rule : table.rules) rule.reset();
+  table.storage.Release();
   table.ruleCount = 0;
   table.moduleInstance = module;
   table.loaded = false;
@@ -215,6 +207,7 @@ int FreeRuleTable(RuleTable& table) {
   table.loaded = false;
   table.ready.store(false, std::memory_order_relaxed);
   for (int32_t i = 0; i < table.ruleCount; ++i) table.rules[i].reset();
+  table.storage.Release();
   table.ruleCount = 0;
   return 1;
 }

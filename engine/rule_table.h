@@ -5,8 +5,7 @@
 #include <atomic>
 #include <cstddef>
 #include <cstdint>
-#include <memory>
-
+#include "engine/rule_storage.h"
 #include "platform/module_resource.h"
 #include "platform/sync.h"
 
@@ -36,31 +35,31 @@ enum RuleKind : uint32_t {
 struct ByteTest {
   uint64_t offset = 0;
   uint32_t count = 0;
-  std::unique_ptr<uint8_t[]> mask;   // count bytes; all 0xFF when the text gave none
-  std::unique_ptr<uint8_t[]> value;  // count bytes; none when count is 0
+  TablePtr<uint8_t> mask;   // count bytes; all 0xFF when the text gave none
+  TablePtr<uint8_t> value;  // count bytes; none when count is 0
 
   bool IsTail() const { return offset == kTailOffset; }
 };
 
 struct SignaturePattern {
   int32_t testCount = 0;
-  std::array<std::unique_ptr<ByteTest>, kMaxTestsPerPattern> tests;
+  std::array<TablePtr<ByteTest>, kMaxTestsPerPattern> tests;
 };
 
 struct FileTypeRule {
   int32_t extensionCount = 0;
   // Each a buffer of kExtensionCapacity units, exactly as written (dot and case included).
-  std::array<std::unique_ptr<char16_t[]>, kMaxExtensions> extensions;
+  std::array<TablePtr<char16_t>, kMaxExtensions> extensions;
   uint32_t kind = 0;
   int32_t patternCount = 0;
-  std::array<std::unique_ptr<SignaturePattern>, kMaxPatterns> patterns;
+  std::array<TablePtr<SignaturePattern>, kMaxPatterns> patterns;
   char16_t description[kDescriptionCapacity] = {};
 };
 
 // The table of rules in text order; a rule's index is its identity. Written while it is parsed
 // and while it is freed, read-only in between.
 struct RuleTable {
-  std::array<std::unique_ptr<FileTypeRule>, kMaxRules> rules;
+  std::array<TablePtr<FileTypeRule>, kMaxRules> rules;
   int32_t ruleCount = 0;
   platform::ModuleHandle moduleInstance = nullptr;
   bool loaded = false;  // the one-time load has been started
@@ -69,6 +68,9 @@ struct RuleTable {
   // `ready` publishes the finished table to later checks without a lock.
   platform::Mutex loadLock;
   std::atomic<bool> ready{false};
+
+  // Owns every rule and everything in them until the table is freed or reset.
+  RuleStorage storage;
 };
 
 // The one table of the process.
@@ -82,11 +84,12 @@ void EnsureRuleTableLoaded(RuleTable& table);
 int LoadRuleTable(RuleTable& table);
 int FreeRuleTable(RuleTable& table);
 
-// The parser, level by level. Each returns nonzero for success, 0 for failure.
+// The parser, level by level. Each returns nonzero for success, 0 for failure. What a level
+// builds comes from `storage`, the storage of the table the rule belongs to.
 int ParseRuleText(RuleTable& table, const char16_t* text);
-int ParseRuleLine(FileTypeRule& rule, const char16_t* line);
-int ParseExtensionList(FileTypeRule& rule, const char16_t* field);
-int ParsePattern(FileTypeRule& rule, const char16_t* field);
+int ParseRuleLine(RuleStorage& storage, FileTypeRule& rule, const char16_t* line);
+int ParseExtensionList(RuleStorage& storage, FileTypeRule& rule, const char16_t* field);
+int ParsePattern(RuleStorage& storage, FileTypeRule& rule, const char16_t* field);
 
 // Splits off the item at *cursor up to the whole `separator` string, copies it into `out`
 // (cut to capacity - 1 units and terminated) and advances *cursor past the separator.
@@ -94,6 +97,6 @@ int NextToken(const char16_t** cursor, const char16_t* separator, char16_t* out,
               size_t capacity);
 
 // length/2 bytes from pairs of hex digits, read like strtoul(pair, 16); none when length < 2.
-std::unique_ptr<uint8_t[]> HexToBytes(const char16_t* text, size_t length);
+TablePtr<uint8_t> HexToBytes(RuleStorage& storage, const char16_t* text, size_t length);
 
 }  // namespace kindprobe

@@ -59,8 +59,9 @@ TEST(NextToken, CutsToCapacityAndDropsTheRest) {
 }
 
 TEST(HexToBytes, ReadsPairsLikeTheCLibrary) {
+  RuleStorage storage;
   const char16_t* text = u"4D4dF G1-10x+7";
-  auto bytes = HexToBytes(text, 14);
+  auto bytes = HexToBytes(storage, text, 14);
   ASSERT_TRUE(bytes);
   EXPECT_EQ(bytes[0], 0x4D);
   EXPECT_EQ(bytes[1], 0x4D);
@@ -69,9 +70,9 @@ TEST(HexToBytes, ReadsPairsLikeTheCLibrary) {
   EXPECT_EQ(bytes[4], 0xFF);  // "-1" negates modulo the type
   EXPECT_EQ(bytes[5], 0x00);  // "0x" without digits after it
   EXPECT_EQ(bytes[6], 0x07);
-  EXPECT_FALSE(HexToBytes(u"A", 1));
-  EXPECT_FALSE(HexToBytes(nullptr, 4));
-  auto odd = HexToBytes(u"ABC", 3);
+  EXPECT_FALSE(HexToBytes(storage, u"A", 1));
+  EXPECT_FALSE(HexToBytes(storage, nullptr, 4));
+  auto odd = HexToBytes(storage, u"ABC", 3);
   ASSERT_TRUE(odd);
   EXPECT_EQ(odd[0], 0xAB);
 }
