@@ -1,8 +1,12 @@
 #include "component/self_registration.h"
 
+#include "registration/server_registration.h"
+#include "resource_ids.h"
+
 namespace kindprobe::component {
 
-// Registration scripts arrive with self-registration; until then the module registers nothing.
-HRESULT UpdateCheckFileRegistry(bool) { return E_NOTIMPL; }
+HRESULT UpdateCheckFileRegistry(bool doRegister) {
+  return registration::RunRegistryScript(KINDPROBE_CLASS_SCRIPT_RESOURCE, doRegister);
+}
 
 }  // namespace kindprobe::component

@@ -3,6 +3,9 @@
 #include <cstring>
 #include <new>
 
+#include "kindprobe.h"
+#include "registration/registry_script.h"
+
 namespace kindprobe::component {
 
 ComServerModule::ComServerModule(HMODULE module, std::span<ClassEntry> entries)
@@ -22,6 +25,12 @@ LONG ComServerModule::Lock() { return ::InterlockedIncrement(&lockCount); }
 LONG ComServerModule::Unlock() { return ::InterlockedDecrement(&lockCount); }
 
 LONG ComServerModule::GetLockCount() { return lockCount; }
+
+HRESULT ComServerModule::AddCommonReplacements(registration::ScriptRegistrar& registrar) {
+  static_assert(sizeof(wchar_t) == sizeof(char16_t));
+  return registrar.AppendReplacement(u"APPID",
+                                     reinterpret_cast<const char16_t*>(KINDPROBE_APPID_TEXT));
+}
 
 HRESULT ComServerModule::AddTermFunc(TermFunc func, DWORD_PTR data) {
   std::unique_ptr<TermNode> node(new (std::nothrow) TermNode{func, data, nullptr});

@@ -11,6 +11,10 @@
 
 #include "component/critical_section.h"
 
+namespace kindprobe::registration {
+class ScriptRegistrar;
+}
+
 namespace kindprobe::component {
 
 // A component category that a class implements (or, when `required`, needs).
@@ -47,6 +51,8 @@ class ComServerModule {
   virtual LONG Lock();
   virtual LONG Unlock();
   virtual LONG GetLockCount();
+  // Adds the replacement values every registry script of the module may use ("APPID").
+  virtual HRESULT AddCommonReplacements(registration::ScriptRegistrar& registrar);
 
   // Registers `func(data)` to run at termination, newest first.
   HRESULT AddTermFunc(TermFunc func, DWORD_PTR data);
