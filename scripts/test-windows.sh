@@ -42,13 +42,16 @@ step "exports of the 32-bit Kindprobe.dll"
 exports=$(i686-w64-mingw32-objdump -p build/mingw-i686/bin/Kindprobe.dll |
           sed -n '/\[Ordinal\/Name Pointer\] Table/,/^$/p')
 echo "$exports"
-for name in DllGetClassObject DllCanUnloadNow; do
+for name in DllGetClassObject DllCanUnloadNow DllRegisterServer DllUnregisterServer; do
   grep -qE "\] ${name}\$" <<<"$exports" || { echo "missing undecorated export: $name" >&2; exit 1; }
 done
 if grep -q '@' <<<"$exports"; then
   echo "decorated exports found" >&2
   exit 1
 fi
+
+# The Chinese locale of the Windows Script Host tests, and the release bundle.
+scripts/test-windows-registration.sh || status=1
 
 step "tests: mingw-x86_64 under Wine"
 ctest --preset mingw-x86_64 -j "$jobs" -L wine || status=1
