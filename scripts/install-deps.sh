@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
 # Installs the Debian packages a job needs, only those that are missing.
 #   scripts/install-deps.sh build     what ./run.sh needs
+#   scripts/install-deps.sh windows   the MinGW builds and the Wine tests
 #   scripts/install-deps.sh all       everything ./test.sh needs (native, fuzzing, Windows, Wine)
 set -euo pipefail
 
@@ -8,12 +9,13 @@ build=(cmake ninja-build g++ make libc6-dev pkg-config)
 tests=(clang libclang-rt-14-dev libgtest-dev libgmock-dev googletest libbenchmark-dev
        ffmpeg file libmagic-dev time python3 valgrind)
 windows=(g++-mingw-w64-x86-64-win32 g++-mingw-w64-i686-win32 mingw-w64-tools
-         binutils-mingw-w64-x86-64 binutils-mingw-w64-i686 libwine-dev wine64)
+         binutils-mingw-w64-x86-64 binutils-mingw-w64-i686 libwine-dev wine64 locales python3)
 
 case "${1:-build}" in
   build) wanted=("${build[@]}") ;;
+  windows) wanted=("${build[@]}" "${windows[@]}") ;;
   all) wanted=("${build[@]}" "${tests[@]}" "${windows[@]}") ;;
-  *) echo "usage: $0 build|all" >&2; exit 2 ;;
+  *) echo "usage: $0 build|windows|all" >&2; exit 2 ;;
 esac
 
 missing=()
