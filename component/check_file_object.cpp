@@ -52,7 +52,7 @@ STDMETHODIMP CheckFileObject::QueryInterface(REFIID iid, void** object) {
 // The class object's own reference never holds the module; all client references together hold
 // exactly one module lock.
 STDMETHODIMP_(ULONG) CheckFileObject::AddRef() {
-  CriticalSectionGuard guard(instanceRefLock);
+  platform::LockGuard guard(instanceRefLock);
   const LONG count = ++refCount;
   if (count == 2) ServerModule().Lock();
   return static_cast<ULONG>(count);
@@ -61,7 +61,7 @@ STDMETHODIMP_(ULONG) CheckFileObject::AddRef() {
 STDMETHODIMP_(ULONG) CheckFileObject::Release() {
   LONG count;
   {
-    CriticalSectionGuard guard(instanceRefLock);
+    platform::LockGuard guard(instanceRefLock);
     count = --refCount;
   }
   if (count == 0) {

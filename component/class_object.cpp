@@ -49,7 +49,7 @@ STDMETHODIMP CheckFileClassObject::QueryInterface(REFIID iid, void** object) {
 // The class-entry table's own reference never holds the module; all client references together
 // hold exactly one module lock.
 STDMETHODIMP_(ULONG) CheckFileClassObject::AddRef() {
-  CriticalSectionGuard guard(refLock);
+  platform::LockGuard guard(refLock);
   const LONG count = ::InterlockedIncrement(&refCount);
   if (count == 2) ServerModule().Lock();
   return static_cast<ULONG>(count);
@@ -58,7 +58,7 @@ STDMETHODIMP_(ULONG) CheckFileClassObject::AddRef() {
 STDMETHODIMP_(ULONG) CheckFileClassObject::Release() {
   LONG count;
   {
-    CriticalSectionGuard guard(refLock);
+    platform::LockGuard guard(refLock);
     count = ::InterlockedDecrement(&refCount);
   }
   if (count == 0) {
@@ -75,7 +75,7 @@ STDMETHODIMP CheckFileClassObject::CreateInstance(IUnknown* outer, REFIID iid, v
   if (outer != nullptr) return CLASS_E_NOAGGREGATION;
 
   if (createResult == S_OK && sharedObject == nullptr) {
-    CriticalSectionGuard guard(createLock);
+    platform::LockGuard guard(createLock);
     if (createResult == S_OK && sharedObject == nullptr) {
       CheckFileObject* created = nullptr;
       HRESULT hr = CheckFileObject::Create(&created);

@@ -4,6 +4,8 @@
 
 #include <windows.h>
 
+#include "platform/sync.h"
+
 namespace kindprobe::component {
 
 class CriticalSection {
@@ -19,23 +21,13 @@ class CriticalSection {
   void Term();
   bool IsInitialized() const { return initialized_; }
 
-  void Lock() { ::EnterCriticalSection(&section_); }
-  void Unlock() { ::LeaveCriticalSection(&section_); }
+  // Held with platform::LockGuard.
+  void lock() { ::EnterCriticalSection(&section_); }
+  void unlock() { ::LeaveCriticalSection(&section_); }
 
  private:
   CRITICAL_SECTION section_{};
   bool initialized_ = false;
-};
-
-class CriticalSectionGuard {
- public:
-  explicit CriticalSectionGuard(CriticalSection& section) : section_(section) { section_.Lock(); }
-  ~CriticalSectionGuard() { section_.Unlock(); }
-  CriticalSectionGuard(const CriticalSectionGuard&) = delete;
-  CriticalSectionGuard& operator=(const CriticalSectionGuard&) = delete;
-
- private:
-  CriticalSection& section_;
 };
 
 }  // namespace kindprobe::component

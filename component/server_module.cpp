@@ -35,7 +35,7 @@ HRESULT ComServerModule::AddCommonReplacements(registration::ScriptRegistrar& re
 HRESULT ComServerModule::AddTermFunc(TermFunc func, DWORD_PTR data) {
   std::unique_ptr<TermNode> node(new (std::nothrow) TermNode{func, data, nullptr});
   if (!node) return E_OUTOFMEMORY;
-  CriticalSectionGuard guard(staticInitLock);
+  platform::LockGuard guard(staticInitLock);
   node->next = std::move(termList);
   termList = std::move(node);
   return S_OK;
@@ -70,7 +70,7 @@ HRESULT ComServerModule::GetClassObject(REFCLSID classId, REFIID iid, void** obj
 
   HRESULT result = S_OK;
   if (entry->classObject == nullptr) {
-    CriticalSectionGuard guard(classEntriesLock);
+    platform::LockGuard guard(classEntriesLock);
     if (entry->classObject == nullptr) {
       IUnknown* created = nullptr;
       result = entry->createClassObject(IID_IUnknown, reinterpret_cast<void**>(&created));

@@ -22,7 +22,7 @@ TypeInfoCache& CheckFileTypeInfo() { return g_checkFileTypeInfo; }
 HRESULT TypeInfoCache::Load(LCID lcid) {
   if (complete_.load(std::memory_order_acquire)) return S_OK;
   ComServerModule& module = ServerModule();
-  CriticalSectionGuard guard(module.StaticInitLock());
+  platform::LockGuard guard(module.StaticInitLock());
   HRESULT hr = S_OK;
   if (typeInfo_ == nullptr) hr = LoadTypeInfo(lcid);
   if (SUCCEEDED(hr) && names_ == nullptr) hr = BuildNameCache();

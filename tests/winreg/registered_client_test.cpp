@@ -45,8 +45,8 @@ std::wstring ModuleFileName(HMODULE module) {
 const void* MethodTableOf(IUnknown* object) { return *reinterpret_cast<void* const*>(object); }
 
 TEST(RegisteredClass, BothProgIdsNameTheClass) {
-  Apartment apartment(COINIT_APARTMENTTHREADED);
-  ASSERT_TRUE(SUCCEEDED(apartment.result()));
+  ComApartment apartment(COINIT_APARTMENTTHREADED);
+  ASSERT_TRUE(SUCCEEDED(apartment.hr()));
   CLSID fromVersioned{};
   CLSID fromIndependent{};
   ASSERT_EQ(S_OK, ::CLSIDFromProgID(L"Kindprobe.CheckFile.1", &fromVersioned));
@@ -60,8 +60,8 @@ TEST(RegisteredClass, BothProgIdsNameTheClass) {
 }
 
 TEST(EarlyBinding, CreatesTheRegisteredModulesObjectByProgId) {
-  Apartment apartment(COINIT_APARTMENTTHREADED);
-  ASSERT_TRUE(SUCCEEDED(apartment.result()));
+  ComApartment apartment(COINIT_APARTMENTTHREADED);
+  ASSERT_TRUE(SUCCEEDED(apartment.hr()));
   ComRef<ICheckFile> checker;
   ASSERT_EQ(S_OK, CreateByProgId(L"Kindprobe.CheckFile", checker));
 
@@ -101,8 +101,8 @@ struct CrossApartmentRun {
 
 DWORD WINAPI RunMultithreadedClient(void* parameter) {
   auto& run = *static_cast<CrossApartmentRun*>(parameter);
-  Apartment apartment(COINIT_MULTITHREADED);
-  run.apartment = apartment.result();
+  ComApartment apartment(COINIT_MULTITHREADED);
+  run.apartment = apartment.hr();
   if (FAILED(run.apartment)) return 1;
   run.proxyStubLookup = ::CoGetPSClsid(IID_ICheckFile, &run.proxyStubClass);
 

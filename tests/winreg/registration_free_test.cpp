@@ -25,8 +25,8 @@ TEST(RegistrationFree, NothingOfTheComponentIsRegistered) {
 }
 
 TEST(RegistrationFree, ProgIdsAndProxyStubComeFromTheManifest) {
-  Apartment apartment(COINIT_APARTMENTTHREADED);
-  ASSERT_TRUE(SUCCEEDED(apartment.result()));
+  ComApartment apartment(COINIT_APARTMENTTHREADED);
+  ASSERT_TRUE(SUCCEEDED(apartment.hr()));
   // Wine answers a ProgID of an activation context with the class's alias in that context, not
   // with the class id itself; both ProgIDs must give the same one, and it must create CheckFile.
   CLSID fromVersioned{};
@@ -46,8 +46,8 @@ TEST(RegistrationFree, ProgIdsAndProxyStubComeFromTheManifest) {
 }
 
 TEST(RegistrationFree, CreatesAndUsesTheObject) {
-  Apartment apartment(COINIT_APARTMENTTHREADED);
-  ASSERT_TRUE(SUCCEEDED(apartment.result()));
+  ComApartment apartment(COINIT_APARTMENTTHREADED);
+  ASSERT_TRUE(SUCCEEDED(apartment.hr()));
   CLSID classId{};
   ASSERT_EQ(S_OK, ::CLSIDFromProgID(L"Kindprobe.CheckFile", &classId));
   ComRef<ICheckFile> checker;

@@ -11,22 +11,9 @@
 #include <string>
 #include <vector>
 
+#include "tests/win/com_support.h"
+
 namespace kindprobe::wintest {
-
-// This thread in a COM apartment for the object's lifetime.
-class Apartment {
- public:
-  explicit Apartment(DWORD model) : result_(::CoInitializeEx(nullptr, model)) {}
-  ~Apartment() {
-    if (SUCCEEDED(result_)) ::CoUninitialize();
-  }
-  Apartment(const Apartment&) = delete;
-  Apartment& operator=(const Apartment&) = delete;
-  HRESULT result() const { return result_; }
-
- private:
-  HRESULT result_;
-};
 
 // A GUID in registry form: braces, hyphens, upper-case digits.
 std::wstring RegistryForm(const GUID& id);
