@@ -53,8 +53,9 @@ int Classify(const Options& options, std::FILE* out) {
 #ifndef _WIN32
   ApplyStorePath(options);
 #endif
-  // Standard output carries results only.
+  // Standard output carries results only; the diagnostic line is for -v.
   platform::SetDiagnosticStream(stderr);
+  platform::SetDiagnosticsDiscarded(!options.verbose);
 
   FilePtr listFile;
   std::optional<ListReader> list;
@@ -77,6 +78,7 @@ int Classify(const Options& options, std::FILE* out) {
                     PathSource::Settings{options.recursive, options.followLinks});
   const uint32_t jobs = options.jobs != 0 ? options.jobs : std::min(ProcessorCount(), kMaxJobs);
   OrderedClassifier classifier(jobs, options.output);
+  classifier.SetLanguage(options.language);
   Progress progress(stderr, options.recursive && IsTerminal(stderr));
 
   OrderedClassifier::Io io;

@@ -2,6 +2,7 @@
 
 #include <algorithm>
 
+#include "cli/description_language.h"
 #include "cli/output_format.h"
 #include "cli/worker_threads.h"
 
@@ -36,7 +37,8 @@ bool OrderedClassifier::ClassifyOne(uint32_t thread) {
   const CheckResult& result = classifier.result();
   if (!result.examined) notExamined_.fetch_add(1, std::memory_order_relaxed);
   slot.line.clear();
-  AppendResultLine(mode_, slot.path, {result.typeId, result.description, result.ruleIndex},
+  AppendResultLine(mode_, slot.path,
+                   {result.typeId, DescriptionIn(language_, result.description), result.ruleIndex},
                    &slot.line);
   slot.done.store(true, std::memory_order_release);
   return true;

@@ -43,6 +43,9 @@ class OrderedClassifier {
   OrderedClassifier& operator=(const OrderedClassifier&) = delete;
   ~OrderedClassifier();
 
+  // Descriptions in `language` (Chinese unless set); set before Run.
+  void SetLanguage(Language language) { language_ = language; }
+
   // Classifies every path `io.next` gives. Returns how many could not be examined.
   size_t Run(const Io& io);
 
@@ -59,6 +62,7 @@ class OrderedClassifier {
 
   uint32_t threads_;
   OutputMode mode_;
+  Language language_ = Language::kChinese;
   size_t ringSize_;
   std::unique_ptr<Slot[]> slots_;
   // One classifier per thread: each owns its head and result.

@@ -36,7 +36,33 @@ void AppendUtf8(char32_t cp, std::string* out) {
   }
 }
 
+void AppendOctalEscape(unsigned char byte, std::string* out) {
+  const char escape[] = {'\\', static_cast<char>('0' + (byte >> 6)),
+                         static_cast<char>('0' + ((byte >> 3) & 7)),
+                         static_cast<char>('0' + (byte & 7))};
+  out->append(escape, sizeof escape);
+}
+
 }  // namespace
+
+void AppendPrintableName(std::u16string_view name, std::string* out) {
+  const std::string bytes = platform::Utf16ToUtf8(name);
+  for (size_t i = 0; i < bytes.size(); ++i) {
+    const auto byte = static_cast<unsigned char>(bytes[i]);
+    // C1 controls (U+0080..U+009F) are C2 80..C2 9F in UTF-8: both bytes are escaped.
+    const bool c1 = byte == 0xC2 && i + 1 < bytes.size() &&
+                    static_cast<unsigned char>(bytes[i + 1]) >= 0x80 &&
+                    static_cast<unsigned char>(bytes[i + 1]) <= 0x9F;
+    if (c1) {
+      AppendOctalEscape(byte, out);
+      AppendOctalEscape(static_cast<unsigned char>(bytes[++i]), out);
+    } else if (byte < 0x20 || byte == 0x7F) {
+      AppendOctalEscape(byte, out);
+    } else {
+      *out += static_cast<char>(byte);
+    }
+  }
+}
 
 std::string_view TypeName(int32_t typeId) {
   static constexpr std::array<std::string_view, 5> kNames = {
@@ -91,8 +117,9 @@ void AppendResultLine(OutputMode mode, std::u16string_view path, const Classific
     return;
   }
   if (mode == OutputMode::kText) {
-    // The name exactly as the file system has it, undecodable bytes included.
-    *out += platform::Utf16ToUtf8(path);
+    // The name as the file system has it, undecodable bytes included, but control characters
+    // escaped so that every result stays one line.
+    AppendPrintableName(path, out);
     *out += ": ";
   }
   *out += platform::Utf16ToUtf8(result.description);

@@ -22,6 +22,10 @@ std::string_view TypeName(int32_t typeId);
 void AppendResultLine(OutputMode mode, std::u16string_view path, const Classification& result,
                       std::string* out);
 
+// Appends `name` as UTF-8 with control characters (C0, DEL, C1) written as octal escapes of
+// their bytes, a newline as \012; other bytes, undecodable ones too, pass unchanged.
+void AppendPrintableName(std::u16string_view name, std::string* out);
+
 // Appends `text` as the body of a JSON string. Undecodable name bytes (U+DC80..U+DCFF) and any
 // other unpaired surrogate are written as a \uXXXX escape so that a reader gets them back;
 // control characters, quote and backslash are escaped; the rest is plain UTF-8.

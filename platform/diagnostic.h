@@ -12,4 +12,7 @@ void WriteDiagnosticLine(const char16_t* line);
 // Sends diagnostic lines to `stream` instead (the CLI keeps standard output for results).
 void SetDiagnosticStream(std::FILE* stream);
 
+// Drops diagnostic lines altogether (a quiet command, or a library inside someone's program).
+void SetDiagnosticsDiscarded(bool discarded);
+
 }  // namespace kindprobe::platform

@@ -122,7 +122,7 @@ TEST(CliOutput, HelpDescribesEveryOption) {
   const auto result = RunKindprobe({"--help"});
   EXPECT_EQ(result.exitCode, 0);
   for (const char* option : {"--brief", "--json", "-f", "-0", "-r", "-L", "-j", "--store-path",
-                             "--rules", "--version", "TypeID"}) {
+                             "--lang", "--verbose", "--rules", "--version", "TypeID"}) {
     EXPECT_NE(result.out.find(option), std::string::npos) << option;
   }
 }

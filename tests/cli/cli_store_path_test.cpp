@@ -23,7 +23,7 @@ class CliStorePath : public ::testing::Test {
 };
 
 TEST_F(CliStorePath, OptionMakesDatFilesInTheCacheDirectoryCacheFiles) {
-  const auto result = RunKindprobe({"--store-path", store(), cache_.string()});
+  const auto result = RunKindprobe({"-v", "--store-path", store(), cache_.string()});
   EXPECT_EQ(result.exitCode, 0);
   EXPECT_EQ(result.out, cache_.string() + ": Cindra缓存文件 (TypeID 1)\n");
   EXPECT_EQ(result.err, "CacheDir RegVal =" + store() + "|\n");
@@ -32,12 +32,13 @@ TEST_F(CliStorePath, OptionMakesDatFilesInTheCacheDirectoryCacheFiles) {
 TEST_F(CliStorePath, EnvironmentVariableServesWhenTheOptionIsAbsent) {
   ProcessSettings settings;
   settings.environment["KINDPROBE_STORE_PATH"] = store() + "/ ";
-  const auto result = RunKindprobe({"--json", cache_.string()}, settings);
+  const auto result = RunKindprobe({"--verbose", "--json", cache_.string()}, settings);
   EXPECT_NE(result.out.find("\"typeId\":1"), std::string::npos) << result.out;
   EXPECT_EQ(result.err, "CacheDir RegVal =" + store() + "/ |\n");
 
   // The option wins over the variable.
-  const auto overridden = RunKindprobe({"--store-path=/elsewhere", cache_.string()}, settings);
+  const auto overridden =
+      RunKindprobe({"-v", "--store-path=/elsewhere", cache_.string()}, settings);
   EXPECT_EQ(overridden.out, cache_.string() + ": 未知类型 (TypeID 0)\n");
   EXPECT_EQ(overridden.err, "CacheDir RegVal =/elsewhere|\n");
 }
@@ -57,7 +58,7 @@ TEST_F(CliStorePath, OnlyDatFilesAreAskedAbout) {
 }
 
 TEST_F(CliStorePath, EveryDatFileGetsItsOwnDiagnosticLineAlsoOnManyThreads) {
-  std::vector<std::string> args = {"-j", "4", "--store-path", store()};
+  std::vector<std::string> args = {"-vj", "4", "--store-path", store()};
   for (int i = 0; i < 200; ++i) {
     args.push_back(dir_.Write("Store/VODCache/c" + std::to_string(i) + ".dat", kCacheBytes).string());
   }

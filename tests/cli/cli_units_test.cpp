@@ -8,10 +8,13 @@
 #include <memory>
 #include <string>
 
+#include "cli/description_language.h"
 #include "cli/file_system.h"
 #include "cli/list_reader.h"
 #include "cli/options.h"
 #include "cli/ordered_classifier.h"
+#include "cli/output_format.h"
+#include "engine/rule_table.h"
 #include "platform/utf.h"
 #include "cli/path_source.h"
 
@@ -59,6 +62,61 @@ TEST(Options, InformationalActionsNeedNoPaths) {
   EXPECT_EQ(ParseOptions(Args({u"--rules"})).options->action, Action::kRules);
   EXPECT_EQ(ParseOptions(Args({u"--version"})).options->action, Action::kVersion);
   EXPECT_EQ(ParseOptions(Args({u"--rules", u"--help"})).options->action, Action::kHelp);
+}
+
+TEST(Options, VerboseAndLanguage) {
+  const auto defaults = ParseOptions(Args({u"x"}));
+  ASSERT_TRUE(defaults.options);
+  EXPECT_FALSE(defaults.options->verbose);
+  EXPECT_EQ(defaults.options->language, Language::kChinese);
+
+  const auto set = ParseOptions(Args({u"-bv", u"--lang", u"en", u"x"}));
+  ASSERT_TRUE(set.options) << set.error;
+  EXPECT_TRUE(set.options->verbose);
+  EXPECT_EQ(set.options->output, OutputMode::kBrief);
+  EXPECT_EQ(set.options->language, Language::kEnglish);
+
+  const auto back = ParseOptions(Args({u"--lang=en", u"--verbose", u"--lang=zh", u"x"}));
+  ASSERT_TRUE(back.options) << back.error;
+  EXPECT_TRUE(back.options->verbose);
+  EXPECT_EQ(back.options->language, Language::kChinese);
+
+  const auto wrong = ParseOptions(Args({u"--lang", u"de", u"x"}));
+  EXPECT_FALSE(wrong.options);
+  EXPECT_EQ(wrong.error, "--lang takes zh or en");
+  EXPECT_FALSE(ParseOptions(Args({u"--verbose=1", u"x"})).options);
+}
+
+TEST(PrintableNames, ControlCharactersBecomeOctalEscapes) {
+  const auto printable = [](std::u16string_view name) {
+    std::string out;
+    AppendPrintableName(name, &out);
+    return out;
+  };
+  EXPECT_EQ(printable(u"a\nb\rc\x1b[31m"), "a\\012b\\015c\\033[31m");
+  EXPECT_EQ(printable(u"del\x7f nel\x85 nbsp\xa0"), "del\\177 nel\\302\\205 nbsp\xc2\xa0");
+  EXPECT_EQ(printable(u"片名 \\ ok"), "片名 \\ ok");
+  // An undecodable byte of the name passes unchanged, even one that looks like a C1 byte.
+  EXPECT_EQ(printable(std::u16string(u"x") + char16_t(0xDC85)), "x\x85");
+  EXPECT_EQ(printable(std::u16string(u"\0", 1)), "\\000");
+}
+
+TEST(EnglishDescriptions, EveryRuleAndFixedAnswerHasOne) {
+  RuleTable& table = ProcessRuleTable();
+  EnsureRuleTableLoaded(table);
+  ASSERT_GT(table.ruleCount, 0);
+  for (int32_t r = 0; r < table.ruleCount; ++r) {
+    const std::u16string_view chinese = table.rules[r]->description;
+    EXPECT_TRUE(HasEnglishDescription(chinese)) << platform::Utf16ToUtf8(chinese);
+    EXPECT_EQ(DescriptionIn(Language::kChinese, chinese), chinese);
+  }
+  // The answers that come from no rule.
+  for (const char16_t* fixed : {u"未知类型", u"零字节文件", u"Windows快捷方式", u"下载临时文件",
+                                u"Cindra缓存文件", u"文本文件"}) {
+    EXPECT_TRUE(HasEnglishDescription(fixed)) << platform::Utf16ToUtf8(fixed);
+  }
+  EXPECT_EQ(DescriptionIn(Language::kEnglish, u"AVI文件"), u"AVI file");
+  EXPECT_EQ(DescriptionIn(Language::kEnglish, u"no such text"), u"no such text");
 }
 
 #ifndef _WIN32
