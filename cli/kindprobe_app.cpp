@@ -44,7 +44,7 @@ int Finish(std::FILE* out, int status) {
 #ifndef _WIN32
 void ApplyStorePath(const Options& options) {
   std::optional<std::u16string> value = options.storePath;
-  if (!value) value = EnvironmentVariable(kStorePathVariable);
+  if (!value) value = EnvironmentVariable(platform::kStorePathVariable);
   platform::SetStorePath(std::move(value));
 }
 #endif

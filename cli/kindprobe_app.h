@@ -11,9 +11,6 @@ inline constexpr int kExitAllExamined = 0;
 inline constexpr int kExitSomeNotExamined = 1;
 inline constexpr int kExitUsage = 2;
 
-// The environment variable that stands in for the StorePath registry value off Windows.
-inline constexpr char kStorePathVariable[] = "KINDPROBE_STORE_PATH";
-
 // `args` excludes the program name.
 int RunKindprobe(const std::vector<std::u16string>& args);
 

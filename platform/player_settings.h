@@ -16,6 +16,9 @@ inline constexpr size_t kStorePathCapacity = 772;
 bool ReadStorePath(char16_t* buffer);
 
 #ifndef _WIN32
+// The environment variable that stands in for the StorePath registry value off Windows.
+inline constexpr char kStorePathVariable[] = "KINDPROBE_STORE_PATH";
+
 // Off Windows there is no registry: this stands in for the value. No value means the key is
 // absent. Set it before checks start; it is read without a lock.
 void SetStorePath(std::optional<std::u16string> value);

@@ -1,0 +1,18 @@
+# cmake -DNM=nm -DLIBRARY=libkindprobe.so.1 -P check_exports.cmake
+execute_process(COMMAND ${NM} -D --defined-only ${LIBRARY}
+  OUTPUT_VARIABLE symbols RESULT_VARIABLE status)
+if(NOT status EQUAL 0)
+  message(FATAL_ERROR "${NM} failed on ${LIBRARY}")
+endif()
+string(REGEX MATCHALL "[^\n]+" lines "${symbols}")
+set(names "")
+foreach(line IN LISTS lines)
+  string(REGEX REPLACE "^[0-9a-fA-F ]* [A-Za-z] " "" name "${line}")
+  list(APPEND names ${name})
+endforeach()
+list(SORT names)
+set(expected kindprobe_check kindprobe_checker_free kindprobe_checker_new kindprobe_version)
+if(NOT names STREQUAL expected)
+  message(FATAL_ERROR "exported: ${names}\nexpected: ${expected}")
+endif()
+message(STATUS "exported: ${names}")
