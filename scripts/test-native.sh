@@ -18,6 +18,9 @@ done
 step "tests: gcc"
 ctest --preset gcc -j "$jobs"
 
+step "Debian package: lintian, install, use, purge"
+scripts/test-deb.sh
+
 step "tests: AddressSanitizer + UndefinedBehaviorSanitizer"
 ASAN_OPTIONS=detect_leaks=1:abort_on_error=1 UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1 \
   ctest --preset sanitize -j "$jobs"
