@@ -2,7 +2,8 @@
 # Builds the Windows release bundle in one go:
 #   build/release-bundle/kindprobe-VERSION-windows/          the folder
 #   build/release-bundle/kindprobe-VERSION-windows.zip       the same, zipped
-# with x86/ and x64/ (Kindprobe.dll, kindprobe.exe, Kindprobe.manifest), INSTALL.txt and
+# with x86/ and x64/ (Kindprobe.dll, kindprobe.exe, Kindprobe.manifest), stripped, their
+# symbols in symbols/x86/ and symbols/x64/, the integrators' sdk/, INSTALL.txt and
 # SHA256SUMS. The builds go to $KINDPROBE_RELEASE_BUILD_ROOT-i686 and -x86_64 (default
 # build/release), apart from the development builds.
 set -euo pipefail
@@ -26,7 +27,8 @@ for build in "${builds[@]}"; do
   printf '\n==== build: %s (%s)\n' "$toolchain" "$directory"
   cmake -S . -B "$directory" -G Ninja -DCMAKE_BUILD_TYPE=Release \
         -DCMAKE_TOOLCHAIN_FILE="$PWD/cmake/toolchains/$toolchain.cmake" \
-        -DKINDPROBE_WERROR=ON -DBUILD_TESTING=OFF -DKINDPROBE_BENCH=OFF >/dev/null
+        -DKINDPROBE_WERROR=ON -DBUILD_TESTING=OFF -DKINDPROBE_BENCH=OFF \
+        -DCMAKE_C_FLAGS=-g -DCMAKE_CXX_FLAGS=-g >/dev/null
   cmake --build "$directory" -j "$jobs" --target Kindprobe kindprobe
   mkdir -p "$bundle/$folder"
   # Kindprobe.dll goes to bin/, the command stays in its own folder.
@@ -34,7 +36,26 @@ for build in "${builds[@]}"; do
   [ -n "$cli" ] || { echo "make-release.sh: no kindprobe.exe in $directory" >&2; exit 1; }
   cp "$directory/bin/Kindprobe.dll" "$cli" \
      "$directory/generated/registration/Kindprobe.manifest" "$bundle/$folder/"
+  # Shipped without debug sections; the symbols travel beside them, found by the debug link.
+  triplet=${toolchain#mingw-}-w64-mingw32
+  mkdir -p "$bundle/symbols/$folder"
+  for binary in Kindprobe.dll kindprobe.exe; do
+    "$triplet-objcopy" --only-keep-debug "$bundle/$folder/$binary" \
+      "$bundle/symbols/$folder/$binary.debug"
+    "$triplet-strip" --strip-all "$bundle/$folder/$binary"
+    (cd "$bundle/symbols/$folder" &&
+       "$triplet-objcopy" --add-gnu-debuglink="$binary.debug" "../../$folder/$binary")
+  done
 done
+
+# The integrators' kit: header, GUIDs, IDL, type library and a sample client.
+generated=$build_root-i686/component/generated
+mkdir -p "$bundle/sdk/include" "$bundle/sdk/idl" "$bundle/sdk/samples"
+cp "$generated/kindprobe.h" "$generated/kindprobe_i.c" "$bundle/sdk/include/"
+cp component/kindprobe.idl "$bundle/sdk/idl/"
+cp "$generated/kindprobe.tlb" "$bundle/sdk/"
+cp sdk/samples/check_file.cpp "$bundle/sdk/samples/"
+sed "s/@VERSION@/$version/; s/\$/\r/" sdk/README.txt >"$bundle/sdk/README.txt"
 
 # Windows users read this in Notepad: CR LF lines.
 sed 's/$/\r/' >"$bundle/INSTALL.txt" <<EOF
@@ -44,6 +65,8 @@ Kindprobe $version for Windows
 x86\\  32-bit Kindprobe.dll and kindprobe.exe (for a 32-bit player)
 x64\\  64-bit Kindprobe.dll and kindprobe.exe (for a 64-bit player)
 Each folder also holds Kindprobe.manifest, for use without registration.
+sdk\\  for programmers: header, GUIDs, IDL, type library and a sample (sdk\\README.txt)
+symbols\\  debugging symbols of the binaries (not needed to run them)
 
 Install and register
 --------------------
@@ -76,6 +99,14 @@ Remove
     regsvr32 /u "C:\\Program Files\\Kindprobe\\Kindprobe.dll"
 then delete the folder.
 
+Symbols for crash reports
+-------------------------
+The binaries carry no debugging information; symbols\\x86 and symbols\\x64 hold it, one .debug
+file per binary, named by a debug link inside it. To symbolise a crash, put the .debug file
+beside the binary (or in a .debug folder beside it) and open the dump or the binary with gdb,
+which loads it by the link; or name it yourself: gdb -ex "symbol-file Kindprobe.dll.debug".
+addr2line -e symbols\\x86\\Kindprobe.dll.debug ADDRESS gives the source line of an address.
+
 Check the files
 ---------------
 SHA256SUMS lists the SHA-256 of every file: sha256sum -c SHA256SUMS, or on Windows
@@ -94,6 +125,8 @@ with zipfile.ZipFile(os.path.join(root, name + ".zip"), "w", zipfile.ZIP_DEFLATE
             path = os.path.join(directory, file)
             archive.write(path, os.path.relpath(path, root))
 EOF
+
+scripts/make-deb.sh
 
 printf '\n==== %s\n' "$bundle_root/$name.zip"
 (cd "$bundle" && sha256sum -c --quiet SHA256SUMS)

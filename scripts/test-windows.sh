@@ -37,8 +37,10 @@ if grep -q '@' <<<"$exports"; then
   exit 1
 fi
 
-# The Chinese locale of the Windows Script Host tests, and the release bundle.
+# The Chinese locale of the Windows Script Host tests, the release bundle, and the integrators'
+# kit built from the unpacked bundle and run under 32- and 64-bit Wine.
 scripts/test-windows-registration.sh || status=1
+scripts/test-release-kit.sh || status=1
 
 step "tests: mingw-x86_64, every test under Wine"
 ctest --preset mingw-x86_64 -j "$jobs" || status=1

@@ -1,0 +1,57 @@
+#!/usr/bin/env bash
+# The release bundle as an integrator meets it: the zip unpacked in an empty folder, its
+# binaries stripped with their symbols beside them, and the sdk/ sample built from the unpacked
+# sdk/ alone with the command its README gives, for i686 and x86_64, then run under 32- and
+# 64-bit Wine against the bundle's own Kindprobe.dll, registered with regsvr32.
+# Needs the bundle (scripts/make-release.sh); exits non-zero on any failure.
+set -euo pipefail
+cd "$(dirname "$0")/.."
+
+version=$(sed -n 's/^project(Kindprobe VERSION \([0-9.]*\).*/\1/p' CMakeLists.txt)
+zip=$PWD/build/release-bundle/kindprobe-$version-windows.zip
+work=$PWD/build/release-kit-test
+samples=$PWD/samples
+[ -f "$zip" ] || { echo "test-release-kit.sh: no $zip (run scripts/make-release.sh)" >&2; exit 1; }
+fail() { echo "test-release-kit.sh: $*" >&2; exit 1; }
+
+rm -rf "$work/unpacked"
+mkdir -p "$work/unpacked"
+python3 -m zipfile -e "$zip" "$work/unpacked"
+kit=$work/unpacked/kindprobe-$version-windows
+
+# arch folder, compiler triplet, Wine loader, Wine architecture
+arches=("x86 i686 /usr/lib/wine/wine win32" "x64 x86_64 /usr/lib/wine/wine64 win64")
+for arch in "${arches[@]}"; do
+  read -r folder triplet wine winearch <<<"$arch"
+  printf '\n==== %s: stripped binaries, symbols, the SDK sample under %s Wine\n' "$folder" "$winearch"
+  for binary in Kindprobe.dll kindprobe.exe; do
+    shipped=$kit/$folder/$binary
+    symbols=$kit/symbols/$folder/$binary.debug
+    ! "$triplet-w64-mingw32-objdump" -h "$shipped" | grep -q '\.debug_' ||
+      fail "$folder/$binary still carries debug sections"
+    "$triplet-w64-mingw32-objdump" -h "$symbols" | grep -q '\.debug_info' ||
+      fail "symbols/$folder/$binary.debug holds no debug information"
+    { "$triplet-w64-mingw32-objdump" -h "$shipped" | grep -q '\.gnu_debuglink' &&
+        strings -a "$shipped" | grep -qx "$binary.debug"; } ||
+      fail "$folder/$binary has no debug link to $binary.debug"
+  done
+
+  # The documented command, run in the unpacked samples folder: nothing from the source tree.
+  command=$(tr -d '\r' <"$kit/sdk/README.txt" | sed -n "s/^ *\($triplet-w64-mingw32-g++ .*\)/\1/p")
+  [ -n "$command" ] || fail "sdk/README.txt gives no $triplet build command"
+  (cd "$kit/sdk/samples" && rm -f check_file.exe && eval "$command" &&
+     mv check_file.exe "check_file-$folder.exe")
+
+  prefix=$work/wine-$folder
+  run() { WINEARCH=$winearch KINDPROBE_WINE=$wine scripts/wine-run.sh --prefix "$prefix" -- "$@"; }
+  run regsvr32 /s "Z:${kit//\//\\}\\$folder\\Kindprobe.dll" || fail "regsvr32 failed ($folder)"
+  output=$(run "$kit/sdk/samples/check_file-$folder.exe" "Z:${samples//\//\\}\\clip.avi" \
+             "Z:${samples//\//\\}\\notes.txt" "Z:${samples//\//\\}\\empty.avi" | tr -d '\r')
+  echo "$output"
+  expected="Kindprobe $version
+Z:${samples//\//\\}\\clip.avi: AVI文件 (TypeID 4)
+Z:${samples//\//\\}\\notes.txt: 文本文件 (TypeID 2)
+Z:${samples//\//\\}\\empty.avi: 零字节文件 (TypeID 3)"
+  [ "$output" = "$expected" ] || fail "the $folder sample printed something else"
+done
+echo "release kit: stripped binaries with symbols, SDK sample built and run for x86 and x64"
