@@ -46,7 +46,8 @@ KINDPROBE_API void kindprobe_checker_free(kindprobe_checker *checker);
 
 /* Classifies the file named `path` (the name as the OS takes it: any bytes but NUL) into
  * `result`. Returns 0 when there is a result, also for a file that cannot be opened (type 0,
- * examined 0); -EINVAL for a NULL argument, -ENOMEM when memory runs out. */
+ * examined 0); -EINVAL for a NULL argument, -ENOMEM when memory runs out, -EIO for any other
+ * failure. */
 KINDPROBE_API int kindprobe_check(kindprobe_checker *checker, const char *path,
                                   kindprobe_result *result);
 
