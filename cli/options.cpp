@@ -85,6 +85,17 @@ class Parser {
     options_.listFile = std::u16string(*value);
   }
 
+  void RuleFile(std::optional<u16string_view> attached, std::string_view name,
+                std::optional<std::u16string>* file) {
+    const auto value = Value(attached, name);
+    if (!value) return;
+    if (value->empty()) {
+      error_ = Join({"option ", name, " needs a file name"});
+      return;
+    }
+    *file = std::u16string(*value);
+  }
+
   void StorePath(std::optional<u16string_view> attached) {
 #ifdef _WIN32
     (void)attached;
@@ -102,7 +113,9 @@ class Parser {
       name = body.substr(0, eq);
       attached = body.substr(eq + 1);
     }
-    const bool takesValue = name == u"jobs" || name == u"files-from" || name == u"store-path";
+    const bool takesValue = name == u"jobs" || name == u"files-from" || name == u"store-path" ||
+                            name == u"rules-file" || name == u"compare-rules" ||
+                            name == u"check-rules";
     if (attached && !takesValue) {
       error_ = Join({"option --", platform::Utf16ToUtf8(name), " takes no value"});
       return;
@@ -125,6 +138,15 @@ class Parser {
       StorePath(attached);
     } else if (name == u"rules") {
       SetAction(Action::kRules);
+    } else if (name == u"rules-file") {
+      RuleFile(attached, "--rules-file", &options_.rulesFile);
+    } else if (name == u"check-rules") {
+      // The file is optional: attached, or the one path given.
+      if (attached) RuleFile(attached, "--check-rules", &options_.checkFile);
+      SetAction(Action::kCheckRules);
+    } else if (name == u"compare-rules") {
+      RuleFile(attached, "--compare-rules", &options_.compareFile);
+      SetAction(Action::kCompareRules);
     } else if (name == u"version") {
       SetAction(Action::kVersion);
     } else if (name == u"help") {
@@ -156,19 +178,44 @@ class Parser {
     }
   }
 
+  static std::string_view ActionOption(Action action) {
+    switch (action) {
+      case Action::kRules:
+        return "--rules";
+      case Action::kCheckRules:
+        return "--check-rules";
+      case Action::kCompareRules:
+        return "--compare-rules";
+      case Action::kVersion:
+        return "--version";
+      default:
+        return "";
+    }
+  }
+
   void SetAction(Action action) {
     // --help wins over everything; otherwise two different actions are a mistake.
     if (options_.action == Action::kHelp || action == Action::kHelp) {
       options_.action = Action::kHelp;
     } else if (options_.action != Action::kClassify && options_.action != action) {
-      error_ = "options --rules and --version cannot be combined";
+      error_ = Join({"options ", ActionOption(options_.action), " and ", ActionOption(action),
+                     " cannot be combined"});
     } else {
       options_.action = action;
     }
   }
 
   void CheckCombination() {
-    if (options_.action != Action::kClassify) return;
+    if (options_.action == Action::kCheckRules) {
+      if (options_.paths.size() == 1 && !options_.checkFile) {
+        options_.checkFile = std::move(options_.paths.front());
+        options_.paths.clear();
+      } else if (!options_.paths.empty()) {
+        error_ = "option --check-rules checks one rule file";
+      }
+      return;
+    }
+    if (options_.action != Action::kClassify && options_.action != Action::kCompareRules) return;
     if (options_.paths.empty() && !options_.listFile) {
       error_ = "no paths given (try --help)";
     } else if (options_.nulSeparated && !options_.listFile) {
@@ -203,12 +250,25 @@ const char* UsageText() {
          "                         variable KINDPROBE_STORE_PATH; neither: no setting)\n"
 #endif
          "      --rules            print the rule table and exit\n"
+         "      --rules-file FILE  use the rule table in FILE instead of the embedded one\n"
+         "                         (GBK like resources/rules.txt; UTF-8 if it starts with a\n"
+         "                         byte-order mark)\n"
+         "      --check-rules [FILE]  check a rule table (default: the one in use) and print\n"
+         "                         what the parser cuts, drops or refuses and what can never\n"
+         "                         match, as FILE:LINE: warning: ...; exit 0 clean, 1 findings,\n"
+         "                         2 FILE unreadable\n"
+         "      --compare-rules FILE PATH...  classify with the table in use and with FILE and\n"
+         "                         print only the paths whose answer changes\n"
          "      --version          print the version and exit\n"
          "  -h, --help             print this help and exit\n"
          "\n"
          "TypeID: 0 Unknown, 1 PlayerCache, 2 NonMedia, 3 ZeroByte, 4 InvalidMedia.\n"
          "Exit status: 0 every path was examined, 1 some could not be (printed with TypeID 0),\n"
-         "2 usage error.\n";
+         "2 usage error.\n"
+         "\n"
+         "Changing the rule table: check it (--check-rules new.txt), try it\n"
+         "(--rules-file new.txt PATH...), compare it on real files\n"
+         "(--compare-rules new.txt -r DIR), then copy it to resources/rules.txt and rebuild.\n";
 }
 
 }  // namespace kindprobe::cli
