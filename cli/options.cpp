@@ -250,15 +250,16 @@ const char* UsageText() {
          "                         variable KINDPROBE_STORE_PATH; neither: no setting)\n"
 #endif
          "      --rules            print the rule table and exit\n"
-         "      --rules-file FILE  use the rule table in FILE instead of the embedded one\n"
-         "                         (GBK like resources/rules.txt; UTF-8 if it starts with a\n"
-         "                         byte-order mark)\n"
-         "      --check-rules [FILE]  check a rule table (default: the one in use) and print\n"
-         "                         what the parser cuts, drops or refuses and what can never\n"
-         "                         match, as FILE:LINE: warning: ...; exit 0 clean, 1 findings,\n"
-         "                         2 FILE unreadable\n"
-         "      --compare-rules FILE PATH...  classify with the table in use and with FILE and\n"
-         "                         print only the paths whose answer changes\n"
+         "      --rules-file FILE  use the rule table in FILE, not the embedded one (GBK;\n"
+         "                         UTF-8 after a byte-order mark); --rules lists it\n"
+         "      --check-rules [FILE]\n"
+         "                         check a rule table (default: the one in use), printing\n"
+         "                         FILE:LINE: warning: ... for what the parser cuts, drops\n"
+         "                         or refuses and what can never match; exit 0: nothing\n"
+         "                         found, 1: findings, 2: FILE cannot be read\n"
+         "      --compare-rules FILE\n"
+         "                         classify PATHs with the table in use and with FILE;\n"
+         "                         print only \"PATH: OLD (TypeID N) -> NEW (TypeID M)\"\n"
          "      --version          print the version and exit\n"
          "  -h, --help             print this help and exit\n"
          "\n"
@@ -266,9 +267,11 @@ const char* UsageText() {
          "Exit status: 0 every path was examined, 1 some could not be (printed with TypeID 0),\n"
          "2 usage error.\n"
          "\n"
-         "Changing the rule table: check it (--check-rules new.txt), try it\n"
-         "(--rules-file new.txt PATH...), compare it on real files\n"
-         "(--compare-rules new.txt -r DIR), then copy it to resources/rules.txt and rebuild.\n";
+         "Changing the rule table:\n"
+         "  kindprobe --check-rules new.txt            check what the parser makes of it\n"
+         "  kindprobe --rules-file new.txt PATH...     try it\n"
+         "  kindprobe --compare-rules new.txt -r DIR   see which answers change\n"
+         "then copy it to resources/rules.txt and rebuild.\n";
 }
 
 }  // namespace kindprobe::cli
