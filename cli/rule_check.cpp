@@ -166,15 +166,10 @@ class Lint : public RuleTextObserver {
                    " tests"}));
         break;
       case RuleTextEvent::kMaskLength:
-        Warn(Join({FieldName(field_), ", ", TestName(notice.group), ": the mask has ",
-                   to_string(notice.length), " hex digits where count ", to_string(notice.count),
-                   " needs ", to_string(2 * uint64_t{notice.count}),
-                   "; it is ignored and every bit is tested"}));
+        Warn(Join({WrongLength("mask", notice), "; it is ignored and every bit is tested"}));
         break;
       case RuleTextEvent::kValueLength:
-        Warn(Join({FieldName(field_), ", ", TestName(notice.group), ": the value has ",
-                   to_string(notice.length), " hex digits where count ", to_string(notice.count),
-                   " needs ", to_string(2 * uint64_t{notice.count}), "; the test is dropped",
+        Warn(Join({WrongLength("value", notice), "; the test is dropped",
                    notice.count > kMaxTestBytes
                        ? Join({" (a test holds at most ", to_string(kMaxTestBytes), " bytes)"})
                        : std::string()}));
@@ -240,6 +235,13 @@ class Lint : public RuleTextObserver {
                                        text_.begin() + static_cast<ptrdiff_t>(offset), u'\n'));
     counted_ = offset;
     line_ = lineAtCounted_;
+  }
+
+  // "pattern field K, test G: the mask has N hex digits where count C needs 2C"
+  std::string WrongLength(std::string_view item, const RuleTextNotice& notice) const {
+    return Join({FieldName(field_), ", ", TestName(notice.group), ": the ", item, " has ",
+                 to_string(notice.length), " hex digits where count ", to_string(notice.count),
+                 " needs ", to_string(2 * uint64_t{notice.count})});
   }
 
   // A line end other than CR LF does not end a line for the parser.
