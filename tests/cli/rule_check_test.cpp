@@ -4,11 +4,13 @@
 
 #include <gtest/gtest.h>
 
+#include <memory>
 #include <string>
 #include <vector>
 
 #include "cli/options.h"
 #include "cli/rule_file.h"
+#include "cli/rule_listing.h"
 #include "engine/rule_table.h"
 
 namespace kindprobe::cli {
@@ -195,6 +197,34 @@ TEST(RuleCheck, TheShippedTableHasItsKnownFindings) {
   EXPECT_TRUE(Has(found, 39, "the value has 30 hex digits where count 16 needs 32"));
   EXPECT_TRUE(Has(found, 39, "gives no test and is refused"));
   for (const RuleDiagnostic& d : found) EXPECT_FALSE(d.error) << d.message;
+}
+
+// Hears the parser and counts what it hears.
+class CountingObserver : public RuleTextObserver {
+ public:
+  void OnLine(size_t, std::u16string_view, const FileTypeRule*) override { ++heard; }
+  void OnField(int32_t, std::u16string_view) override { ++heard; }
+  void OnNotice(const RuleTextNotice&) override { ++heard; }
+  size_t heard = 0;
+};
+
+TEST(RuleCheck, ListeningDoesNotChangeWhatTheParserBuilds) {
+  std::u16string shipped;
+  ASSERT_TRUE(ReadModuleRuleText(ProcessRuleTable().moduleInstance, &shipped));
+  std::u16string manyExtensions = u".a,.b,.c,.d,.e,.f,.g,.h,.i,.j,.k,.l,.m,.n,.o,.p,.q,.r";
+  std::u16string manyPatterns = u".p;2;P";
+  for (int i = 0; i < 70; ++i) manyPatterns += u";0,1,,4" + std::u16string(1, u'0' + i % 10);
+  for (const std::u16string& text :
+       {shipped, manyExtensions + u";2;E;0,1,,41", manyPatterns,
+        std::u16string(u".t;2;T;") + u"0,1,,41,1,1,,42,2,1,,43,3,1,,44,4,1,,45,5,1,,46,6,1,,47,"
+                                     u"7,1,,48,8,1,,49,9,1,,4A"}) {
+    const auto quiet = RuleTableFromText(text);
+    auto heard = std::make_unique<RuleTable>();
+    CountingObserver observer;
+    LoadRuleTableFromText(*heard, text.c_str(), &observer);
+    EXPECT_GT(observer.heard, 0u);
+    EXPECT_EQ(ListRules(*heard), ListRules(*quiet));
+  }
 }
 
 TEST(RuleFile, GbkAndUtf8WithByteOrderMarkGiveTheSameText) {
