@@ -2,19 +2,23 @@
 
 #include <kindprobe/version.h>
 
+#include <algorithm>
 #include <cstdio>
+#include <memory>
 #include <optional>
 #include <string>
 #include <string_view>
 
-#include "cli/text_join.h"
 #include "cli/file_system.h"
 #include "cli/list_reader.h"
 #include "cli/options.h"
 #include "cli/ordered_classifier.h"
 #include "cli/path_source.h"
 #include "cli/progress.h"
+#include "cli/rule_check.h"
+#include "cli/rule_file.h"
 #include "cli/rule_listing.h"
+#include "cli/text_join.h"
 #include "engine/rule_table.h"
 #include "platform/diagnostic.h"
 #include "platform/player_settings.h"
@@ -49,7 +53,7 @@ void ApplyStorePath(const Options& options) {
 }
 #endif
 
-int Classify(const Options& options, std::FILE* out) {
+int Classify(const Options& options, std::FILE* out, ClassifierTables tables) {
 #ifndef _WIN32
   ApplyStorePath(options);
 #endif
@@ -77,14 +81,16 @@ int Classify(const Options& options, std::FILE* out) {
   PathSource source(options.paths, list ? &*list : nullptr,
                     PathSource::Settings{options.recursive, options.followLinks});
   const uint32_t jobs = options.jobs != 0 ? options.jobs : std::min(ProcessorCount(), kMaxJobs);
-  OrderedClassifier classifier(jobs, options.output);
+  OrderedClassifier classifier(jobs, options.output, kDefaultRingSize, tables);
   classifier.SetLanguage(options.language);
   Progress progress(stderr, options.recursive && IsTerminal(stderr));
 
   OrderedClassifier::Io io;
+  uint64_t handedOn = 0;
   io.next = [&](std::u16string* path) { return source.Next(path); };
   io.nextIsReady = [&] { return source.NextIsReady(); };
   io.handOn = [&](std::string_view line, uint64_t done) {
+    handedOn = done;
     progress.Clear();
     std::fwrite(line.data(), 1, line.size(), out);
     if (progress.Due()) {
@@ -101,12 +107,49 @@ int Classify(const Options& options, std::FILE* out) {
     Complain(Join({"skipped ", std::to_string(source.loopsSkipped()),
                    " symbolic link(s) leading back into a directory being walked"}));
   }
+  if (tables.candidate != nullptr) {
+    Complain(Join({std::to_string(handedOn - notExamined), " file(s) examined, ",
+                   std::to_string(classifier.changed()), " changed"}));
+  }
   int status = notExamined == 0 ? kExitAllExamined : kExitSomeNotExamined;
   if (list && list->failed()) {
     Complain(Join({"cannot read the whole list ", platform::Utf16ToUtf8(*options.listFile)}));
     status = kExitSomeNotExamined;
   }
   return Finish(out, status);
+}
+
+// Reads a rule file named on the command line, or says why it cannot be read.
+std::optional<std::u16string> RuleFileText(const std::u16string& path) {
+  std::u16string text;
+  std::string why;
+  if (ReadRuleFile(path, &text, &why)) return text;
+  Complain(Join({"cannot read the rule file ", platform::Utf16ToUtf8(path), ": ", why}));
+  return std::nullopt;
+}
+
+// --check-rules: the findings on standard output, a count on standard error.
+int CheckRules(const Options& options, std::FILE* out) {
+  const std::optional<std::u16string>& file =
+      options.checkFile ? options.checkFile : options.rulesFile;
+  std::optional<std::u16string> text;
+  if (file) {
+    text = RuleFileText(*file);
+  } else if (std::u16string embedded;
+             ReadModuleRuleText(ProcessRuleTable().moduleInstance, &embedded)) {
+    text = std::move(embedded);
+  } else {
+    Complain("cannot read the embedded rule table");
+  }
+  if (!text) return kExitUsage;
+  const std::vector<RuleDiagnostic> diagnostics = CheckRuleText(*text);
+  const std::string name = file ? platform::Utf16ToUtf8(*file) : kEmbeddedRuleTextName;
+  Write(out, FormatRuleDiagnostics(name, diagnostics));
+  const size_t errors = static_cast<size_t>(std::count_if(
+      diagnostics.begin(), diagnostics.end(), [](const RuleDiagnostic& d) { return d.error; }));
+  Complain(Join({name, ": ", std::to_string(diagnostics.size() - errors), " warning(s), ",
+                 std::to_string(errors), " error(s)"}));
+  return Finish(out, diagnostics.empty() ? kExitAllExamined : kExitSomeNotExamined);
 }
 
 }  // namespace
@@ -123,6 +166,21 @@ int RunKindprobe(const std::vector<std::u16string>& args) {
     return kExitUsage;
   }
   const Options& options = *parsed.options;
+  if (options.action == Action::kCheckRules) return CheckRules(options, out);
+  // The table in use (the embedded one unless --rules-file names another), and the candidate
+  // of a comparison.
+  std::unique_ptr<RuleTable> rulesFileTable;
+  std::unique_ptr<RuleTable> candidateTable;
+  if (options.action != Action::kHelp && options.action != Action::kVersion) {
+    for (auto [file, table] : {std::pair{&options.rulesFile, &rulesFileTable},
+                               std::pair{&options.compareFile, &candidateTable}}) {
+      if (!*file) continue;
+      const auto text = RuleFileText(**file);
+      if (!text) return kExitUsage;
+      *table = RuleTableFromText(*text);
+    }
+  }
+  RuleTable& tableInUse = rulesFileTable ? *rulesFileTable : ProcessRuleTable();
   switch (options.action) {
     case Action::kHelp:
       Write(out, UsageText());
@@ -131,15 +189,16 @@ int RunKindprobe(const std::vector<std::u16string>& args) {
       Write(out, Join({"kindprobe ", KINDPROBE_VERSION_TEXT, "\n"}));
       return Finish(out, kExitAllExamined);
     case Action::kRules: {
-      RuleTable& table = ProcessRuleTable();
-      EnsureRuleTableLoaded(table);
-      Write(out, ListRules(table));
+      EnsureRuleTableLoaded(tableInUse);
+      Write(out, ListRules(tableInUse));
       return Finish(out, kExitAllExamined);
     }
     case Action::kClassify:
+    case Action::kCheckRules:
+    case Action::kCompareRules:
       break;
   }
-  return Classify(options, out);
+  return Classify(options, out, {&tableInUse, candidateTable.get()});
 }
 
 }  // namespace kindprobe::cli

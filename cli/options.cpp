@@ -85,6 +85,17 @@ class Parser {
     options_.listFile = std::u16string(*value);
   }
 
+  void RuleFile(std::optional<u16string_view> attached, std::string_view name,
+                std::optional<std::u16string>* file) {
+    const auto value = Value(attached, name);
+    if (!value) return;
+    if (value->empty()) {
+      error_ = Join({"option ", name, " needs a file name"});
+      return;
+    }
+    *file = std::u16string(*value);
+  }
+
   void StorePath(std::optional<u16string_view> attached) {
 #ifdef _WIN32
     (void)attached;
@@ -115,7 +126,8 @@ class Parser {
       attached = body.substr(eq + 1);
     }
     const bool takesValue = name == u"jobs" || name == u"files-from" || name == u"store-path" ||
-                            name == u"lang";
+                            name == u"lang" || name == u"rules-file" ||
+                            name == u"compare-rules" || name == u"check-rules";
     if (attached && !takesValue) {
       error_ = Join({"option --", platform::Utf16ToUtf8(name), " takes no value"});
       return;
@@ -142,6 +154,15 @@ class Parser {
       options_.verbose = true;
     } else if (name == u"rules") {
       SetAction(Action::kRules);
+    } else if (name == u"rules-file") {
+      RuleFile(attached, "--rules-file", &options_.rulesFile);
+    } else if (name == u"check-rules") {
+      // The file is optional: attached, or the one path given.
+      if (attached) RuleFile(attached, "--check-rules", &options_.checkFile);
+      SetAction(Action::kCheckRules);
+    } else if (name == u"compare-rules") {
+      RuleFile(attached, "--compare-rules", &options_.compareFile);
+      SetAction(Action::kCompareRules);
     } else if (name == u"version") {
       SetAction(Action::kVersion);
     } else if (name == u"help") {
@@ -174,19 +195,44 @@ class Parser {
     }
   }
 
+  static std::string_view ActionOption(Action action) {
+    switch (action) {
+      case Action::kRules:
+        return "--rules";
+      case Action::kCheckRules:
+        return "--check-rules";
+      case Action::kCompareRules:
+        return "--compare-rules";
+      case Action::kVersion:
+        return "--version";
+      default:
+        return "";
+    }
+  }
+
   void SetAction(Action action) {
     // --help wins over everything; otherwise two different actions are a mistake.
     if (options_.action == Action::kHelp || action == Action::kHelp) {
       options_.action = Action::kHelp;
     } else if (options_.action != Action::kClassify && options_.action != action) {
-      error_ = "options --rules and --version cannot be combined";
+      error_ = Join({"options ", ActionOption(options_.action), " and ", ActionOption(action),
+                     " cannot be combined"});
     } else {
       options_.action = action;
     }
   }
 
   void CheckCombination() {
-    if (options_.action != Action::kClassify) return;
+    if (options_.action == Action::kCheckRules) {
+      if (options_.paths.size() == 1 && !options_.checkFile) {
+        options_.checkFile = std::move(options_.paths.front());
+        options_.paths.clear();
+      } else if (!options_.paths.empty()) {
+        error_ = "option --check-rules checks one rule file";
+      }
+      return;
+    }
+    if (options_.action != Action::kClassify && options_.action != Action::kCompareRules) return;
     if (options_.paths.empty() && !options_.listFile) {
       error_ = "no paths given (try --help)";
     } else if (options_.nulSeparated && !options_.listFile) {
@@ -224,12 +270,28 @@ const char* UsageText() {
          "  -v, --verbose          also print the cache-directory diagnostic line on\n"
          "                         standard error\n"
          "      --rules            print the rule table and exit\n"
+         "      --rules-file FILE  use the rule table in FILE, not the embedded one (GBK;\n"
+         "                         UTF-8 after a byte-order mark); --rules lists it\n"
+         "      --check-rules [FILE]\n"
+         "                         check a rule table (default: the one in use), printing\n"
+         "                         FILE:LINE: warning: ... for what the parser cuts, drops\n"
+         "                         or refuses and what can never match; exit 0: nothing\n"
+         "                         found, 1: findings, 2: FILE cannot be read\n"
+         "      --compare-rules FILE\n"
+         "                         classify PATHs with the table in use and with FILE;\n"
+         "                         print only \"PATH: OLD (TypeID N) -> NEW (TypeID M)\"\n"
          "      --version          print the version and exit\n"
          "  -h, --help             print this help and exit\n"
          "\n"
          "TypeID: 0 Unknown, 1 PlayerCache, 2 NonMedia, 3 ZeroByte, 4 InvalidMedia.\n"
          "Exit status: 0 every path was examined, 1 some could not be (printed with TypeID 0),\n"
-         "2 usage error.\n";
+         "2 usage error.\n"
+         "\n"
+         "Changing the rule table:\n"
+         "  kindprobe --check-rules new.txt            check what the parser makes of it\n"
+         "  kindprobe --rules-file new.txt PATH...     try it\n"
+         "  kindprobe --compare-rules new.txt -r DIR   see which answers change\n"
+         "then copy it to resources/rules.txt and rebuild.\n";
 }
 
 }  // namespace kindprobe::cli

@@ -9,7 +9,7 @@
 namespace kindprobe::cli {
 
 enum class OutputMode { kText, kBrief, kJson };
-enum class Action { kClassify, kRules, kVersion, kHelp };
+enum class Action { kClassify, kRules, kCheckRules, kCompareRules, kVersion, kHelp };
 // The language of descriptions and explanations.
 enum class Language { kChinese, kEnglish };
 
@@ -28,6 +28,12 @@ struct Options {
   // 0: one per core.
   uint32_t jobs = 0;
   std::optional<std::u16string> storePath;
+  // --rules-file FILE: the table in use instead of the embedded one.
+  std::optional<std::u16string> rulesFile;
+  // --check-rules [FILE]: the table to check; none: the table in use.
+  std::optional<std::u16string> checkFile;
+  // --compare-rules FILE: the candidate table compared with the one in use.
+  std::optional<std::u16string> compareFile;
   // -v: the cache-directory diagnostic line on standard error.
   bool verbose = false;
   Language language = Language::kChinese;

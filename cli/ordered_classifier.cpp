@@ -15,12 +15,19 @@ struct OrderedClassifier::Slot {
   std::atomic<bool> done{false};
 };
 
-OrderedClassifier::OrderedClassifier(uint32_t threads, OutputMode mode, size_t ringSize)
+OrderedClassifier::OrderedClassifier(uint32_t threads, OutputMode mode, size_t ringSize,
+                                     ClassifierTables tables)
     : threads_(std::max<uint32_t>(threads, 1)),
       mode_(mode),
       ringSize_(std::max<size_t>(ringSize, 1)),
       slots_(std::make_unique<Slot[]>(ringSize_)) {
-  for (uint32_t i = 0; i < threads_; ++i) classifiers_.push_back(std::make_unique<FileClassifier>());
+  RuleTable& table = tables.table != nullptr ? *tables.table : ProcessRuleTable();
+  for (uint32_t i = 0; i < threads_; ++i) {
+    classifiers_.push_back(std::make_unique<FileClassifier>(table));
+    if (tables.candidate != nullptr) {
+      candidates_.push_back(std::make_unique<FileClassifier>(*tables.candidate));
+    }
+  }
 }
 
 OrderedClassifier::~OrderedClassifier() = default;
@@ -37,9 +44,22 @@ bool OrderedClassifier::ClassifyOne(uint32_t thread) {
   const CheckResult& result = classifier.result();
   if (!result.examined) notExamined_.fetch_add(1, std::memory_order_relaxed);
   slot.line.clear();
-  AppendResultLine(mode_, slot.path,
-                   {result.typeId, DescriptionIn(language_, result.description), result.ruleIndex},
-                   &slot.line);
+  const Classification answer{result.typeId, DescriptionIn(language_, result.description),
+                             result.ruleIndex};
+  if (candidates_.empty()) {
+    AppendResultLine(mode_, slot.path, answer, &slot.line);
+  } else {
+    FileClassifier& candidate = *candidates_[thread];
+    candidate.CheckFile(slot.path.c_str());
+    const CheckResult& after = candidate.result();
+    const Classification changed{after.typeId, DescriptionIn(language_, after.description),
+                                  after.ruleIndex};
+    // The same answer from another rule is no change for the player.
+    if (answer.typeId != changed.typeId || answer.description != changed.description) {
+      changed_.fetch_add(1, std::memory_order_relaxed);
+      AppendChangeLine(mode_, slot.path, answer, changed, &slot.line);
+    }
+  }
   slot.done.store(true, std::memory_order_release);
   return true;
 }
@@ -107,6 +127,7 @@ size_t OrderedClassifier::Run(const Io& io) {
   handedOn_ = 0;
   sourceDone_ = false;
   notExamined_ = 0;
+  changed_ = 0;
   RunOnThreads(threads_, [&](uint32_t thread) {
     if (thread == 0) {
       Coordinate(io);

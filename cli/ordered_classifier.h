@@ -22,6 +22,13 @@ namespace kindprobe::cli {
 
 inline constexpr size_t kDefaultRingSize = 1024;
 
+// The tables of a run: `table` (null: the process's own), and for a comparison `candidate` as
+// well, when a path gets a line only if the two tables answer it differently.
+struct ClassifierTables {
+  RuleTable* table = nullptr;
+  RuleTable* candidate = nullptr;
+};
+
 class OrderedClassifier {
  public:
   // What a run reads from and writes to; every function runs on the calling thread.
@@ -38,7 +45,8 @@ class OrderedClassifier {
     std::function<void()> flush = [] {};
   };
 
-  OrderedClassifier(uint32_t threads, OutputMode mode, size_t ringSize = kDefaultRingSize);
+  OrderedClassifier(uint32_t threads, OutputMode mode, size_t ringSize = kDefaultRingSize,
+                    ClassifierTables tables = {});
   OrderedClassifier(const OrderedClassifier&) = delete;
   OrderedClassifier& operator=(const OrderedClassifier&) = delete;
   ~OrderedClassifier();
@@ -48,6 +56,8 @@ class OrderedClassifier {
 
   // Classifies every path `io.next` gives. Returns how many could not be examined.
   size_t Run(const Io& io);
+  // In a comparison: how many paths of the last run changed their answer.
+  size_t changed() const { return changed_.load(); }
 
  private:
   struct Slot;
@@ -67,12 +77,15 @@ class OrderedClassifier {
   std::unique_ptr<Slot[]> slots_;
   // One classifier per thread: each owns its head and result.
   std::vector<std::unique_ptr<FileClassifier>> classifiers_;
+  // In a comparison, one more per thread, over the candidate table.
+  std::vector<std::unique_ptr<FileClassifier>> candidates_;
 
   std::atomic<uint64_t> filled_{0};   // slots [0, filled_) have been given a path
   std::atomic<uint64_t> claimed_{0};  // slots [0, claimed_) have been taken by a thread
   uint64_t handedOn_ = 0;             // slots [0, handedOn_) are done and freed (caller only)
   std::atomic<bool> sourceDone_{false};
   std::atomic<uint64_t> notExamined_{0};
+  std::atomic<uint64_t> changed_{0};
 };
 
 }  // namespace kindprobe::cli

@@ -128,4 +128,38 @@ void AppendResultLine(OutputMode mode, std::u16string_view path, const Classific
   *out += ")\n";
 }
 
+void AppendChangeLine(OutputMode mode, std::u16string_view path, const Classification& before,
+                      const Classification& after, std::string* out) {
+  // Each side is written as a result line of its own, so both keep the result lines' form.
+  std::string side[2];
+  const Classification* results[2] = {&before, &after};
+  for (int i = 0; i < 2; ++i) {
+    if (mode == OutputMode::kJson) {
+      AppendResultLine(OutputMode::kJson, u"", *results[i], &side[i]);
+      // {"path":"",REST}\n -> {REST}
+      constexpr std::string_view kEmptyPath = "\"path\":\"\",";
+      side[i].erase(1, kEmptyPath.size());
+    } else {
+      AppendResultLine(OutputMode::kBrief, u"", *results[i], &side[i]);
+    }
+    side[i].pop_back();  // the line end
+  }
+  if (mode == OutputMode::kJson) {
+    *out += "{\"path\":\"";
+    AppendJsonString(path, out);
+    *out += "\",\"old\":";
+    *out += side[0];
+    *out += ",\"new\":";
+    *out += side[1];
+    *out += "}\n";
+    return;
+  }
+  *out += platform::Utf16ToUtf8(path);
+  *out += ": ";
+  *out += side[0];
+  *out += " -> ";
+  *out += side[1];
+  *out += '\n';
+}
+
 }  // namespace kindprobe::cli

@@ -26,6 +26,12 @@ void AppendResultLine(OutputMode mode, std::u16string_view path, const Classific
 // their bytes, a newline as \012; other bytes, undecodable ones too, pass unchanged.
 void AppendPrintableName(std::u16string_view name, std::string* out);
 
+// Appends the line for a path whose answer changes from `before` to `after` (--compare-rules):
+// "PATH: OLD (TypeID N) -> NEW (TypeID M)", or in JSON {"path", "old": {...}, "new": {...}}
+// with the keys of a result line.
+void AppendChangeLine(OutputMode mode, std::u16string_view path, const Classification& before,
+                      const Classification& after, std::string* out);
+
 // Appends `text` as the body of a JSON string. Undecodable name bytes (U+DC80..U+DCFF) and any
 // other unpaired surrogate are written as a \uXXXX escape so that a reader gets them back;
 // control characters, quote and backslash are escaped; the rest is plain UTF-8.

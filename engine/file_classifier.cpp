@@ -91,6 +91,12 @@ void TrimTrailingSeparators(char16_t* text) {
   while (length > 1 && IsSeparator(text[length - 1])) text[--length] = u'\0';
 }
 
+const char16_t* BuiltInExtensionAnswer(std::u16string_view extension) {
+  if (IsOneOf(extension, kShortcutExtensions)) return kShortcutDescription;
+  if (IsOneOf(extension, kDownloadExtensions)) return kDownloadDescription;
+  return nullptr;
+}
+
 bool IsPlayerCacheFile(const char16_t* path) {
   char16_t storePath[platform::kStorePathCapacity];
   if (!platform::ReadStorePath(storePath)) return false;
@@ -175,12 +181,8 @@ void FileClassifier::CheckFile(const char16_t* path) {
   char16_t extension[kFileExtensionCapacity];
   GetFileExtension(path, extension);
   const std::u16string_view ext(extension);
-  if (IsOneOf(ext, kShortcutExtensions)) {
-    SetResult(TypeIDNonMedia, kShortcutDescription);
-    return;
-  }
-  if (IsOneOf(ext, kDownloadExtensions)) {
-    SetResult(TypeIDNonMedia, kDownloadDescription);
+  if (const char16_t* answer = BuiltInExtensionAnswer(ext)) {
+    SetResult(TypeIDNonMedia, answer);
     return;
   }
 

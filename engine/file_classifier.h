@@ -3,6 +3,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <string_view>
 
 #include "engine/rule_table.h"
 #include "engine/signature_match.h"
@@ -53,6 +54,9 @@ class FileClassifier {
 // The extension of the last path component, with its dot, cut to 31 units, A-Z lower-cased.
 // "\" and "/" both separate directories.
 void GetFileExtension(const char16_t* path, char16_t (&extension)[kFileExtensionCapacity]);
+// The description given to every file with `extension` before any rule is looked at (shortcuts
+// and unfinished downloads, always TypeIDNonMedia), or null when the rules decide.
+const char16_t* BuiltInExtensionAnswer(std::u16string_view extension);
 // Whether `path` lies in the player's cache directory (StorePath + "\VODCache").
 bool IsPlayerCacheFile(const char16_t* path);
 // True when no byte of the head is below 8.

@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <new>
 #include <string>
+#include <string_view>
 
 #include "engine/rule_text_numbers.h"
 #include "platform/gbk_text.h"
@@ -21,6 +22,30 @@ enum TestItem { kItemOffset = 0, kItemCount = 1, kItemMask = 2, kItemValue = 3, 
 
 size_t Length(const char16_t* text) { return std::char_traits<char16_t>::length(text); }
 
+// Tells the observer, if there is one, of a cut: `written` units stood in the text where the
+// buffer kept fewer.
+void ReportCut(RuleTextObserver* observer, RuleTextEvent event, const char16_t* kept,
+               size_t written, size_t capacity) {
+  if (observer == nullptr || written < capacity) return;
+  RuleTextNotice notice;
+  notice.event = event;
+  notice.text = kept;
+  notice.length = written;
+  observer->OnNotice(notice);
+}
+
+void Report(RuleTextObserver* observer, RuleTextEvent event, std::u16string_view text,
+            int32_t group = -1, uint64_t length = 0, uint32_t count = 0) {
+  if (observer == nullptr) return;
+  RuleTextNotice notice;
+  notice.event = event;
+  notice.text = text;
+  notice.group = group;
+  notice.length = length;
+  notice.count = count;
+  observer->OnNotice(notice);
+}
+
 // Copies at most capacity - 1 units and terminates.
 void CopyBounded(char16_t* out, size_t capacity, const char16_t* text, size_t length) {
   const size_t n = std::min(length, capacity - 1);
@@ -36,8 +61,8 @@ RuleTable& ProcessRuleTable() {
   return table;
 }
 
-int NextToken(const char16_t** cursor, const char16_t* separator, char16_t* out,
-              size_t capacity) {
+int NextToken(const char16_t** cursor, const char16_t* separator, char16_t* out, size_t capacity,
+              size_t* itemLength) {
   if (cursor == nullptr || *cursor == nullptr || separator == nullptr || *separator == u'\0' ||
       out == nullptr || capacity < 2 || **cursor == u'\0') {
     return 0;
@@ -55,7 +80,9 @@ int NextToken(const char16_t** cursor, const char16_t* separator, char16_t* out,
     while (separator[matched] != u'\0' && p[matched] == separator[matched]) ++matched;
     if (separator[matched] == u'\0') break;
   }
-  CopyBounded(out, capacity, start, static_cast<size_t>(p - start));
+  const size_t length = static_cast<size_t>(p - start);
+  CopyBounded(out, capacity, start, length);
+  if (itemLength != nullptr) *itemLength = length;
   *cursor = *p == u'\0' ? p : p + matched;
   return 1;
 }
@@ -70,10 +97,18 @@ TablePtr<uint8_t> HexToBytes(RuleStorage& storage, const char16_t* text, size_t 
   return bytes;
 }
 
-int ParseExtensionList(RuleStorage& storage, FileTypeRule& rule, const char16_t* field) {
+int ParseExtensionList(RuleStorage& storage, FileTypeRule& rule, const char16_t* field,
+                       RuleTextObserver* observer) {
   char16_t item[kExtensionCapacity];
-  while (NextToken(&field, kItemSeparator, item, kExtensionCapacity)) {
-    if (rule.extensionCount >= kMaxExtensions) break;
+  size_t written = 0;
+  while (NextToken(&field, kItemSeparator, item, kExtensionCapacity, &written)) {
+    if (rule.extensionCount >= kMaxExtensions) {
+      if (observer == nullptr) break;
+      // Read on only to name every extension that is ignored.
+      Report(observer, RuleTextEvent::kExtensionIgnored, item, -1, written);
+      continue;
+    }
+    ReportCut(observer, RuleTextEvent::kExtensionCut, item, written, kExtensionCapacity);
     auto extension = storage.NewArray<char16_t>(kExtensionCapacity);
     if (!extension) break;
     std::copy_n(item, Length(item) + 1, extension.get());
@@ -82,9 +117,15 @@ int ParseExtensionList(RuleStorage& storage, FileTypeRule& rule, const char16_t*
   return 1;
 }
 
-int ParsePattern(RuleStorage& storage, FileTypeRule& rule, const char16_t* field) {
-  if (field == nullptr || Length(field) < kShortestPatternField ||
-      rule.patternCount >= kMaxPatterns) {
+int ParsePattern(RuleStorage& storage, FileTypeRule& rule, const char16_t* field,
+                 RuleTextObserver* observer) {
+  if (field == nullptr) return 0;
+  if (Length(field) < kShortestPatternField) {
+    Report(observer, RuleTextEvent::kPatternTooShort, field);
+    return 0;
+  }
+  if (rule.patternCount >= kMaxPatterns) {
+    Report(observer, RuleTextEvent::kPatternLimit, field);
     return 0;
   }
   auto pattern = storage.New<SignaturePattern>();
@@ -92,15 +133,21 @@ int ParsePattern(RuleStorage& storage, FileTypeRule& rule, const char16_t* field
 
   char16_t item[kPatternItemCapacity];
   TablePtr<ByteTest> test;  // the test of the current group, if it has one
-  for (unsigned position = 0; NextToken(&field, kItemSeparator, item, kPatternItemCapacity);
-       ++position) {
+  const char16_t* const fieldText = field;
+  unsigned position = 0;
+  size_t written = 0;
+  for (; NextToken(&field, kItemSeparator, item, kPatternItemCapacity, &written); ++position) {
     const size_t length = Length(item);
+    const int32_t group = static_cast<int32_t>(position / kItemsPerTest);
+    ReportCut(observer, RuleTextEvent::kItemCut, item, written, kPatternItemCapacity);
     switch (position % kItemsPerTest) {
       case kItemOffset:
         test.reset();
         if (pattern->testCount < kMaxTestsPerPattern) {
           test = storage.New<ByteTest>();
           if (test) test->offset = rule_text::ReadUnsigned64(item);
+        } else {
+          Report(observer, RuleTextEvent::kTestLimit, item, group);
         }
         break;
       case kItemCount:
@@ -110,6 +157,8 @@ int ParsePattern(RuleStorage& storage, FileTypeRule& rule, const char16_t* field
         // 64-bit arithmetic: a count of 2^31 or more never equals half an item's length.
         if (test && length != 0 && length == 2 * uint64_t{test->count}) {
           test->mask = HexToBytes(storage, item, length);
+        } else if (test && length != 0) {
+          Report(observer, RuleTextEvent::kMaskLength, item, group, length, test->count);
         }
         break;
       case kItemValue:
@@ -124,25 +173,42 @@ int ParsePattern(RuleStorage& storage, FileTypeRule& rule, const char16_t* field
           if (test->count == 0 || (test->value && test->mask)) {
             pattern->tests[pattern->testCount++] = test;
           }
+        } else {
+          Report(observer, RuleTextEvent::kValueLength, item, group, length, test->count);
         }
         test.reset();
         break;
     }
   }
+  // A group that the field ends inside of never reaches its value.
+  if (test) {
+    Report(observer, RuleTextEvent::kGroupUnfinished, fieldText,
+           static_cast<int32_t>(position / kItemsPerTest));
+  }
   // A dropped test or a refused pattern stays in the storage unused until the table is freed.
-  if (pattern->testCount == 0) return 0;
+  if (pattern->testCount == 0) {
+    Report(observer, RuleTextEvent::kPatternWithoutTest, fieldText);
+    return 0;
+  }
   rule.patterns[rule.patternCount++] = pattern;
   return 1;
 }
 
-int ParseRuleLine(RuleStorage& storage, FileTypeRule& rule, const char16_t* line) {
+int ParseRuleLine(RuleStorage& storage, FileTypeRule& rule, const char16_t* line,
+                  RuleTextObserver* observer) {
   if (line == nullptr) return 0;
   int result = 1;
   char16_t field[kFieldCapacity];
-  for (int position = 0; NextToken(&line, kFieldSeparator, field, kFieldCapacity); ++position) {
+  size_t written = 0;
+  for (int position = 0; NextToken(&line, kFieldSeparator, field, kFieldCapacity, &written);
+       ++position) {
+    if (observer != nullptr) {
+      observer->OnField(position, field);
+      ReportCut(observer, RuleTextEvent::kFieldCut, field, written, kFieldCapacity);
+    }
     switch (position) {
       case kFieldExtensions:
-        result &= ParseExtensionList(storage, rule, field) != 0;
+        result &= ParseExtensionList(storage, rule, field, observer) != 0;
         break;
       case kFieldKind:
         rule.kind = rule_text::ReadUnsigned32(field);
@@ -151,35 +217,58 @@ int ParseRuleLine(RuleStorage& storage, FileTypeRule& rule, const char16_t* line
         CopyBounded(rule.description, kDescriptionCapacity, field, Length(field));
         break;
       default:
-        result &= ParsePattern(storage, rule, field) != 0;
+        result &= ParsePattern(storage, rule, field, observer) != 0;
         break;
     }
   }
   return result;
 }
 
-int ParseRuleText(RuleTable& table, const char16_t* text) {
+int ParseRuleText(RuleTable& table, const char16_t* text, RuleTextObserver* observer) {
   if (text == nullptr) return 0;
+  const char16_t* const start = text;
   int result = 0;
   char16_t line[kLineCapacity];
-  while (NextToken(&text, kLineSeparator, line, kLineCapacity)) {
-    if (line[0] != u'.' && line[0] != u';') continue;
-    if (table.ruleCount >= kMaxRules) break;
-    auto rule = table.storage.New<FileTypeRule>();
+  const char16_t* lineStart = text;
+  size_t written = 0;
+  for (; NextToken(&text, kLineSeparator, line, kLineCapacity, &written); lineStart = text) {
+    const bool isRuleLine = line[0] == u'.' || line[0] == u';';
+    TablePtr<FileTypeRule> rule;
+    if (isRuleLine && table.ruleCount < kMaxRules) rule = table.storage.New<FileTypeRule>();
+    if (observer != nullptr) {
+      observer->OnLine(static_cast<size_t>(lineStart - start), line, rule.get());
+      if (isRuleLine && table.ruleCount >= kMaxRules) {
+        Report(observer, RuleTextEvent::kRuleLimit, line);
+      } else {
+        ReportCut(observer, RuleTextEvent::kLineCut, line, written, kLineCapacity);
+      }
+    }
+    if (!isRuleLine) continue;
     if (!rule) break;
     // The rule joins the table before its line is parsed: every rule line yields a rule.
     table.rules[table.ruleCount++] = rule;
-    result |= ParseRuleLine(table.storage, *rule, line);
+    result |= ParseRuleLine(table.storage, *rule, line, observer);
   }
   return result;
 }
 
+bool ReadModuleRuleText(platform::ModuleHandle module, std::u16string* text) {
+  const auto bytes = platform::RuleTextResource(module);
+  return !bytes.empty() && platform::WidenGbk(bytes, text);
+}
+
 int LoadRuleTable(RuleTable& table) {
-  const auto bytes = platform::RuleTextResource(table.moduleInstance);
-  if (bytes.empty()) return 0;
   std::u16string text;
-  if (!platform::WidenGbk(bytes, &text)) return 0;
+  if (!ReadModuleRuleText(table.moduleInstance, &text)) return 0;
   return ParseRuleText(table, text.c_str());
+}
+
+int LoadRuleTableFromText(RuleTable& table, const char16_t* text, RuleTextObserver* observer) {
+  ResetRuleTable(table, nullptr);
+  table.loaded = true;
+  const int result = ParseRuleText(table, text, observer);
+  table.ready.store(true, std::memory_order_release);
+  return result;
 }
 
 void ResetRuleTable(RuleTable& table, platform::ModuleHandle module) {

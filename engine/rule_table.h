@@ -5,7 +5,10 @@
 #include <atomic>
 #include <cstddef>
 #include <cstdint>
+#include <string>
+
 #include "engine/rule_storage.h"
+#include "engine/rule_text_observer.h"
 #include "platform/module_resource.h"
 #include "platform/sync.h"
 
@@ -83,18 +86,29 @@ void ResetRuleTable(RuleTable& table, platform::ModuleHandle module);
 void EnsureRuleTableLoaded(RuleTable& table);
 int LoadRuleTable(RuleTable& table);
 int FreeRuleTable(RuleTable& table);
+// The module's rule text, widened. False when the module has none or it cannot be widened.
+bool ReadModuleRuleText(platform::ModuleHandle module, std::u16string* text);
+// Makes `table` the table of `text` instead of the module's: it is emptied, parsed from `text`
+// and counts as loaded, so EnsureRuleTableLoaded never replaces it. Returns ParseRuleText's result.
+int LoadRuleTableFromText(RuleTable& table, const char16_t* text,
+                          RuleTextObserver* observer = nullptr);
 
 // The parser, level by level. Each returns nonzero for success, 0 for failure. What a level
-// builds comes from `storage`, the storage of the table the rule belongs to.
-int ParseRuleText(RuleTable& table, const char16_t* text);
-int ParseRuleLine(RuleStorage& storage, FileTypeRule& rule, const char16_t* line);
-int ParseExtensionList(RuleStorage& storage, FileTypeRule& rule, const char16_t* field);
-int ParsePattern(RuleStorage& storage, FileTypeRule& rule, const char16_t* field);
+// builds comes from `storage`, the storage of the table the rule belongs to. An observer, when
+// given, hears of every line and field and of everything the parser cuts, drops or refuses.
+int ParseRuleText(RuleTable& table, const char16_t* text, RuleTextObserver* observer = nullptr);
+int ParseRuleLine(RuleStorage& storage, FileTypeRule& rule, const char16_t* line,
+                  RuleTextObserver* observer = nullptr);
+int ParseExtensionList(RuleStorage& storage, FileTypeRule& rule, const char16_t* field,
+                       RuleTextObserver* observer = nullptr);
+int ParsePattern(RuleStorage& storage, FileTypeRule& rule, const char16_t* field,
+                 RuleTextObserver* observer = nullptr);
 
 // Splits off the item at *cursor up to the whole `separator` string, copies it into `out`
-// (cut to capacity - 1 units and terminated) and advances *cursor past the separator.
-int NextToken(const char16_t** cursor, const char16_t* separator, char16_t* out,
-              size_t capacity);
+// (cut to capacity - 1 units and terminated) and advances *cursor past the separator. When
+// `itemLength` is given it receives the item's length before any cut.
+int NextToken(const char16_t** cursor, const char16_t* separator, char16_t* out, size_t capacity,
+              size_t* itemLength = nullptr);
 
 // length/2 bytes from pairs of hex digits, read like strtoul(pair, 16); none when length < 2.
 TablePtr<uint8_t> HexToBytes(RuleStorage& storage, const char16_t* text, size_t length);

@@ -1,0 +1,64 @@
+#include "cli/rule_file.h"
+
+#include <cstdint>
+#include <cstdio>
+#include <span>
+#include <vector>
+
+#include "cli/file_system.h"
+#include "platform/gbk_text.h"
+#include "platform/utf.h"
+
+namespace kindprobe::cli {
+namespace {
+
+constexpr std::string_view kUtf8ByteOrderMark = "\xEF\xBB\xBF";
+
+}  // namespace
+
+bool DecodeRuleText(std::string_view bytes, std::u16string* text) {
+  if (bytes.starts_with(kUtf8ByteOrderMark)) {
+    *text = platform::Utf8ToUtf16(bytes.substr(kUtf8ByteOrderMark.size()));
+    return true;
+  }
+  text->clear();
+  if (bytes.empty()) return true;
+  const std::span<const uint8_t> raw(reinterpret_cast<const uint8_t*>(bytes.data()), bytes.size());
+  return platform::WidenGbk(raw, text);
+}
+
+bool ReadRuleFile(const std::u16string& path, std::u16string* text, std::string* error) {
+  const FilePtr file = OpenListFile(path);
+  if (!file) {
+    *error = "cannot open it";
+    return false;
+  }
+  std::string bytes;
+  std::vector<char> chunk(64 * 1024);
+  for (;;) {
+    const size_t got = std::fread(chunk.data(), 1, chunk.size(), file.get());
+    bytes.append(chunk.data(), got);
+    if (bytes.size() > kMaxRuleFileBytes) {
+      *error = "it is larger than 16 MiB";
+      return false;
+    }
+    if (got < chunk.size()) break;
+  }
+  if (std::ferror(file.get())) {
+    *error = "cannot read it";
+    return false;
+  }
+  if (!DecodeRuleText(bytes, text)) {
+    *error = "it is not GBK text (save it as GBK, or as UTF-8 with a byte-order mark)";
+    return false;
+  }
+  return true;
+}
+
+std::unique_ptr<RuleTable> RuleTableFromText(const std::u16string& text) {
+  auto table = std::make_unique<RuleTable>();
+  LoadRuleTableFromText(*table, text.c_str());
+  return table;
+}
+
+}  // namespace kindprobe::cli
