@@ -77,6 +77,7 @@ int Classify(const Options& options, std::FILE* out) {
                     PathSource::Settings{options.recursive, options.followLinks});
   const uint32_t jobs = options.jobs != 0 ? options.jobs : std::min(ProcessorCount(), kMaxJobs);
   OrderedClassifier classifier(jobs, options.output);
+  if (options.explain) classifier.Explain(options.language);
   Progress progress(stderr, options.recursive && IsTerminal(stderr));
 
   OrderedClassifier::Io io;

@@ -95,6 +95,18 @@ class Parser {
 #endif
   }
 
+  void Lang(std::optional<u16string_view> attached) {
+    const auto value = Value(attached, "--lang");
+    if (!value) return;
+    if (*value == u"zh") {
+      options_.language = Language::kChinese;
+    } else if (*value == u"en") {
+      options_.language = Language::kEnglish;
+    } else {
+      error_ = "--lang takes zh or en";
+    }
+  }
+
   void Long(u16string_view body) {
     std::optional<u16string_view> attached;
     u16string_view name = body;
@@ -102,7 +114,8 @@ class Parser {
       name = body.substr(0, eq);
       attached = body.substr(eq + 1);
     }
-    const bool takesValue = name == u"jobs" || name == u"files-from" || name == u"store-path";
+    const bool takesValue = name == u"jobs" || name == u"files-from" || name == u"store-path" ||
+                            name == u"lang";
     if (attached && !takesValue) {
       error_ = Join({"option --", platform::Utf16ToUtf8(name), " takes no value"});
       return;
@@ -123,6 +136,10 @@ class Parser {
       ListFile(attached, "--files-from");
     } else if (name == u"store-path") {
       StorePath(attached);
+    } else if (name == u"explain") {
+      options_.explain = true;
+    } else if (name == u"lang") {
+      Lang(attached);
     } else if (name == u"rules") {
       SetAction(Action::kRules);
     } else if (name == u"version") {
@@ -202,6 +219,11 @@ const char* UsageText() {
          "      --store-path DIR   the player's StorePath setting (default: the environment\n"
          "                         variable KINDPROBE_STORE_PATH; neither: no setting)\n"
 #endif
+         "      --explain          after each result, the reasons it may not play:\n"
+         "                           truncated      the container says the file is cut short\n"
+         "                           renamed        the extension is another format's\n"
+         "                           no-media-data  headers without audio or video data\n"
+         "      --lang zh|en       language of the explanations (default: zh)\n"
          "      --rules            print the rule table and exit\n"
          "      --version          print the version and exit\n"
          "  -h, --help             print this help and exit\n"

@@ -10,6 +10,8 @@ namespace kindprobe::cli {
 
 enum class OutputMode { kText, kBrief, kJson };
 enum class Action { kClassify, kRules, kVersion, kHelp };
+// The language of descriptions and explanations.
+enum class Language { kChinese, kEnglish };
 
 // The largest -j value accepted: more threads than this only adds contention.
 inline constexpr uint32_t kMaxJobs = 256;
@@ -26,6 +28,9 @@ struct Options {
   // 0: one per core.
   uint32_t jobs = 0;
   std::optional<std::u16string> storePath;
+  // --explain: the reasons a file may not play, after each result.
+  bool explain = false;
+  Language language = Language::kChinese;
 };
 
 struct ParseOutcome {

@@ -16,6 +16,7 @@
 #include <vector>
 
 #include "cli/options.h"
+#include "engine/explain/reason_collector.h"
 #include "engine/file_classifier.h"
 
 namespace kindprobe::cli {
@@ -43,6 +44,9 @@ class OrderedClassifier {
   OrderedClassifier& operator=(const OrderedClassifier&) = delete;
   ~OrderedClassifier();
 
+  // Adds the reasons each file may not play to its line (--explain), in `language`.
+  void Explain(Language language);
+
   // Classifies every path `io.next` gives. Returns how many could not be examined.
   size_t Run(const Io& io);
 
@@ -63,6 +67,9 @@ class OrderedClassifier {
   std::unique_ptr<Slot[]> slots_;
   // One classifier per thread: each owns its head and result.
   std::vector<std::unique_ptr<FileClassifier>> classifiers_;
+  // With --explain, one per thread beside its classifier; none without.
+  std::vector<std::unique_ptr<explain::ReasonCollector>> collectors_;
+  Language language_ = Language::kChinese;
 
   std::atomic<uint64_t> filled_{0};   // slots [0, filled_) have been given a path
   std::atomic<uint64_t> claimed_{0};  // slots [0, claimed_) have been taken by a thread
