@@ -143,6 +143,7 @@ def main():
     parser.add_argument("--corpus", default="/tmp/kindprobe-corpus")
     parser.add_argument("--runs", type=int, default=5)
     parser.add_argument("--no-file", action="store_true", help="leave out libmagic's file")
+    parser.add_argument("--no-explain", action="store_true", help="leave out kindprobe --explain")
     args = parser.parse_args()
 
     if not os.access("/usr/bin/time", os.X_OK):
@@ -159,6 +160,12 @@ def main():
         commands.append(("file -b -f LIST", ["file", "-b", "-f", list_path]))
     commands.append(("kindprobe -j 1", [args.kindprobe, "-j", "1", "-f", list_path]))
     commands.append(("kindprobe -j 2", [args.kindprobe, "-j", "2", "-f", list_path]))
+    if not args.no_explain:
+        # The cost of the reasons: the container walks and the name check on every file.
+        commands.append(("--explain -j 1",
+                         [args.kindprobe, "--explain", "-j", "1", "-f", list_path]))
+        commands.append(("--explain -j 2",
+                         [args.kindprobe, "--explain", "-j", "2", "-f", list_path]))
 
     print("%d files, %d processors, best of %d rounds after one warm-up run" %
           (count, os.cpu_count(), args.runs))

@@ -83,6 +83,7 @@ int Classify(const Options& options, std::FILE* out, ClassifierTables tables) {
   const uint32_t jobs = options.jobs != 0 ? options.jobs : std::min(ProcessorCount(), kMaxJobs);
   OrderedClassifier classifier(jobs, options.output, kDefaultRingSize, tables);
   classifier.SetLanguage(options.language);
+  if (options.explain) classifier.Explain(options.language);
   Progress progress(stderr, options.recursive && IsTerminal(stderr));
 
   OrderedClassifier::Io io;

@@ -148,6 +148,8 @@ class Parser {
       ListFile(attached, "--files-from");
     } else if (name == u"store-path") {
       StorePath(attached);
+    } else if (name == u"explain") {
+      options_.explain = true;
     } else if (name == u"lang") {
       Lang(attached);
     } else if (name == u"verbose") {
@@ -266,7 +268,11 @@ const char* UsageText() {
          "      --store-path DIR   the player's StorePath setting (default: the environment\n"
          "                         variable KINDPROBE_STORE_PATH; neither: no setting)\n"
 #endif
-         "      --lang LANG        descriptions in zh (Chinese, the default) or en (English)\n"
+         "      --explain          after each result, the reasons it may not play:\n"
+         "                           truncated      the container says the file is cut short\n"
+         "                           renamed        the extension is another format's\n"
+         "                           no-media-data  headers without audio or video data\n"
+         "      --lang zh|en       language of descriptions and explanations (default: zh)\n"
          "  -v, --verbose          also print the cache-directory diagnostic line on\n"
          "                         standard error\n"
          "      --rules            print the rule table and exit\n"

@@ -36,6 +36,8 @@ struct Options {
   std::optional<std::u16string> compareFile;
   // -v: the cache-directory diagnostic line on standard error.
   bool verbose = false;
+  // --explain: the reasons a file may not play, after each result.
+  bool explain = false;
   Language language = Language::kChinese;
 };
 

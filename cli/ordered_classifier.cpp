@@ -32,6 +32,14 @@ OrderedClassifier::OrderedClassifier(uint32_t threads, OutputMode mode, size_t r
 
 OrderedClassifier::~OrderedClassifier() = default;
 
+void OrderedClassifier::Explain(Language language) {
+  language_ = language;
+  collectors_.clear();
+  for (uint32_t i = 0; i < threads_; ++i) {
+    collectors_.push_back(std::make_unique<explain::ReasonCollector>());
+  }
+}
+
 bool OrderedClassifier::ClassifyOne(uint32_t thread) {
   uint64_t index = claimed_.load(std::memory_order_relaxed);
   do {
@@ -40,14 +48,22 @@ bool OrderedClassifier::ClassifyOne(uint32_t thread) {
                                            std::memory_order_relaxed));
   Slot& slot = slots_[index % ringSize_];
   FileClassifier& classifier = *classifiers_[thread];
-  classifier.CheckFile(slot.path.c_str());
+  std::vector<ReasonLine> reasons;
+  if (collectors_.empty()) {
+    classifier.CheckFile(slot.path.c_str());
+  } else {
+    collectors_[thread]->Check(classifier, slot.path.c_str());
+    reasons = ReasonLines(collectors_[thread]->reasons(), language_);
+  }
   const CheckResult& result = classifier.result();
   if (!result.examined) notExamined_.fetch_add(1, std::memory_order_relaxed);
   slot.line.clear();
   const Classification answer{result.typeId, DescriptionIn(language_, result.description),
                              result.ruleIndex};
   if (candidates_.empty()) {
-    AppendResultLine(mode_, slot.path, answer, &slot.line);
+    Classification explained = answer;
+    explained.reasons = collectors_.empty() ? nullptr : &reasons;
+    AppendResultLine(mode_, slot.path, explained, &slot.line);
   } else {
     FileClassifier& candidate = *candidates_[thread];
     candidate.CheckFile(slot.path.c_str());

@@ -16,6 +16,7 @@
 #include <vector>
 
 #include "cli/options.h"
+#include "engine/explain/reason_collector.h"
 #include "engine/file_classifier.h"
 
 namespace kindprobe::cli {
@@ -53,6 +54,8 @@ class OrderedClassifier {
 
   // Descriptions in `language` (Chinese unless set); set before Run.
   void SetLanguage(Language language) { language_ = language; }
+  // Adds the reasons each file may not play to its line (--explain), in `language`.
+  void Explain(Language language);
 
   // Classifies every path `io.next` gives. Returns how many could not be examined.
   size_t Run(const Io& io);
@@ -79,6 +82,8 @@ class OrderedClassifier {
   std::vector<std::unique_ptr<FileClassifier>> classifiers_;
   // In a comparison, one more per thread, over the candidate table.
   std::vector<std::unique_ptr<FileClassifier>> candidates_;
+  // With --explain, one per thread beside its classifier; none without.
+  std::vector<std::unique_ptr<explain::ReasonCollector>> collectors_;
 
   std::atomic<uint64_t> filled_{0};   // slots [0, filled_) have been given a path
   std::atomic<uint64_t> claimed_{0};  // slots [0, claimed_) have been taken by a thread

@@ -43,6 +43,18 @@ void AppendOctalEscape(unsigned char byte, std::string* out) {
   out->append(escape, sizeof escape);
 }
 
+void AppendJsonReasons(const std::vector<ReasonLine>& reasons, std::string* out) {
+  *out += ",\"reasons\":[";
+  for (size_t i = 0; i < reasons.size(); ++i) {
+    *out += i == 0 ? "{\"code\":\"" : ",{\"code\":\"";
+    *out += reasons[i].code;
+    *out += "\",\"detail\":\"";
+    AppendJsonString(reasons[i].detail, out);
+    *out += "\"}";
+  }
+  *out += ']';
+}
+
 }  // namespace
 
 void AppendPrintableName(std::u16string_view name, std::string* out) {
@@ -113,6 +125,7 @@ void AppendResultLine(OutputMode mode, std::u16string_view path, const Classific
     AppendJsonString(result.description, out);
     *out += "\",\"rule\":";
     *out += result.ruleIndex >= 0 ? std::to_string(result.ruleIndex) : "null";
+    if (result.reasons != nullptr) AppendJsonReasons(*result.reasons, out);
     *out += "}\n";
     return;
   }
@@ -126,6 +139,14 @@ void AppendResultLine(OutputMode mode, std::u16string_view path, const Classific
   *out += " (TypeID ";
   *out += std::to_string(result.typeId);
   *out += ")\n";
+  if (result.reasons == nullptr) return;
+  for (const ReasonLine& reason : *result.reasons) {
+    *out += "  ";
+    *out += reason.code;
+    *out += ": ";
+    *out += platform::Utf16ToUtf8(reason.detail);
+    *out += '\n';
+  }
 }
 
 void AppendChangeLine(OutputMode mode, std::u16string_view path, const Classification& before,

@@ -4,8 +4,10 @@
 #include <cstdint>
 #include <string>
 #include <string_view>
+#include <vector>
 
 #include "cli/options.h"
+#include "cli/reason_text.h"
 
 namespace kindprobe::cli {
 
@@ -13,6 +15,8 @@ struct Classification {
   int32_t typeId = 0;
   std::u16string_view description;
   int32_t ruleIndex = -1;  // -1: no rule decided
+  // With --explain: printed after the result, indented, or as the JSON array "reasons".
+  const std::vector<ReasonLine>* reasons = nullptr;
 };
 
 // The stable name of a TypeID ("Unknown", "PlayerCache", ...); "Unknown" for any other number.

@@ -138,7 +138,7 @@ void FileClassifier::ApplyRule(int32_t ruleIndex) {
   result_.ruleIndex = ruleIndex;
 }
 
-void FileClassifier::CheckFile(const char16_t* path) {
+void FileClassifier::CheckFile(const char16_t* path, FileVisitor* visitor) {
   result_.Reset();
   if (path == nullptr) path = u"";
 
@@ -176,6 +176,11 @@ void FileClassifier::CheckFile(const char16_t* path) {
   // What could not be read is zero, as if the head had been zero-filled before the read.
   std::fill(head_.data.get() + filled, head_.data.get() + head_.headLength, uint8_t{0});
 
+  Decide(file, path);
+  if (visitor != nullptr) visitor->Visit(file, size, head_, path, result_);
+}
+
+void FileClassifier::Decide(platform::File& file, const char16_t* path) {
   EnsureRuleTableLoaded(table_);
 
   char16_t extension[kFileExtensionCapacity];

@@ -32,6 +32,16 @@ struct CheckResult {
   void Reset();
 };
 
+// Looks further at a file once it is classified, while it is still open and its head still
+// held. The classification itself never depends on it.
+class FileVisitor {
+ public:
+  virtual ~FileVisitor() = default;
+  // `size` is UINT64_MAX when it could not be had.
+  virtual void Visit(platform::File& file, uint64_t size, const FileHead& head,
+                     const char16_t* path, const CheckResult& result) = 0;
+};
+
 // Classifies files one at a time. Each classifier owns its head and result, so classifiers on
 // different threads can check at the same time over the one read-only table.
 class FileClassifier {
@@ -39,10 +49,12 @@ class FileClassifier {
   explicit FileClassifier(RuleTable& table = ProcessRuleTable()) : table_(table) {}
 
   // Leaves the outcome in result(); never fails. `path` is NUL-terminated; null counts as empty.
-  void CheckFile(const char16_t* path);
+  // An `visitor` sees every file that was read, after its classification.
+  void CheckFile(const char16_t* path, FileVisitor* visitor = nullptr);
   const CheckResult& result() const { return result_; }
 
  private:
+  void Decide(platform::File& file, const char16_t* path);
   void ApplyRule(int32_t ruleIndex);
   void SetResult(TypeID typeId, const char16_t* description);
 

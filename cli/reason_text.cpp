@@ -1,0 +1,111 @@
+#include "cli/reason_text.h"
+
+#include <array>
+#include <map>
+#include <optional>
+
+#include "platform/utf.h"
+
+extern const unsigned char kEmbeddedExplainMessages[];
+extern const std::size_t kEmbeddedExplainMessagesSize;
+
+namespace kindprobe::cli {
+namespace {
+
+using explain::DetailId;
+
+// In the order of DetailId.
+constexpr std::array<std::string_view, 19> kDetailKeys = {
+    "riff-size",   "avi-movi",    "riff-data",   "avi-empty-movi", "iso-box",
+    "iso-no-moov", "iso-no-mdat", "mkv-segment", "flv-tail",       "flv-filesize",
+    "flv-no-tags", "ts-partial",  "ts-sync",     "ogg-page",       "ogg-no-eos",
+    "id3-tag",     "id3-only",    "mp3-bytes",   "renamed"};
+static_assert(kDetailKeys.size() == static_cast<size_t>(DetailId::kRenamed) + 1);
+
+struct Texts {
+  std::u16string chinese;
+  std::u16string english;
+};
+
+// Lines "KEY<TAB>Chinese<TAB>English"; "#" opens a comment line.
+std::map<std::string, Texts, std::less<>> ParseTable(std::string_view text) {
+  std::map<std::string, Texts, std::less<>> table;
+  while (!text.empty()) {
+    const size_t end = text.find('\n');
+    std::string_view line = text.substr(0, end);
+    text = end == std::string_view::npos ? std::string_view() : text.substr(end + 1);
+    if (!line.empty() && line.back() == '\r') line.remove_suffix(1);
+    if (line.empty() || line.front() == '#') continue;
+    const size_t first = line.find('\t');
+    const size_t second = first == std::string_view::npos ? first : line.find('\t', first + 1);
+    if (second == std::string_view::npos) continue;
+    table[std::string(line.substr(0, first))] = {
+        platform::Utf8ToUtf16(line.substr(first + 1, second - first - 1)),
+        platform::Utf8ToUtf16(line.substr(second + 1))};
+  }
+  return table;
+}
+
+const std::map<std::string, Texts, std::less<>>& Table() {
+  static const auto table = ParseTable(std::string_view(
+      reinterpret_cast<const char*>(kEmbeddedExplainMessages), kEmbeddedExplainMessagesSize));
+  return table;
+}
+
+std::u16string Number(uint64_t n) { return platform::Utf8ToUtf16(std::to_string(n)); }
+
+// The value of a field such as "{declared}"; none for text that only looks like one.
+std::optional<std::u16string> Field(std::u16string_view name, const explain::Reason& reason) {
+  if (name == u"declared") return Number(reason.declared);
+  if (name == u"actual") return Number(reason.actual);
+  if (name == u"name") return reason.name;
+  if (name == u"rule") return reason.nameRule;
+  if (name == u"other") return reason.other;
+  return std::nullopt;
+}
+
+// One pass over the template: what a field puts in (a file's extension, say) is never read
+// again as a field.
+std::u16string Fill(std::u16string_view text, const explain::Reason& reason) {
+  std::u16string out;
+  while (!text.empty()) {
+    const size_t open = text.find(u'{');
+    const size_t close = open == std::u16string_view::npos ? open : text.find(u'}', open);
+    if (close == std::u16string_view::npos) break;
+    out += text.substr(0, open);
+    if (auto value = Field(text.substr(open + 1, close - open - 1), reason)) {
+      out += *value;
+    } else {
+      out += text.substr(open, close - open + 1);
+    }
+    text.remove_prefix(close + 1);
+  }
+  out += text;
+  return out;
+}
+
+}  // namespace
+
+std::string_view DetailKey(DetailId detail) {
+  const auto index = static_cast<size_t>(detail);
+  return index < kDetailKeys.size() ? kDetailKeys[index] : std::string_view("?");
+}
+
+std::u16string DetailText(const explain::Reason& reason, Language language) {
+  const std::string_view key = DetailKey(reason.detail);
+  const auto& table = Table();
+  const auto found = table.find(key);
+  if (found == table.end()) return platform::Utf8ToUtf16(key);
+  return Fill(language == Language::kEnglish ? found->second.english : found->second.chinese,
+              reason);
+}
+
+std::vector<ReasonLine> ReasonLines(const explain::Reasons& reasons, Language language) {
+  std::vector<ReasonLine> lines;
+  for (const explain::Reason& reason : reasons) {
+    lines.push_back({explain::ReasonCodeName(reason.code), DetailText(reason, language)});
+  }
+  return lines;
+}
+
+}  // namespace kindprobe::cli

@@ -1,0 +1,23 @@
+// --explain: why a file that was classified may still not play.
+#pragma once
+
+#include <optional>
+#include <string_view>
+
+#include "engine/explain/reader.h"
+#include "engine/explain/reason.h"
+#include "engine/rule_table.h"
+
+namespace kindprobe::explain {
+
+// What the container's own bookkeeping says: at most one reason of each code, from the one
+// explainer whose container the head shows.
+Reasons ExplainContainer(ExplainReader& reader);
+
+// `renamed` when the name's extension belongs to one rule and a different rule, of another
+// description, decided by the content. `extension` is as the classifier took it (lower-cased,
+// with its dot); `ruleIndex` is the deciding rule (-1: none).
+std::optional<Reason> ExplainName(const RuleTable& table, std::u16string_view extension,
+                                  int32_t ruleIndex);
+
+}  // namespace kindprobe::explain

@@ -1,0 +1,84 @@
+// FLV: the chain of previous-tag-sizes from the end of the file, and the size the metadata
+// promises.
+#include <algorithm>
+#include <array>
+#include <bit>
+#include <cmath>
+#include <cstring>
+#include <string_view>
+
+#include "engine/explain/explainers.h"
+
+namespace kindprobe::explain {
+namespace {
+
+constexpr uint64_t kTagHeader = 11;
+constexpr uint64_t kBackPointer = 4;
+constexpr uint8_t kScriptTag = 18;
+constexpr uint8_t kTagTypes[] = {8, 9, kScriptTag};  // audio, video, script data
+// The AMF key and the marker of a number that follows it.
+using std::string_view_literals::operator""sv;
+constexpr std::string_view kFileSizeKey =
+    "\x00\x08"
+    "filesize"
+    "\x00"sv;
+// Sizes beyond this are not a real promise of the writer.
+constexpr double kLargestFileSize = 9.0e15;
+
+bool IsTagType(uint8_t b) {
+  return std::find(std::begin(kTagTypes), std::end(kTagTypes), b & 0x1F) != std::end(kTagTypes);
+}
+
+// The metadata's filesize, looked for only in the first tag and only as far as the head goes.
+double MetadataFileSize(std::span<const uint8_t> head, uint64_t firstTag) {
+  if (firstTag + kTagHeader > head.size() || (head[firstTag] & 0x1F) != kScriptTag) return 0;
+  const uint64_t dataEnd =
+      std::min<uint64_t>(head.size(), firstTag + kTagHeader + Be24(&head[firstTag + 1]));
+  const std::string_view body(reinterpret_cast<const char*>(head.data()) + firstTag + kTagHeader,
+                              dataEnd - firstTag - kTagHeader);
+  const size_t at = body.find(kFileSizeKey);
+  if (at == std::string_view::npos || at + kFileSizeKey.size() + 8 > body.size()) return 0;
+  const auto* number = reinterpret_cast<const uint8_t*>(body.data() + at + kFileSizeKey.size());
+  return std::bit_cast<double>(Be64(number));
+}
+
+}  // namespace
+
+bool ExplainFlv(ExplainReader& reader, Reasons* reasons) {
+  const auto head = reader.head();
+  if (head.size() < 9 || std::memcmp(head.data(), "FLV", 3) != 0) return false;
+  const uint64_t size = reader.fileSize();
+  const uint64_t firstTag = uint64_t{Be32(head.data() + 5)} + kBackPointer;
+
+  const double promised = MetadataFileSize(head, firstTag);
+  if (std::isfinite(promised) && promised > static_cast<double>(size) &&
+      promised < kLargestFileSize) {
+    reasons->push_back(Finding(ReasonCode::kTruncated, DetailId::kFlvFileSize,
+                               static_cast<uint64_t>(promised), size));
+  }
+
+  if (size < firstTag) return true;
+  if (size == firstTag) {
+    reasons->push_back(Finding(ReasonCode::kNoMediaData, DetailId::kFlvNoTags));
+    return true;
+  }
+  // The last four bytes give the size of the last tag; a whole file leads back to its header.
+  std::array<uint8_t, kBackPointer> back{};
+  if (size < firstTag + kTagHeader + kBackPointer || !reader.Read(size - kBackPointer, back)) {
+    reasons->push_back(Finding(ReasonCode::kTruncated, DetailId::kFlvTail, 0, size));
+    return true;
+  }
+  const uint32_t lastTagSize = Be32(back.data());
+  bool valid = false;
+  if (lastTagSize >= kTagHeader && lastTagSize <= size - kBackPointer - firstTag) {
+    std::array<uint8_t, kTagHeader> tag{};
+    const uint64_t tagAt = size - kBackPointer - lastTagSize;
+    valid = reader.Read(tagAt, tag) && IsTagType(tag[0]) &&
+            Be24(&tag[1]) + kTagHeader == lastTagSize && Be24(&tag[8]) == 0;
+  }
+  if (!valid)
+    reasons->push_back(Finding(ReasonCode::kTruncated, DetailId::kFlvTail, lastTagSize, size));
+  return true;
+}
+
+}  // namespace kindprobe::explain

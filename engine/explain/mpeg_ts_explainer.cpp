@@ -1,0 +1,38 @@
+// MPEG transport stream: a whole file is whole 188-byte packets, each opening with 0x47.
+#include <algorithm>
+#include <array>
+
+#include "engine/explain/explainers.h"
+
+namespace kindprobe::explain {
+namespace {
+
+constexpr uint64_t kPacketSize = 188;
+constexpr uint8_t kSyncByte = 0x47;
+// Packets whose sync byte the head must show before the file counts as a transport stream.
+constexpr uint64_t kPacketsToRecognise = 3;
+
+}  // namespace
+
+bool ExplainMpegTs(ExplainReader& reader, Reasons* reasons) {
+  const auto head = reader.head();
+  const uint64_t size = reader.fileSize();
+  const uint64_t packets =
+      std::min<uint64_t>(kPacketsToRecognise, (size + kPacketSize - 1) / kPacketSize);
+  if (packets < 2) return false;
+  for (uint64_t i = 0; i < packets; ++i) {
+    if (i * kPacketSize >= head.size() || head[i * kPacketSize] != kSyncByte) return false;
+  }
+  if (const uint64_t rest = size % kPacketSize; rest != 0) {
+    reasons->push_back(Finding(ReasonCode::kTruncated, DetailId::kTsPartial, rest, size));
+    return true;
+  }
+  std::array<uint8_t, 1> sync{};
+  const uint64_t lastPacket = size - kPacketSize;
+  if (reader.Read(lastPacket, sync) && sync[0] != kSyncByte) {
+    reasons->push_back(Finding(ReasonCode::kTruncated, DetailId::kTsSync, lastPacket, size));
+  }
+  return true;
+}
+
+}  // namespace kindprobe::explain

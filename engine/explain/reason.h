@@ -1,0 +1,51 @@
+// Why a file may not play: the findings of --explain, free of any language.
+#pragma once
+
+#include <cstdint>
+#include <string>
+#include <vector>
+
+namespace kindprobe::explain {
+
+// The fixed reason names a reader of the output may rely on.
+enum class ReasonCode { kTruncated, kRenamed, kNoMediaData };
+
+// Which detail text renders a reason; each one says which of the fields it uses.
+enum class DetailId {
+  kRiffSize,         // declared: RIFF end, actual: file size
+  kAviMovi,          // declared: end of the movi list, actual: file size
+  kRiffData,         // declared: end of the data chunk, actual: file size
+  kAviEmptyMovi,     // no fields
+  kIsoBox,           // name: box type, declared: box end, actual: file size
+  kIsoNoMoov,        // actual: file size
+  kIsoNoMdat,        // no fields
+  kMatroskaSegment,  // declared: Segment end, actual: file size
+  kFlvTail,          // declared: previous-tag-size, actual: file size
+  kFlvFileSize,      // declared: metadata filesize, actual: file size
+  kFlvNoTags,        // no fields
+  kTsPartial,        // declared: bytes of the last packet, actual: file size
+  kTsSync,           // declared: offset of the last packet
+  kOggPage,          // declared: page end, actual: file size
+  kOggNoEos,         // no fields
+  kId3Tag,           // declared: tag end, actual: file size
+  kId3Only,          // no fields
+  kMp3Bytes,         // declared: end of the audio the first frame counts, actual: file size
+  kRenamed,          // name: the extension, nameRule: its rule, other: the content's rule
+};
+
+struct Reason {
+  ReasonCode code = ReasonCode::kTruncated;
+  DetailId detail = DetailId::kRiffSize;
+  uint64_t declared = 0;
+  uint64_t actual = 0;
+  std::u16string name;
+  std::u16string nameRule;
+  std::u16string other;
+};
+
+using Reasons = std::vector<Reason>;
+
+// The stable name of a code ("truncated", "renamed", "no-media-data").
+const char* ReasonCodeName(ReasonCode code);
+
+}  // namespace kindprobe::explain

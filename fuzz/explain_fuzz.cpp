@@ -1,0 +1,40 @@
+// Arbitrary files through every explainer: no crash, no read outside the bytes given, no more
+// reads than the budget, at most one reason of each code.
+#include <algorithm>
+#include <cstdint>
+#include <cstdlib>
+#include <span>
+
+#include "engine/explain/explain.h"
+#include "engine/signature_match.h"
+
+namespace {
+
+using namespace kindprobe::explain;
+
+void ExplainOnce(std::span<const uint8_t> bytes, uint64_t fileSize) {
+  MemorySource source(bytes);
+  const auto head = bytes.first(std::min<size_t>(bytes.size(), kindprobe::kFileHeadCapacity));
+  ExplainReader reader(head, fileSize, &source);
+  const Reasons reasons = ExplainContainer(reader);
+  if (reader.extraReads() > kMaxExtraReads) abort();
+  bool seen[3] = {};
+  for (const Reason& reason : reasons) {
+    const auto code = static_cast<size_t>(reason.code);
+    if (code >= 3 || seen[code]) abort();
+    seen[code] = true;
+    if (reason.detail > DetailId::kRenamed) abort();
+  }
+}
+
+}  // namespace
+
+extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
+  const std::span<const uint8_t> bytes(data, size);
+  ExplainOnce(bytes, size);
+  // A file larger than what can be read of it (it shrank while we looked), up to sizes no file
+  // has.
+  ExplainOnce(bytes, size + 1000);
+  ExplainOnce(bytes, UINT64_MAX / 2);
+  return 0;
+}

@@ -1,0 +1,174 @@
+// kindprobe --explain over real files written by ffmpeg: whole, cut at several points, renamed
+// to another container's extension, and cut and renamed. Needs ffmpeg like the other real
+// media tests (KINDPROBE_ALLOW_NO_FFMPEG skips them when it is missing).
+#include <gtest/gtest.h>
+
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <map>
+#include <ostream>
+#include <string>
+#include <vector>
+
+#include "cli_process.h"
+#include "scratch_dir.h"
+
+namespace kindprobe::clitest {
+namespace {
+
+namespace fs = std::filesystem;
+
+struct ExplainCase {
+  const char* name;
+  const char* extension;
+  std::vector<std::string> ffmpegArgs;
+  const char* encoder;
+  // An extension of another rule, under which the content reads as a rename.
+  const char* otherExtension;
+};
+
+void PrintTo(const ExplainCase& c, std::ostream* out) { *out << c.name; }
+
+// Long enough that the cuts below fall inside the media data, not only in headers.
+const std::vector<std::string> kVideo = {"-f", "lavfi", "-i",
+                                         "testsrc=size=64x48:rate=25:duration=1"};
+const std::vector<std::string> kAudio = {"-f", "lavfi", "-i",
+                                         "sine=frequency=440:sample_rate=8000:duration=1"};
+
+std::vector<std::string> With(std::vector<std::string> base,
+                              std::initializer_list<std::string> more) {
+  base.insert(base.end(), more);
+  return base;
+}
+
+std::vector<ExplainCase> Cases() {
+  return {
+      {"avi", ".avi", With(kVideo, {"-c:v", "mpeg4"}), "mpeg4", ".mkv"},
+      {"mkv", ".mkv", With(kVideo, {"-c:v", "mpeg4"}), "mpeg4", ".avi"},
+      {"mp4", ".mp4", With(kVideo, {"-c:v", "mpeg4"}), "mpeg4", ".avi"},
+      {"mp4_faststart", ".mp4", With(kVideo, {"-c:v", "mpeg4", "-movflags", "+faststart"}), "mpeg4",
+       ".flv"},
+      {"mov", ".mov", With(kVideo, {"-c:v", "mpeg4"}), "mpeg4", ".mkv"},
+      {"m4a", ".m4a", With(kAudio, {"-c:a", "aac"}), "aac", ".mp3"},
+      {"flv", ".flv", With(kVideo, {"-c:v", "flv"}), "flv", ".mp4"},
+      {"mpeg_ts", ".ts", With(kVideo, {"-c:v", "mpeg1video", "-f", "mpegts"}), "mpeg1video",
+       ".avi"},
+      {"ogg", ".ogg", With(kAudio, {"-c:a", "libvorbis"}), "libvorbis", ".mp3"},
+      {"wav", ".wav", With(kAudio, {"-c:a", "pcm_s16le"}), "pcm_s16le", ".avi"},
+      {"mp3", ".mp3", With(kAudio, {"-c:a", "libmp3lame"}), "libmp3lame", ".ogg"},
+  };
+}
+
+// Each path's reason codes, from plain output: the result line, then one indented line each.
+std::map<std::string, std::vector<std::string>> ReasonCodes(const std::string& out) {
+  std::map<std::string, std::vector<std::string>> codes;
+  std::string current;
+  for (const std::string& line : Lines(out)) {
+    if (line.rfind("  ", 0) == 0) {
+      codes[current].push_back(line.substr(2, line.find(':') - 2));
+    } else {
+      current = line.substr(0, line.find(": "));
+      codes[current];
+    }
+  }
+  return codes;
+}
+
+void WritePrefix(const fs::path& from, const fs::path& to, uintmax_t length) {
+  std::ifstream in(from, std::ios::binary);
+  std::string bytes(length, '\0');
+  in.read(bytes.data(), static_cast<std::streamsize>(length));
+  std::ofstream(to, std::ios::binary).write(bytes.data(), static_cast<std::streamsize>(length));
+}
+
+class ExplainRealMedia : public ::testing::TestWithParam<ExplainCase> {
+ protected:
+  void SetUp() override {
+    if (!ProgramAvailable("ffmpeg")) {
+      if (std::getenv("KINDPROBE_ALLOW_NO_FFMPEG") != nullptr) GTEST_SKIP() << "no ffmpeg";
+      FAIL() << "ffmpeg is needed to write the media files (apt-get install ffmpeg)";
+    }
+  }
+};
+
+TEST_P(ExplainRealMedia, WholeCutRenamedAndBoth) {
+  const ExplainCase& c = GetParam();
+  const auto encoders = RunProcess("ffmpeg", {"-hide_banner", "-encoders"}).out;
+  if (encoders.find(std::string(" ") + c.encoder + " ") == std::string::npos) {
+    GTEST_SKIP() << "this ffmpeg has no " << c.encoder << " encoder";
+  }
+  ScratchDir dir;
+  const fs::path whole = dir.path() / (std::string("whole") + c.extension);
+  std::vector<std::string> args = {"-hide_banner", "-loglevel", "error", "-nostdin", "-y"};
+  args.insert(args.end(), c.ffmpegArgs.begin(), c.ffmpegArgs.end());
+  args.push_back(whole.string());
+  const auto made = RunProcess("ffmpeg", args);
+  ASSERT_EQ(made.exitCode, 0) << made.err;
+  const uintmax_t size = fs::file_size(whole);
+
+  std::vector<std::string> cuts;
+  // A transport stream cut at a packet boundary is indistinguishable from a whole one.
+  for (uintmax_t length : {size / 5, size / 2, size * 4 / 5, size - 1}) {
+    const uintmax_t cut = length % 188 == 0 ? length - 1 : length;
+    const fs::path path = dir.path() / ("cut" + std::to_string(cut) + c.extension);
+    WritePrefix(whole, path, cut);
+    cuts.push_back(path.string());
+  }
+  const fs::path renamed = dir.path() / (std::string("renamed") + c.otherExtension);
+  fs::copy_file(whole, renamed);
+  const fs::path cutRenamed = dir.path() / (std::string("cut-renamed") + c.otherExtension);
+  WritePrefix(whole, cutRenamed, size / 2);
+
+  std::vector<std::string> paths = {"--explain", whole.string(), renamed.string(),
+                                    cutRenamed.string()};
+  paths.insert(paths.end(), cuts.begin(), cuts.end());
+  const auto result = RunKindprobe(paths);
+  ASSERT_EQ(result.exitCode, 0) << result.err;
+  auto codes = ReasonCodes(result.out);
+  SCOPED_TRACE(result.out);
+
+  EXPECT_TRUE(codes.at(whole.string()).empty());
+  for (const std::string& cut : cuts) {
+    EXPECT_EQ(codes.at(cut), std::vector<std::string>{"truncated"}) << cut;
+  }
+  EXPECT_EQ(codes.at(renamed.string()), std::vector<std::string>{"renamed"});
+  EXPECT_EQ(codes.at(cutRenamed.string()), (std::vector<std::string>{"truncated", "renamed"}));
+}
+
+INSTANTIATE_TEST_SUITE_P(Containers, ExplainRealMedia, ::testing::ValuesIn(Cases()),
+                         [](const auto& info) { return std::string(info.param.name); });
+
+TEST(ExplainOutput, FilesWithoutContentOrAccessHaveNoReasons) {
+  ScratchDir dir;
+  const fs::path empty = dir.Write("empty.avi", "");
+  const fs::path text = dir.Write("notes.avi", "just some words\n");
+  const auto result = RunKindprobe({"--explain", "--json", empty.string(), text.string(),
+                                    (dir.path() / "missing.avi").string()});
+  EXPECT_EQ(result.exitCode, 1);
+  const auto lines = Lines(result.out);
+  ASSERT_EQ(lines.size(), 3u);
+  for (const std::string& line : lines) {
+    EXPECT_NE(line.find(",\"reasons\":[]}"), std::string::npos) << line;
+  }
+}
+
+TEST(ExplainOutput, EnglishDetailsAndUnchangedOutputWithoutTheOption) {
+  ScratchDir dir;
+  std::string riff = std::string("RIFF") + std::string("\x10\x27\0\0", 4) + "AVI LIST";
+  riff.resize(64, '\0');
+  const fs::path cut = dir.Write("clip.avi", riff);
+  const auto english = RunKindprobe({"--explain", "--lang", "en", cut.string()});
+  EXPECT_EQ(english.out,
+            cut.string() +
+                ": AVI文件 (TypeID 4)\n"
+                "  truncated: the RIFF header declares 10008 bytes, the file has 64\n");
+  const auto plain = RunKindprobe({cut.string()});
+  EXPECT_EQ(plain.out, cut.string() + ": AVI文件 (TypeID 4)\n");
+  const auto bad = RunKindprobe({"--lang", "fr", cut.string()});
+  EXPECT_EQ(bad.exitCode, 2);
+  EXPECT_EQ(bad.err, "kindprobe: --lang takes zh or en\n");
+}
+
+}  // namespace
+}  // namespace kindprobe::clitest

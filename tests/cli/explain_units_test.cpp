@@ -1,0 +1,103 @@
+// --explain in process: its options, the detail texts and how reasons are printed.
+#include <gtest/gtest.h>
+
+#include <string>
+
+#include "cli/options.h"
+#include "cli/output_format.h"
+#include "cli/reason_text.h"
+#include "platform/utf.h"
+
+namespace kindprobe::cli {
+namespace {
+
+using explain::DetailId;
+using explain::Reason;
+using explain::ReasonCode;
+
+TEST(ExplainOptions, ExplainAndLanguage) {
+  const auto plain = ParseOptions({u"x"});
+  ASSERT_TRUE(plain.options);
+  EXPECT_FALSE(plain.options->explain);
+  EXPECT_EQ(plain.options->language, Language::kChinese);
+  const auto english = ParseOptions({u"--explain", u"--lang", u"en", u"x"});
+  ASSERT_TRUE(english.options);
+  EXPECT_TRUE(english.options->explain);
+  EXPECT_EQ(english.options->language, Language::kEnglish);
+  EXPECT_EQ(ParseOptions({u"--lang=en", u"--lang=zh", u"x"}).options->language, Language::kChinese);
+  for (const char16_t* bad : {u"--lang=de", u"--lang=", u"--lang=EN"}) {
+    const auto parsed = ParseOptions({bad, u"x"});
+    EXPECT_FALSE(parsed.options);
+    EXPECT_EQ(parsed.error, "--lang takes zh or en");
+  }
+  EXPECT_EQ(ParseOptions({u"x", u"--lang"}).error, "option --lang needs a value");
+  EXPECT_FALSE(ParseOptions({u"--explain=yes", u"x"}).options);
+}
+
+TEST(ReasonText, EveryDetailHasBothLanguagesWithItsNumbers) {
+  for (int i = 0; i <= static_cast<int>(DetailId::kRenamed); ++i) {
+    Reason reason;
+    reason.detail = static_cast<DetailId>(i);
+    reason.declared = 987654;
+    reason.actual = 123;
+    reason.name = u".mkv";
+    reason.nameRule = u"MKV媒体文件";
+    reason.other = u"AVI文件";
+    const std::u16string key = platform::Utf8ToUtf16(DetailKey(reason.detail));
+    const std::u16string chinese = DetailText(reason, Language::kChinese);
+    const std::u16string english = DetailText(reason, Language::kEnglish);
+    SCOPED_TRACE(platform::Utf16ToUtf8(key));
+    EXPECT_NE(chinese, key);
+    EXPECT_NE(english, key);
+    EXPECT_NE(chinese, english);
+    // No field left unfilled, and the numbers appear in both or in neither.
+    EXPECT_EQ(chinese.find(u'{'), std::u16string::npos);
+    EXPECT_EQ(english.find(u'{'), std::u16string::npos);
+    EXPECT_EQ(chinese.find(u"987654") != std::u16string::npos,
+              english.find(u"987654") != std::u16string::npos);
+    EXPECT_EQ(chinese.find(u"123") != std::u16string::npos,
+              english.find(u"123") != std::u16string::npos);
+  }
+}
+
+TEST(ReasonText, FieldsAreFilledOnce) {
+  Reason reason;
+  reason.code = ReasonCode::kRenamed;
+  reason.detail = DetailId::kRenamed;
+  reason.name = u".{other}";  // a file name may hold braces
+  reason.nameRule = u"MKV媒体文件";
+  reason.other = u"AVI文件";
+  EXPECT_EQ(DetailText(reason, Language::kEnglish),
+            u"the extension .{other} belongs to \"MKV媒体文件\", but the content is \"AVI文件\"");
+}
+
+TEST(ReasonOutput, TextIndentsOneReasonPerLineAndJsonAddsTheArray) {
+  Reason cut;
+  cut.detail = DetailId::kRiffSize;
+  cut.declared = 7318;
+  cut.actual = 4878;
+  const std::vector<ReasonLine> reasons = ReasonLines({cut}, Language::kEnglish);
+  const Classification result{4, u"AVI文件", 20, &reasons};
+  std::string text;
+  AppendResultLine(OutputMode::kText, u"a.avi", result, &text);
+  EXPECT_EQ(text,
+            "a.avi: AVI文件 (TypeID 4)\n"
+            "  truncated: the RIFF header declares 7318 bytes, the file has 4878\n");
+  std::string json;
+  AppendResultLine(OutputMode::kJson, u"a.avi", result, &json);
+  EXPECT_EQ(json,
+            "{\"path\":\"a.avi\",\"typeId\":4,\"typeName\":\"InvalidMedia\",\"description\":"
+            "\"AVI文件\",\"rule\":20,\"reasons\":[{\"code\":\"truncated\",\"detail\":\"the RIFF "
+            "header declares 7318 bytes, the file has 4878\"}]}\n");
+  const std::vector<ReasonLine> none;
+  json.clear();
+  AppendResultLine(OutputMode::kJson, u"a.avi", {4, u"AVI文件", 20, &none}, &json);
+  EXPECT_NE(json.find(",\"reasons\":[]}"), std::string::npos);
+  // Without --explain the line is as it always was.
+  json.clear();
+  AppendResultLine(OutputMode::kJson, u"a.avi", {4, u"AVI文件", 20}, &json);
+  EXPECT_EQ(json.find("reasons"), std::string::npos);
+}
+
+}  // namespace
+}  // namespace kindprobe::cli

@@ -1,0 +1,46 @@
+#include <gtest/gtest.h>
+
+#include "explain_support.h"
+
+namespace kindprobe::explaintest {
+namespace {
+
+using explain::DetailId;
+
+Bytes TransportStream(int packets) {
+  Builder file;
+  for (int i = 0; i < packets; ++i) file.Raw({0x47}).Fill(187, 0x10);
+  return file.bytes();
+}
+
+TEST(MpegTsExplainer, WholePacketsHaveNoReason) {
+  EXPECT_TRUE(Explain(TransportStream(3)).reasons.empty());
+  EXPECT_TRUE(Explain(TransportStream(500)).reasons.empty());
+}
+
+TEST(MpegTsExplainer, PartialLastPacket) {
+  const Bytes whole = TransportStream(500);
+  for (size_t length : {size_t{188 * 2 + 1}, size_t{188 * 100 + 62}, whole.size() - 1}) {
+    SCOPED_TRACE(length);
+    const auto reason = Explain(Cut(whole, length)).Find(DetailId::kTsPartial);
+    ASSERT_TRUE(reason.has_value());
+    EXPECT_EQ(reason->declared, length % 188);
+    EXPECT_EQ(reason->actual, length);
+  }
+}
+
+TEST(MpegTsExplainer, LastPacketWithoutSyncByte) {
+  Bytes file = TransportStream(500);
+  file[188 * 499] = 0x00;
+  const auto reason = Explain(file).Find(DetailId::kTsSync);
+  ASSERT_TRUE(reason.has_value());
+  EXPECT_EQ(reason->declared, 188u * 499);
+}
+
+TEST(MpegTsExplainer, OneSyncByteIsNotEnoughToCallItAStream) {
+  EXPECT_TRUE(Explain(Builder().Raw({0x47}).Fill(300).bytes()).reasons.empty());
+  EXPECT_TRUE(Explain(Builder().Raw({0x47}).Fill(100).bytes()).reasons.empty());
+}
+
+}  // namespace
+}  // namespace kindprobe::explaintest
