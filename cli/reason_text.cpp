@@ -4,6 +4,7 @@
 #include <map>
 #include <optional>
 
+#include "cli/description_language.h"
 #include "platform/utf.h"
 
 extern const unsigned char kEmbeddedExplainMessages[];
@@ -55,25 +56,27 @@ const std::map<std::string, Texts, std::less<>>& Table() {
 std::u16string Number(uint64_t n) { return platform::Utf8ToUtf16(std::to_string(n)); }
 
 // The value of a field such as "{declared}"; none for text that only looks like one.
-std::optional<std::u16string> Field(std::u16string_view name, const explain::Reason& reason) {
+std::optional<std::u16string> Field(std::u16string_view name, const explain::Reason& reason,
+                                    Language language) {
   if (name == u"declared") return Number(reason.declared);
   if (name == u"actual") return Number(reason.actual);
   if (name == u"name") return reason.name;
-  if (name == u"rule") return reason.nameRule;
-  if (name == u"other") return reason.other;
+  // Rule descriptions in the language of the rest of the line.
+  if (name == u"rule") return std::u16string(DescriptionIn(language, reason.nameRule));
+  if (name == u"other") return std::u16string(DescriptionIn(language, reason.other));
   return std::nullopt;
 }
 
 // One pass over the template: what a field puts in (a file's extension, say) is never read
 // again as a field.
-std::u16string Fill(std::u16string_view text, const explain::Reason& reason) {
+std::u16string Fill(std::u16string_view text, const explain::Reason& reason, Language language) {
   std::u16string out;
   while (!text.empty()) {
     const size_t open = text.find(u'{');
     const size_t close = open == std::u16string_view::npos ? open : text.find(u'}', open);
     if (close == std::u16string_view::npos) break;
     out += text.substr(0, open);
-    if (auto value = Field(text.substr(open + 1, close - open - 1), reason)) {
+    if (auto value = Field(text.substr(open + 1, close - open - 1), reason, language)) {
       out += *value;
     } else {
       out += text.substr(open, close - open + 1);
@@ -97,7 +100,7 @@ std::u16string DetailText(const explain::Reason& reason, Language language) {
   const auto found = table.find(key);
   if (found == table.end()) return platform::Utf8ToUtf16(key);
   return Fill(language == Language::kEnglish ? found->second.english : found->second.chinese,
-              reason);
+              reason, language);
 }
 
 std::vector<ReasonLine> ReasonLines(const explain::Reasons& reasons, Language language) {

@@ -161,7 +161,7 @@ TEST(ExplainOutput, EnglishDetailsAndUnchangedOutputWithoutTheOption) {
   const auto english = RunKindprobe({"--explain", "--lang", "en", cut.string()});
   EXPECT_EQ(english.out,
             cut.string() +
-                ": AVI文件 (TypeID 4)\n"
+                ": AVI file (TypeID 4)\n"
                 "  truncated: the RIFF header declares 10008 bytes, the file has 64\n");
   const auto plain = RunKindprobe({cut.string()});
   EXPECT_EQ(plain.out, cut.string() + ": AVI文件 (TypeID 4)\n");

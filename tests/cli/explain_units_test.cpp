@@ -68,7 +68,7 @@ TEST(ReasonText, FieldsAreFilledOnce) {
   reason.nameRule = u"MKV媒体文件";
   reason.other = u"AVI文件";
   EXPECT_EQ(DetailText(reason, Language::kEnglish),
-            u"the extension .{other} belongs to \"MKV媒体文件\", but the content is \"AVI文件\"");
+            u"the extension .{other} belongs to \"MKV media file\", but the content is \"AVI file\"");
 }
 
 TEST(ReasonOutput, TextIndentsOneReasonPerLineAndJsonAddsTheArray) {
