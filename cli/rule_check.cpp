@@ -135,12 +135,10 @@ class Lint : public RuleTextObserver {
                     " rules: this rule line and every line after it are ignored"}));
         break;
       case RuleTextEvent::kFieldCut:
-        Warn(Join({FieldName(field_), " has ", to_string(notice.length),
-                   " characters; it is cut to its first ", to_string(kFieldCapacity - 1)}));
+        Warn(Cut(FieldName(field_), notice, kFieldCapacity));
         break;
       case RuleTextEvent::kExtensionCut:
-        Warn(Join({"the extension ", Quote(notice.text), " has ", to_string(notice.length),
-                   " characters; it is cut to its first ", to_string(kExtensionCapacity - 1)}));
+        Warn(Cut(Join({"the extension ", Quote(notice.text)}), notice, kExtensionCapacity));
         break;
       case RuleTextEvent::kExtensionIgnored:
         Warn(Join({"the extension ", Quote(notice.text), " is ignored: a rule lists at most ",
@@ -156,9 +154,8 @@ class Lint : public RuleTextObserver {
                    " patterns"}));
         break;
       case RuleTextEvent::kItemCut:
-        Warn(Join({FieldName(field_), ": the item ", Quote(notice.text), " has ",
-                   to_string(notice.length), " characters; it is cut to its first ",
-                   to_string(kPatternItemCapacity - 1)}));
+        Warn(Cut(Join({FieldName(field_), ": the item ", Quote(notice.text)}), notice,
+                 kPatternItemCapacity));
         break;
       case RuleTextEvent::kTestLimit:
         Warn(Join({FieldName(field_), ": ", TestName(notice.group),
@@ -235,6 +232,12 @@ class Lint : public RuleTextObserver {
                                        text_.begin() + static_cast<ptrdiff_t>(offset), u'\n'));
     counted_ = offset;
     line_ = lineAtCounted_;
+  }
+
+  // "WHAT has N characters; it is cut to its first M"
+  static std::string Cut(std::string_view what, const RuleTextNotice& notice, size_t capacity) {
+    return Join({what, " has ", to_string(notice.length), " characters; it is cut to its first ",
+                 to_string(capacity - 1)});
   }
 
   // "pattern field K, test G: the mask has N hex digits where count C needs 2C"

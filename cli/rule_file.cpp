@@ -13,6 +13,9 @@ namespace kindprobe::cli {
 namespace {
 
 constexpr std::string_view kUtf8ByteOrderMark = "\xEF\xBB\xBF";
+// UTF-16 byte-order marks: neither pair is GBK, so a file that starts with one was saved as
+// UTF-16, which would read as nonsense up to its first NUL.
+constexpr std::string_view kUtf16ByteOrderMarks[] = {"\xFF\xFE", "\xFE\xFF"};
 
 }  // namespace
 
@@ -23,6 +26,9 @@ bool DecodeRuleText(std::string_view bytes, std::u16string* text) {
   }
   text->clear();
   if (bytes.empty()) return true;
+  for (std::string_view mark : kUtf16ByteOrderMarks) {
+    if (bytes.starts_with(mark)) return false;
+  }
   const std::span<const uint8_t> raw(reinterpret_cast<const uint8_t*>(bytes.data()), bytes.size());
   return platform::WidenGbk(raw, text);
 }

@@ -14,7 +14,8 @@ namespace kindprobe::cli {
 inline constexpr size_t kMaxRuleFileBytes = 16 * 1024 * 1024;
 
 // The text of a rule file's bytes: GBK like the shipped table, or UTF-8 when the bytes begin
-// with a UTF-8 byte-order mark (which is not part of the text). False when GBK cannot be read.
+// with a UTF-8 byte-order mark (which is not part of the text). False when the bytes are not
+// GBK that can be read (a UTF-16 file among them).
 bool DecodeRuleText(std::string_view bytes, std::u16string* text);
 
 // Reads and decodes the rule file at `path`. On failure `error` says why, in a few words.

@@ -22,11 +22,23 @@ enum TestItem { kItemOffset = 0, kItemCount = 1, kItemMask = 2, kItemValue = 3, 
 
 size_t Length(const char16_t* text) { return std::char_traits<char16_t>::length(text); }
 
-// Tells the observer, if there is one, of a cut: `written` units stood in the text where the
-// buffer kept fewer.
-void ReportCut(RuleTextObserver* observer, RuleTextEvent event, const char16_t* kept,
-               size_t written, size_t capacity) {
-  if (observer == nullptr || written < capacity) return;
+// The length the item just split off between `before` and `after` had in the text: the
+// separator, when one ended it, is not part of it. An item cannot end in the whole separator
+// (that would have been its first occurrence), so this is unambiguous.
+size_t WrittenLength(const char16_t* before, const char16_t* after,
+                     std::u16string_view separator) {
+  const std::u16string_view taken(before, static_cast<size_t>(after - before));
+  return taken.ends_with(separator) ? taken.size() - separator.size() : taken.size();
+}
+
+// Tells the observer of a cut, when the item split off between `before` and `after` did not
+// fit its buffer. Kept out of line: the parse without an observer only tests for one.
+[[gnu::noinline]] void ReportCut(RuleTextObserver* observer, RuleTextEvent event,
+                                 const char16_t* kept, const char16_t* before,
+                                 const char16_t* after, std::u16string_view separator,
+                                 size_t capacity) {
+  const size_t written = WrittenLength(before, after, separator);
+  if (written < capacity) return;
   RuleTextNotice notice;
   notice.event = event;
   notice.text = kept;
@@ -61,8 +73,8 @@ RuleTable& ProcessRuleTable() {
   return table;
 }
 
-int NextToken(const char16_t** cursor, const char16_t* separator, char16_t* out, size_t capacity,
-              size_t* itemLength) {
+int NextToken(const char16_t** cursor, const char16_t* separator, char16_t* out,
+              size_t capacity) {
   if (cursor == nullptr || *cursor == nullptr || separator == nullptr || *separator == u'\0' ||
       out == nullptr || capacity < 2 || **cursor == u'\0') {
     return 0;
@@ -80,9 +92,7 @@ int NextToken(const char16_t** cursor, const char16_t* separator, char16_t* out,
     while (separator[matched] != u'\0' && p[matched] == separator[matched]) ++matched;
     if (separator[matched] == u'\0') break;
   }
-  const size_t length = static_cast<size_t>(p - start);
-  CopyBounded(out, capacity, start, length);
-  if (itemLength != nullptr) *itemLength = length;
+  CopyBounded(out, capacity, start, static_cast<size_t>(p - start));
   *cursor = *p == u'\0' ? p : p + matched;
   return 1;
 }
@@ -100,15 +110,18 @@ TablePtr<uint8_t> HexToBytes(RuleStorage& storage, const char16_t* text, size_t 
 int ParseExtensionList(RuleStorage& storage, FileTypeRule& rule, const char16_t* field,
                        RuleTextObserver* observer) {
   char16_t item[kExtensionCapacity];
-  size_t written = 0;
-  while (NextToken(&field, kItemSeparator, item, kExtensionCapacity, &written)) {
+  for (const char16_t* before = field; NextToken(&field, kItemSeparator, item, kExtensionCapacity);
+       before = field) {
     if (rule.extensionCount >= kMaxExtensions) {
       if (observer == nullptr) break;
       // Read on only to name every extension that is ignored.
-      Report(observer, RuleTextEvent::kExtensionIgnored, item, -1, written);
+      Report(observer, RuleTextEvent::kExtensionIgnored, item);
       continue;
     }
-    ReportCut(observer, RuleTextEvent::kExtensionCut, item, written, kExtensionCapacity);
+    if (observer != nullptr) {
+      ReportCut(observer, RuleTextEvent::kExtensionCut, item, before, field, kItemSeparator,
+                kExtensionCapacity);
+    }
     auto extension = storage.NewArray<char16_t>(kExtensionCapacity);
     if (!extension) break;
     std::copy_n(item, Length(item) + 1, extension.get());
@@ -135,11 +148,14 @@ int ParsePattern(RuleStorage& storage, FileTypeRule& rule, const char16_t* field
   TablePtr<ByteTest> test;  // the test of the current group, if it has one
   const char16_t* const fieldText = field;
   unsigned position = 0;
-  size_t written = 0;
-  for (; NextToken(&field, kItemSeparator, item, kPatternItemCapacity, &written); ++position) {
+  for (const char16_t* before = field;
+       NextToken(&field, kItemSeparator, item, kPatternItemCapacity); ++position, before = field) {
     const size_t length = Length(item);
     const int32_t group = static_cast<int32_t>(position / kItemsPerTest);
-    ReportCut(observer, RuleTextEvent::kItemCut, item, written, kPatternItemCapacity);
+    if (observer != nullptr) {
+      ReportCut(observer, RuleTextEvent::kItemCut, item, before, field, kItemSeparator,
+                kPatternItemCapacity);
+    }
     switch (position % kItemsPerTest) {
       case kItemOffset:
         test.reset();
@@ -199,12 +215,13 @@ int ParseRuleLine(RuleStorage& storage, FileTypeRule& rule, const char16_t* line
   if (line == nullptr) return 0;
   int result = 1;
   char16_t field[kFieldCapacity];
-  size_t written = 0;
-  for (int position = 0; NextToken(&line, kFieldSeparator, field, kFieldCapacity, &written);
-       ++position) {
+  const char16_t* before = line;
+  for (int position = 0; NextToken(&line, kFieldSeparator, field, kFieldCapacity);
+       ++position, before = line) {
     if (observer != nullptr) {
       observer->OnField(position, field);
-      ReportCut(observer, RuleTextEvent::kFieldCut, field, written, kFieldCapacity);
+      ReportCut(observer, RuleTextEvent::kFieldCut, field, before, line, kFieldSeparator,
+                kFieldCapacity);
     }
     switch (position) {
       case kFieldExtensions:
@@ -230,8 +247,7 @@ int ParseRuleText(RuleTable& table, const char16_t* text, RuleTextObserver* obse
   int result = 0;
   char16_t line[kLineCapacity];
   const char16_t* lineStart = text;
-  size_t written = 0;
-  for (; NextToken(&text, kLineSeparator, line, kLineCapacity, &written); lineStart = text) {
+  for (; NextToken(&text, kLineSeparator, line, kLineCapacity); lineStart = text) {
     const bool isRuleLine = line[0] == u'.' || line[0] == u';';
     TablePtr<FileTypeRule> rule;
     if (isRuleLine && table.ruleCount < kMaxRules) rule = table.storage.New<FileTypeRule>();
@@ -240,7 +256,8 @@ int ParseRuleText(RuleTable& table, const char16_t* text, RuleTextObserver* obse
       if (isRuleLine && table.ruleCount >= kMaxRules) {
         Report(observer, RuleTextEvent::kRuleLimit, line);
       } else {
-        ReportCut(observer, RuleTextEvent::kLineCut, line, written, kLineCapacity);
+        ReportCut(observer, RuleTextEvent::kLineCut, line, lineStart, text, kLineSeparator,
+                  kLineCapacity);
       }
     }
     if (!isRuleLine) continue;

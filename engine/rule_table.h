@@ -105,10 +105,9 @@ int ParsePattern(RuleStorage& storage, FileTypeRule& rule, const char16_t* field
                  RuleTextObserver* observer = nullptr);
 
 // Splits off the item at *cursor up to the whole `separator` string, copies it into `out`
-// (cut to capacity - 1 units and terminated) and advances *cursor past the separator. When
-// `itemLength` is given it receives the item's length before any cut.
-int NextToken(const char16_t** cursor, const char16_t* separator, char16_t* out, size_t capacity,
-              size_t* itemLength = nullptr);
+// (cut to capacity - 1 units and terminated) and advances *cursor past the separator.
+int NextToken(const char16_t** cursor, const char16_t* separator, char16_t* out,
+              size_t capacity);
 
 // length/2 bytes from pairs of hex digits, read like strtoul(pair, 16); none when length < 2.
 TablePtr<uint8_t> HexToBytes(RuleStorage& storage, const char16_t* text, size_t length);

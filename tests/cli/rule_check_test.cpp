@@ -238,6 +238,10 @@ TEST(RuleFile, GbkAndUtf8WithByteOrderMarkGiveTheSameText) {
   std::u16string misread;
   ASSERT_TRUE(DecodeRuleText(".t;2;\xE6\xB5\x8B\xE8\xAF\x95;0,1,,41", &misread));
   EXPECT_NE(misread, fromGbk);
+  // UTF-16 is refused rather than read as GBK up to its first NUL.
+  std::u16string utf16;
+  EXPECT_FALSE(DecodeRuleText(std::string("\xFF\xFE.\0t\0", 6), &utf16));
+  EXPECT_FALSE(DecodeRuleText(std::string("\xFE\xFF\0.\0t", 6), &utf16));
 }
 
 TEST(RuleFile, TheTableOfATextIsLoadedAndStaysLoaded) {
