@@ -18,10 +18,10 @@ void ExplainOnce(std::span<const uint8_t> bytes, uint64_t fileSize) {
   ExplainReader reader(head, fileSize, &source);
   const Reasons reasons = ExplainContainer(reader);
   if (reader.extraReads() > kMaxExtraReads) abort();
-  bool seen[3] = {};
+  bool seen[kReasonCodeCount] = {};
   for (const Reason& reason : reasons) {
     const auto code = static_cast<size_t>(reason.code);
-    if (code >= 3 || seen[code]) abort();
+    if (code >= kReasonCodeCount || seen[code]) abort();
     seen[code] = true;
     if (reason.detail > DetailId::kRenamed) abort();
   }

@@ -72,8 +72,10 @@ bool ExplainMpegAudio(ExplainReader& reader, Reasons* reasons) {
   } else if (head.size() < kFrameHeader || !IsLayer3Frame(head.data())) {
     return false;
   }
+  // Encoders count the audio after the tag; one that counted the whole file, tag included,
+  // wrote exactly the size of a whole file.
   uint64_t bytes = 0;
-  if (InfoBytes(head, audioAt, &bytes) && audioAt + bytes > size) {
+  if (InfoBytes(head, audioAt, &bytes) && audioAt + bytes > size && bytes != size) {
     reasons->push_back(Finding(ReasonCode::kTruncated, DetailId::kMp3Bytes, audioAt + bytes, size));
   }
   return true;

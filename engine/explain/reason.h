@@ -1,6 +1,7 @@
 // Why a file may not play: the findings of --explain, free of any language.
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
 #include <string>
 #include <vector>
@@ -9,6 +10,7 @@ namespace kindprobe::explain {
 
 // The fixed reason names a reader of the output may rely on.
 enum class ReasonCode { kTruncated, kRenamed, kNoMediaData };
+inline constexpr size_t kReasonCodeCount = 3;
 
 // Which detail text renders a reason; each one says which of the fields it uses.
 enum class DetailId {

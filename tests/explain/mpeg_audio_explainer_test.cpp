@@ -31,6 +31,8 @@ TEST(MpegAudioExplainer, CountedBytesAgainstTheFile) {
   ASSERT_TRUE(reason.has_value());
   EXPECT_EQ(reason->declared, whole.size());
   EXPECT_EQ(reason->actual, 600u);
+  // A count that takes in the tag as well fits a whole file exactly.
+  EXPECT_TRUE(Explain(Mp3(35, static_cast<uint32_t>(whole.size()), 1000)).reasons.empty());
   // Without a tag, the frame opens the file.
   const Bytes bare = Mp3(0, 4 + 9 + 16 + 5000, 5000);
   EXPECT_TRUE(Explain(bare).reasons.empty());
