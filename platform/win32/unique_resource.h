@@ -3,9 +3,10 @@
 // never calls a release function itself.
 #pragma once
 
+#include <windows.h>
+
 #include <objbase.h>
 #include <oleauto.h>
-#include <windows.h>
 
 #include <cstddef>
 #include <utility>
@@ -50,65 +51,32 @@ class UniqueResource {
   Type value_ = Traits::Invalid();
 };
 
-namespace traits {
-
-struct RegistryKey {
-  using Type = HKEY;
-  static Type Invalid() noexcept { return nullptr; }
-  static void Close(Type key) noexcept { ::RegCloseKey(key); }
+// The traits of a resource closed by `kClose`, whose "nothing" is null, or INVALID_HANDLE_VALUE
+// for the handles whose creator answers that on failure (CreateFileW, FindFirstFileW).
+template <typename T, auto kClose, bool kInvalidIsHandleValue = false>
+struct ClosedBy {
+  using Type = T;
+  static Type Invalid() noexcept {
+    if constexpr (kInvalidIsHandleValue) {
+      return INVALID_HANDLE_VALUE;
+    } else {
+      return nullptr;
+    }
+  }
+  static void Close(Type value) noexcept { kClose(value); }
 };
 
+using UniqueRegKey = UniqueResource<ClosedBy<HKEY, &::RegCloseKey>>;
 // Kernel objects whose creator answers null on failure (threads, events, processes, pipes).
-struct KernelHandle {
-  using Type = HANDLE;
-  static Type Invalid() noexcept { return nullptr; }
-  static void Close(Type handle) noexcept { ::CloseHandle(handle); }
-};
-
-// Kernel objects whose creator answers INVALID_HANDLE_VALUE on failure (CreateFileW).
-struct FileHandle {
-  using Type = HANDLE;
-  static Type Invalid() noexcept { return INVALID_HANDLE_VALUE; }
-  static void Close(Type handle) noexcept { ::CloseHandle(handle); }
-};
-
-struct FindHandle {
-  using Type = HANDLE;
-  static Type Invalid() noexcept { return INVALID_HANDLE_VALUE; }
-  static void Close(Type handle) noexcept { ::FindClose(handle); }
-};
-
-struct Module {
-  using Type = HMODULE;
-  static Type Invalid() noexcept { return nullptr; }
-  static void Close(Type module) noexcept { ::FreeLibrary(module); }
-};
-
-struct Bstr {
-  using Type = BSTR;
-  static Type Invalid() noexcept { return nullptr; }
-  static void Close(Type text) noexcept { ::SysFreeString(text); }
-};
-
+using UniqueHandle = UniqueResource<ClosedBy<HANDLE, &::CloseHandle>>;
+using UniqueFileHandle = UniqueResource<ClosedBy<HANDLE, &::CloseHandle, true>>;
+using UniqueFindHandle = UniqueResource<ClosedBy<HANDLE, &::FindClose, true>>;
+using UniqueModule = UniqueResource<ClosedBy<HMODULE, &::FreeLibrary>>;
 template <typename T>
-struct CoTaskMem {
-  using Type = T*;
-  static Type Invalid() noexcept { return nullptr; }
-  static void Close(Type memory) noexcept { ::CoTaskMemFree(memory); }
-};
-
-}  // namespace traits
-
-using UniqueRegKey = UniqueResource<traits::RegistryKey>;
-using UniqueHandle = UniqueResource<traits::KernelHandle>;
-using UniqueFileHandle = UniqueResource<traits::FileHandle>;
-using UniqueFindHandle = UniqueResource<traits::FindHandle>;
-using UniqueModule = UniqueResource<traits::Module>;
-template <typename T>
-using UniqueCoTaskMem = UniqueResource<traits::CoTaskMem<T>>;
+using UniqueCoTaskMem = UniqueResource<ClosedBy<T*, &::CoTaskMemFree>>;
 
 // A BSTR owner that can also make one and read its length.
-class UniqueBstr : public UniqueResource<traits::Bstr> {
+class UniqueBstr : public UniqueResource<ClosedBy<BSTR, &::SysFreeString>> {
  public:
   using UniqueResource::UniqueResource;
   // A copy of `text`; null (check with operator bool) when out of memory.
