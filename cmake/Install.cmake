@@ -13,6 +13,7 @@ install(FILES engine/rule_table.h engine/rule_storage.h engine/signature_match.h
   engine/file_classifier.h
   DESTINATION ${CMAKE_INSTALL_INCLUDEDIR}/kindprobe/engine)
 install(FILES platform/file.h platform/module_resource.h platform/sync.h
+  platform/${KINDPROBE_PLATFORM_SIDE}/sync_native.h
   DESTINATION ${CMAKE_INSTALL_INCLUDEDIR}/kindprobe/platform)
 install(EXPORT KindprobeTargets NAMESPACE Kindprobe::
   DESTINATION ${CMAKE_INSTALL_LIBDIR}/cmake/Kindprobe)
