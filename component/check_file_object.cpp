@@ -4,7 +4,7 @@
 #include <memory>
 #include <new>
 
-#include "component/atl_exception.h"
+#include "component/boundary.h"
 #include "component/module_version.h"
 #include "component/server_module.h"
 #include "component/type_info_cache.h"
@@ -20,19 +20,15 @@ HRESULT AllocateBstr(const wchar_t* text, BSTR* out) {
 
 }  // namespace
 
-CheckFileObject::CheckFileObject() {
-  const HRESULT hr = instanceRefLock.Init();
-  if (FAILED(hr)) throw CAtlException(hr);
-}
-
 HRESULT CheckFileObject::Create(CheckFileObject** object) {
   *object = nullptr;
-  try {
-    *object = new (std::nothrow) CheckFileObject;
-  } catch (const CAtlException&) {
-    return E_OUTOFMEMORY;
-  }
-  return *object != nullptr ? S_OK : E_OUTOFMEMORY;
+  struct Destroyer {
+    void operator()(CheckFileObject* created) const { Destroy(created); }
+  };
+  std::unique_ptr<CheckFileObject, Destroyer> created(new (std::nothrow) CheckFileObject);
+  if (!created || FAILED(created->instanceRefLock_.Init())) return E_OUTOFMEMORY;
+  *object = created.release();
+  return S_OK;
 }
 
 void CheckFileObject::Destroy(CheckFileObject* object) { delete object; }
@@ -52,8 +48,8 @@ STDMETHODIMP CheckFileObject::QueryInterface(REFIID iid, void** object) {
 // The class object's own reference never holds the module; all client references together hold
 // exactly one module lock.
 STDMETHODIMP_(ULONG) CheckFileObject::AddRef() {
-  platform::LockGuard guard(instanceRefLock);
-  const LONG count = ++refCount;
+  platform::LockGuard guard(instanceRefLock_);
+  const LONG count = ++refCount_;
   if (count == 2) ServerModule().Lock();
   return static_cast<ULONG>(count);
 }
@@ -61,8 +57,8 @@ STDMETHODIMP_(ULONG) CheckFileObject::AddRef() {
 STDMETHODIMP_(ULONG) CheckFileObject::Release() {
   LONG count;
   {
-    platform::LockGuard guard(instanceRefLock);
-    count = --refCount;
+    platform::LockGuard guard(instanceRefLock_);
+    count = --refCount_;
   }
   if (count == 0) {
     delete this;
@@ -81,62 +77,72 @@ STDMETHODIMP CheckFileObject::GetTypeInfoCount(UINT* count) {
 STDMETHODIMP CheckFileObject::GetTypeInfo(UINT, LCID lcid, ITypeInfo** typeInfo) {
   if (typeInfo == nullptr) return E_POINTER;
   *typeInfo = nullptr;
-  TypeInfoCache& cache = CheckFileTypeInfo();
-  const HRESULT hr = cache.Load(lcid);
-  if (FAILED(hr)) return hr;
-  *typeInfo = cache.typeInfo();
-  (*typeInfo)->AddRef();
-  return S_OK;
+  return CallAtBoundary([&]() -> HRESULT {
+    TypeInfoCache& cache = CheckFileTypeInfo();
+    const HRESULT hr = cache.Load(lcid);
+    if (FAILED(hr)) return hr;
+    *typeInfo = cache.typeInfo();
+    (*typeInfo)->AddRef();
+    return S_OK;
+  });
 }
 
 STDMETHODIMP CheckFileObject::GetIDsOfNames(REFIID, LPOLESTR* names, UINT nameCount, LCID lcid,
                                             DISPID* dispIds) {
-  TypeInfoCache& cache = CheckFileTypeInfo();
-  const HRESULT hr = cache.Load(lcid);
-  if (FAILED(hr)) return hr;
-  if (nameCount == 1 && names != nullptr && dispIds != nullptr &&
-      cache.FindName(names[0], &dispIds[0])) {
-    return S_OK;
-  }
-  return cache.typeInfo()->GetIDsOfNames(names, nameCount, dispIds);
+  return CallAtBoundary([&]() -> HRESULT {
+    TypeInfoCache& cache = CheckFileTypeInfo();
+    const HRESULT hr = cache.Load(lcid);
+    if (FAILED(hr)) return hr;
+    if (nameCount == 1 && names != nullptr && dispIds != nullptr &&
+        cache.FindName(names[0], &dispIds[0])) {
+      return S_OK;
+    }
+    return cache.typeInfo()->GetIDsOfNames(names, nameCount, dispIds);
+  });
 }
 
 STDMETHODIMP CheckFileObject::Invoke(DISPID dispId, REFIID, LCID lcid, WORD flags,
-                                     DISPPARAMS* params, VARIANT* result,
-                                     EXCEPINFO* exceptionInfo, UINT* argumentError) {
-  TypeInfoCache& cache = CheckFileTypeInfo();
-  const HRESULT hr = cache.Load(lcid);
-  if (FAILED(hr)) return hr;
-  return cache.typeInfo()->Invoke(static_cast<ICheckFile*>(this), dispId, flags, params, result,
-                                  exceptionInfo, argumentError);
+                                     DISPPARAMS* params, VARIANT* result, EXCEPINFO* exceptionInfo,
+                                     UINT* argumentError) {
+  return CallAtBoundary([&]() -> HRESULT {
+    TypeInfoCache& cache = CheckFileTypeInfo();
+    const HRESULT hr = cache.Load(lcid);
+    if (FAILED(hr)) return hr;
+    return cache.typeInfo()->Invoke(static_cast<ICheckFile*>(this), dispId, flags, params, result,
+                                    exceptionInfo, argumentError);
+  });
 }
 
 STDMETHODIMP CheckFileObject::GetVersion(BSTR* pstrVersion) {
   if (pstrVersion == nullptr) return E_POINTER;
-  ModuleVersionText version;
-  ReadModuleVersion(ProcessRuleTable().moduleInstance, &version);
-  return AllocateBstr(version.text, pstrVersion);
+  return CallAtBoundary([&]() -> HRESULT {
+    ModuleVersionText version;
+    ReadModuleVersion(ProcessRuleTable().moduleInstance, &version);
+    return AllocateBstr(version.text, pstrVersion);
+  });
 }
 
 STDMETHODIMP CheckFileObject::CheckFile(BSTR strFileName) {
   // A null BSTR is the empty string.
   const auto path = strFileName != nullptr ? reinterpret_cast<const char16_t*>(strFileName) : u"";
-  platform::LockGuard<platform::Mutex> guard(checkLock);
-  classifier.CheckFile(path);
-  return S_OK;
+  return CallAtBoundary([&]() -> HRESULT {
+    platform::LockGuard<platform::Mutex> guard(checkLock_);
+    classifier_.CheckFile(path);
+    return S_OK;
+  });
 }
 
 STDMETHODIMP CheckFileObject::GetTypeID(long* pnTypeID) {
   if (pnTypeID == nullptr) return E_POINTER;
-  platform::LockGuard<platform::Mutex> guard(checkLock);
-  *pnTypeID = classifier.result().typeId;
+  platform::LockGuard<platform::Mutex> guard(checkLock_);
+  *pnTypeID = classifier_.result().typeId;
   return S_OK;
 }
 
 STDMETHODIMP CheckFileObject::GetErrorInfo(BSTR* pstrErrorInfo) {
   if (pstrErrorInfo == nullptr) return E_POINTER;
-  platform::LockGuard<platform::Mutex> guard(checkLock);
-  return AllocateBstr(reinterpret_cast<const wchar_t*>(classifier.result().description),
+  platform::LockGuard<platform::Mutex> guard(checkLock_);
+  return AllocateBstr(reinterpret_cast<const wchar_t*>(classifier_.result().description),
                       pstrErrorInfo);
 }
 

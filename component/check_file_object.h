@@ -3,19 +3,21 @@
 #pragma once
 
 #include <windows.h>
+
 #include <oleauto.h>
 
-#include "component/critical_section.h"
 #include "engine/file_classifier.h"
 #include "kindprobe.h"
 #include "platform/sync.h"
+#include "platform/win32/critical_section.h"
 
 namespace kindprobe::component {
 
 // Named CheckFileObject because a C++ class cannot have a method of its own name.
 class CheckFileObject final : public ICheckFile {
  public:
-  // Creates an object with reference count 0, or answers E_OUTOFMEMORY.
+  // Creates an object with reference count 0, or answers E_OUTOFMEMORY (also when its lock
+  // cannot be initialised).
   static HRESULT Create(CheckFileObject** object);
   // Destroys an object that no reference owns yet.
   static void Destroy(CheckFileObject* object);
@@ -43,17 +45,16 @@ class CheckFileObject final : public ICheckFile {
   STDMETHODIMP GetErrorInfo(BSTR* pstrErrorInfo) override;
 
  private:
-  // Throws CAtlException when instanceRefLock cannot be initialised.
-  CheckFileObject();
+  CheckFileObject() = default;
   ~CheckFileObject() = default;
 
-  LONG refCount = 0;
+  LONG refCount_ = 0;
   // Holds the CheckResult and, during a check, the FileHead.
-  FileClassifier classifier;
-  CriticalSection instanceRefLock;
+  FileClassifier classifier_;
+  platform::win32::CriticalSection instanceRefLock_;
   // One check at a time on the shared object, and no reading of a result that is being
   // written: clients on several threads would otherwise share one head and tear the result.
-  platform::Mutex checkLock;
+  platform::Mutex checkLock_;
 };
 
 }  // namespace kindprobe::component

@@ -3,36 +3,35 @@
 #include <memory>
 #include <new>
 
-#include "component/atl_exception.h"
+#include "component/boundary.h"
 #include "component/check_file_object.h"
 #include "component/server_module.h"
+#include "platform/win32/unique_resource.h"
 
 namespace kindprobe::component {
 
-CheckFileClassObject::CheckFileClassObject() {
-  HRESULT hr = createLock.Init();
-  if (SUCCEEDED(hr)) hr = refLock.Init();
-  if (FAILED(hr)) throw CAtlException(hr);
+CheckFileClassObject::~CheckFileClassObject() {
+  // The class object's own reference to the shared object, given back with it.
+  const platform::win32::ComPtr<IUnknown> shared(sharedObject_.exchange(nullptr));
 }
 
-CheckFileClassObject::~CheckFileClassObject() {
-  if (sharedObject != nullptr) sharedObject->Release();
+HRESULT CheckFileClassObject::Init() {
+  HRESULT hr = createLock_.Init();
+  if (SUCCEEDED(hr)) hr = refLock_.Init();
+  return hr;
 }
 
 HRESULT CheckFileClassObject::Create(REFIID iid, void** object) {
   if (object == nullptr) return E_POINTER;
   *object = nullptr;
-  std::unique_ptr<CheckFileClassObject> created;
-  try {
-    created.reset(new (std::nothrow) CheckFileClassObject);
-  } catch (const CAtlException&) {
-    return E_OUTOFMEMORY;
-  }
-  if (!created) return E_OUTOFMEMORY;
-  const HRESULT hr = created->QueryInterface(iid, object);
-  // From here on the object's own reference count owns it.
-  if (hr == S_OK) created.release();
-  return hr;
+  return CallAtBoundary([&]() -> HRESULT {
+    std::unique_ptr<CheckFileClassObject> created(new (std::nothrow) CheckFileClassObject);
+    if (!created || FAILED(created->Init())) return E_OUTOFMEMORY;
+    const HRESULT hr = created->QueryInterface(iid, object);
+    // From here on the object's own reference count owns it.
+    if (hr == S_OK) static_cast<void>(created.release());
+    return hr;
+  });
 }
 
 STDMETHODIMP CheckFileClassObject::QueryInterface(REFIID iid, void** object) {
@@ -49,8 +48,8 @@ STDMETHODIMP CheckFileClassObject::QueryInterface(REFIID iid, void** object) {
 // The class-entry table's own reference never holds the module; all client references together
 // hold exactly one module lock.
 STDMETHODIMP_(ULONG) CheckFileClassObject::AddRef() {
-  platform::LockGuard guard(refLock);
-  const LONG count = ::InterlockedIncrement(&refCount);
+  platform::LockGuard guard(refLock_);
+  const LONG count = ::InterlockedIncrement(&refCount_);
   if (count == 2) ServerModule().Lock();
   return static_cast<ULONG>(count);
 }
@@ -58,8 +57,8 @@ STDMETHODIMP_(ULONG) CheckFileClassObject::AddRef() {
 STDMETHODIMP_(ULONG) CheckFileClassObject::Release() {
   LONG count;
   {
-    platform::LockGuard guard(refLock);
-    count = ::InterlockedDecrement(&refCount);
+    platform::LockGuard guard(refLock_);
+    count = ::InterlockedDecrement(&refCount_);
   }
   if (count == 0) {
     delete this;
@@ -69,32 +68,40 @@ STDMETHODIMP_(ULONG) CheckFileClassObject::Release() {
   return static_cast<ULONG>(count);
 }
 
+HRESULT CheckFileClassObject::CreateSharedObject() {
+  CheckFileObject* created = nullptr;
+  HRESULT hr = CheckFileObject::Create(&created);
+  if (hr != S_OK) return hr;
+  IUnknown* unknown = nullptr;
+  hr = created->QueryInterface(IID_IUnknown, reinterpret_cast<void**>(&unknown));
+  if (hr != S_OK) {
+    CheckFileObject::Destroy(created);
+    return hr;
+  }
+  // Published only once it is complete: other callers test it without the lock.
+  sharedObject_.store(unknown, std::memory_order_release);
+  return S_OK;
+}
+
 STDMETHODIMP CheckFileClassObject::CreateInstance(IUnknown* outer, REFIID iid, void** object) {
   if (object == nullptr) return E_POINTER;
   *object = nullptr;
   if (outer != nullptr) return CLASS_E_NOAGGREGATION;
 
-  if (createResult == S_OK && sharedObject == nullptr) {
-    platform::LockGuard guard(createLock);
-    if (createResult == S_OK && sharedObject == nullptr) {
-      CheckFileObject* created = nullptr;
-      HRESULT hr = CheckFileObject::Create(&created);
-      if (hr == S_OK) {
-        IUnknown* unknown = nullptr;
-        hr = created->QueryInterface(IID_IUnknown, reinterpret_cast<void**>(&unknown));
-        if (hr == S_OK) {
-          // Published only once it is complete: other callers test it without the lock.
-          ::InterlockedExchangePointer(reinterpret_cast<void* volatile*>(&sharedObject), unknown);
-        } else {
-          CheckFileObject::Destroy(created);
-        }
+  return CallAtBoundary([&]() -> HRESULT {
+    if (createResult_.load(std::memory_order_acquire) == S_OK &&
+        sharedObject_.load(std::memory_order_acquire) == nullptr) {
+      platform::LockGuard guard(createLock_);
+      if (createResult_.load(std::memory_order_relaxed) == S_OK &&
+          sharedObject_.load(std::memory_order_relaxed) == nullptr) {
+        createResult_.store(CreateSharedObject(), std::memory_order_release);
       }
-      createResult = hr;
     }
-  }
-  // A failed creation is final for this class object: every later caller gets its failure.
-  if (createResult != S_OK) return createResult;
-  return sharedObject->QueryInterface(iid, object);
+    // A failed creation is final for this class object: every later caller gets its failure.
+    const HRESULT createResult = createResult_.load(std::memory_order_acquire);
+    if (createResult != S_OK) return createResult;
+    return sharedObject_.load(std::memory_order_acquire)->QueryInterface(iid, object);
+  });
 }
 
 STDMETHODIMP CheckFileClassObject::LockServer(BOOL lock) {

@@ -2,21 +2,24 @@
 #pragma once
 
 #include <windows.h>
+
 #include <unknwn.h>
 
-#include "component/critical_section.h"
+#include <atomic>
+
+#include "platform/win32/critical_section.h"
 
 namespace kindprobe::component {
 
 class CheckFileClassObject final : public IClassFactory {
  public:
-  // Throws CAtlException when a lock cannot be initialised.
-  CheckFileClassObject();
+  CheckFileClassObject() = default;
   ~CheckFileClassObject();
   CheckFileClassObject(const CheckFileClassObject&) = delete;
   CheckFileClassObject& operator=(const CheckFileClassObject&) = delete;
 
-  // The createClassObject operation of the CheckFile class entry.
+  // The createClassObject operation of the CheckFile class entry. A lock that cannot be
+  // initialised answers E_OUTOFMEMORY.
   static HRESULT Create(REFIID iid, void** object);
 
   // IUnknown
@@ -29,11 +32,16 @@ class CheckFileClassObject final : public IClassFactory {
   STDMETHODIMP LockServer(BOOL lock) override;
 
  private:
-  volatile LONG refCount = 0;
-  CriticalSection createLock;
-  HRESULT createResult = S_OK;
-  IUnknown* sharedObject = nullptr;
-  CriticalSection refLock;
+  HRESULT Init();
+  HRESULT CreateSharedObject();
+
+  volatile LONG refCount_ = 0;
+  platform::win32::CriticalSection createLock_;
+  // The outcome of the one creation and the object it made; both written under createLock_ and
+  // published (release) for callers that test them without it (acquire).
+  std::atomic<HRESULT> createResult_{S_OK};
+  std::atomic<IUnknown*> sharedObject_{nullptr};
+  platform::win32::CriticalSection refLock_;
 };
 
 }  // namespace kindprobe::component

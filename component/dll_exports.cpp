@@ -1,11 +1,14 @@
 // The module's entry point and its two lifetime exports.
 #include <windows.h>
+
 #include <objbase.h>
 
+#include "component/boundary.h"
 #include "component/proxy_stub.h"
 #include "component/server_module.h"
 #include "engine/rule_table.h"
 
+using kindprobe::component::CallAtBoundary;
 using kindprobe::component::ServerModule;
 
 // Kept light: nothing is parsed or loaded while the loader lock is held; the rule table is
@@ -17,6 +20,10 @@ extern "C" BOOL WINAPI DllMain(HINSTANCE instance, DWORD reason, LPVOID) {
       ProxyStubProcessAttach(instance);
       return ServerModule().InitFailed() ? FALSE : TRUE;
     case DLL_PROCESS_DETACH:
+      // Torn down here, before the runtime destroys the module's static objects: the server
+      // module's termination reaches the type-information cache and the shared object, and the
+      // order in which static objects die is the linker's, not ours.
+      ServerModule().TearDown();
       kindprobe::FreeRuleTable(kindprobe::ProcessRuleTable());
       ProxyStubProcessDetach();
       return TRUE;
@@ -26,10 +33,12 @@ extern "C" BOOL WINAPI DllMain(HINSTANCE instance, DWORD reason, LPVOID) {
 }
 
 STDAPI DllGetClassObject(REFCLSID classId, REFIID iid, LPVOID* object) {
-  // The proxy/stub part writes through the out pointer unconditionally, so a null one goes
-  // straight to the class-entry table, which refuses it.
-  if (object != nullptr && ProxyStubGetClassObject(classId, iid, object) == S_OK) return S_OK;
-  return ServerModule().GetClassObject(classId, iid, object);
+  return CallAtBoundary([&]() -> HRESULT {
+    // The proxy/stub part writes through the out pointer unconditionally, so a null one goes
+    // straight to the class-entry table, which refuses it.
+    if (object != nullptr && ProxyStubGetClassObject(classId, iid, object) == S_OK) return S_OK;
+    return ServerModule().GetClassObject(classId, iid, object);
+  });
 }
 
 STDAPI DllCanUnloadNow() {

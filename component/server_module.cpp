@@ -4,27 +4,26 @@
 #include <new>
 
 #include "kindprobe.h"
-#include "registration/registry_script.h"
+#include "platform/win32/unique_resource.h"
 
 namespace kindprobe::component {
 
 ComServerModule::ComServerModule(HMODULE module, std::span<ClassEntry> entries)
-    : moduleHandle(module), classEntries(entries) {
-  if (FAILED(classEntriesLock.Init())) initFailed = true;
-  classEntriesLive = true;
-  if (FAILED(staticInitLock.Init())) initFailed = true;
+    : moduleHandle_(module), classEntries_(entries) {
+  if (FAILED(classEntriesLock_.Init())) initFailed_ = true;
+  classEntriesLive_.store(true, std::memory_order_release);
+  if (FAILED(staticInitLock_.Init())) initFailed_ = true;
 }
 
-ComServerModule::~ComServerModule() {
-  Term();
-  TermClassEntries();
-}
+// Still torn down here when nothing detached the module first (a module object that is not the
+// process's own); after TearDown this does nothing.
+ComServerModule::~ComServerModule() { TearDown(); }
 
-LONG ComServerModule::Lock() { return ::InterlockedIncrement(&lockCount); }
+LONG ComServerModule::Lock() { return ::InterlockedIncrement(&lockCount_); }
 
-LONG ComServerModule::Unlock() { return ::InterlockedDecrement(&lockCount); }
+LONG ComServerModule::Unlock() { return ::InterlockedDecrement(&lockCount_); }
 
-LONG ComServerModule::GetLockCount() { return lockCount; }
+LONG ComServerModule::GetLockCount() const { return lockCount_; }
 
 HRESULT ComServerModule::AddCommonReplacements(registration::ScriptRegistrar& registrar) {
   static_assert(sizeof(wchar_t) == sizeof(char16_t));
@@ -35,31 +34,31 @@ HRESULT ComServerModule::AddCommonReplacements(registration::ScriptRegistrar& re
 HRESULT ComServerModule::AddTermFunc(TermFunc func, DWORD_PTR data) {
   std::unique_ptr<TermNode> node(new (std::nothrow) TermNode{func, data, nullptr});
   if (!node) return E_OUTOFMEMORY;
-  platform::LockGuard guard(staticInitLock);
-  node->next = std::move(termList);
-  termList = std::move(node);
+  platform::LockGuard guard(staticInitLock_);
+  node->next = std::move(termList_);
+  termList_ = std::move(node);
   return S_OK;
 }
 
 void ComServerModule::Term() {
-  if (terminated) return;
-  terminated = true;
+  if (terminated_) return;
+  terminated_ = true;
   // Unlinked node by node, so a long list is not torn down by recursion.
-  while (termList) {
-    std::unique_ptr<TermNode> node = std::move(termList);
-    termList = std::move(node->next);
+  while (termList_) {
+    std::unique_ptr<TermNode> node = std::move(termList_);
+    termList_ = std::move(node->next);
     node->func(node->data);
   }
-  staticInitLock.Term();
+  staticInitLock_.Term();
 }
 
 HRESULT ComServerModule::GetClassObject(REFCLSID classId, REFIID iid, void** object) {
-  if (!classEntriesLive) return E_UNEXPECTED;
+  if (!classEntriesLive_.load(std::memory_order_acquire)) return E_UNEXPECTED;
   if (object == nullptr) return E_POINTER;
   *object = nullptr;
 
   ClassEntry* entry = nullptr;
-  for (ClassEntry& candidate : classEntries) {
+  for (ClassEntry& candidate : classEntries_) {
     if (candidate.createClassObject == nullptr) continue;
     if (std::memcmp(candidate.classId, &classId, sizeof(CLSID)) == 0) {
       entry = &candidate;
@@ -69,31 +68,34 @@ HRESULT ComServerModule::GetClassObject(REFCLSID classId, REFIID iid, void** obj
   if (entry == nullptr) return CLASS_E_CLASSNOTAVAILABLE;
 
   HRESULT result = S_OK;
-  if (entry->classObject == nullptr) {
-    platform::LockGuard guard(classEntriesLock);
-    if (entry->classObject == nullptr) {
-      IUnknown* created = nullptr;
-      result = entry->createClassObject(IID_IUnknown, reinterpret_cast<void**>(&created));
+  IUnknown* classObject = entry->classObject.load(std::memory_order_acquire);
+  if (classObject == nullptr) {
+    platform::LockGuard guard(classEntriesLock_);
+    classObject = entry->classObject.load(std::memory_order_relaxed);
+    if (classObject == nullptr) {
+      result = entry->createClassObject(IID_IUnknown, reinterpret_cast<void**>(&classObject));
       // Published only once it is complete: other threads test it without the lock.
-      ::InterlockedExchangePointer(reinterpret_cast<void* volatile*>(&entry->classObject), created);
+      entry->classObject.store(classObject, std::memory_order_release);
     }
   }
-  if (entry->classObject != nullptr) result = entry->classObject->QueryInterface(iid, object);
+  if (classObject != nullptr) result = classObject->QueryInterface(iid, object);
   if (*object == nullptr && result == S_OK) return CLASS_E_CLASSNOTAVAILABLE;
   return result;
 }
 
 void ComServerModule::TermClassEntries() {
-  if (!classEntriesLive) return;
-  for (ClassEntry& entry : classEntries) {
-    if (entry.classObject != nullptr) {
-      IUnknown* classObject = entry.classObject;
-      entry.classObject = nullptr;
-      classObject->Release();
-    }
+  if (!classEntriesLive_.exchange(false, std::memory_order_acq_rel)) return;
+  for (ClassEntry& entry : classEntries_) {
+    // The table's own reference, adopted to be given back.
+    const platform::win32::ComPtr<IUnknown> classObject(
+        entry.classObject.exchange(nullptr, std::memory_order_acq_rel));
   }
-  classEntriesLock.Term();
-  classEntriesLive = false;
+  classEntriesLock_.Term();
+}
+
+void ComServerModule::TearDown() {
+  Term();
+  TermClassEntries();
 }
 
 }  // namespace kindprobe::component

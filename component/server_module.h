@@ -3,19 +3,20 @@
 #pragma once
 
 #include <windows.h>
+
 #include <objbase.h>
 
+#include <atomic>
 #include <cstddef>
 #include <memory>
 #include <span>
 
-#include "component/critical_section.h"
-
-namespace kindprobe::registration {
-class ScriptRegistrar;
-}
+#include "platform/win32/critical_section.h"
+#include "registration/server_registration.h"
 
 namespace kindprobe::component {
+
+using platform::win32::CriticalSection;
 
 // A component category that a class implements (or, when `required`, needs).
 struct ClassCategory {
@@ -30,29 +31,33 @@ struct ClassEntry {
   HRESULT (*updateRegistry)(bool doRegister);
   // Creates the class object; an entry without one is skipped by lookups.
   HRESULT (*createClassObject)(REFIID iid, void** object);
-  // The cached class object, holding one reference; null until first requested.
-  IUnknown* classObject;
+  // The cached class object, holding one reference; null until first requested. Published
+  // complete (release) and read without the lock (acquire).
+  std::atomic<IUnknown*> classObject;
   // The class's category list, terminated by an entry with a null id; null for none.
   const ClassCategory* (*categories)();
 };
 
 using TermFunc = void (*)(DWORD_PTR data);
 
-class ComServerModule {
+class ComServerModule final : public registration::RegistrarModule {
  public:
-  // Construction runs in three groups (module handle, class entries, the rest) and never throws:
-  // a lock that cannot be initialised sets InitFailed(), which fails the module's load.
+  // Never throws: a lock that cannot be initialised sets InitFailed(), which fails the module's
+  // load.
   ComServerModule(HMODULE module, std::span<ClassEntry> entries);
-  // Tears the groups down in reverse: Term, then the class entries.
-  virtual ~ComServerModule();
+  // Only the module's own members go here: everything that reaches other objects was torn down
+  // by TearDown() when the module was detached, whatever order static objects die in.
+  ~ComServerModule();
   ComServerModule(const ComServerModule&) = delete;
   ComServerModule& operator=(const ComServerModule&) = delete;
 
-  virtual LONG Lock();
-  virtual LONG Unlock();
-  virtual LONG GetLockCount();
-  // Adds the replacement values every registry script of the module may use ("APPID").
-  virtual HRESULT AddCommonReplacements(registration::ScriptRegistrar& registrar);
+  LONG Lock();
+  LONG Unlock();
+  LONG GetLockCount() const;
+
+  // RegistrarModule: the module file, and "APPID" for every registry script of the module.
+  HMODULE ModuleHandle() const override { return moduleHandle_; }
+  HRESULT AddCommonReplacements(registration::ScriptRegistrar& registrar) override;
 
   // Registers `func(data)` to run at termination, newest first.
   HRESULT AddTermFunc(TermFunc func, DWORD_PTR data);
@@ -64,12 +69,15 @@ class ComServerModule {
   // Releases every cached class object; later requests answer E_UNEXPECTED.
   void TermClassEntries();
 
-  bool InitFailed() const { return initFailed; }
-  HMODULE ModuleHandle() const { return moduleHandle; }
-  std::span<ClassEntry> ClassEntries() const { return classEntries; }
+  // Term, then TermClassEntries: run when the module is detached from the process, before any
+  // static object of the module is destroyed. A second call does nothing.
+  void TearDown();
+
+  bool InitFailed() const { return initFailed_; }
+  std::span<ClassEntry> ClassEntries() const { return classEntries_; }
   // Guards termList and the one-time loads of static data. Re-entrant: a thread that holds it
   // may add a termination function.
-  CriticalSection& StaticInitLock() { return staticInitLock; }
+  CriticalSection& StaticInitLock() { return staticInitLock_; }
 
  private:
   struct TermNode {
@@ -78,19 +86,18 @@ class ComServerModule {
     std::unique_ptr<TermNode> next;
   };
 
-  // Group 1.
-  HMODULE moduleHandle;
-  // Group 2.
-  std::span<ClassEntry> classEntries;
-  CriticalSection classEntriesLock;
-  bool classEntriesLive = false;
-  // Group 3.
-  volatile LONG lockCount = 0;
-  std::unique_ptr<TermNode> termList;
-  CriticalSection staticInitLock;
-  bool terminated = false;
+  // Set up in this order and torn down in reverse: the module file, the class-entry table with
+  // its lock, then the lock count, termination functions and static-data lock.
+  HMODULE moduleHandle_;
+  std::span<ClassEntry> classEntries_;
+  CriticalSection classEntriesLock_;
+  std::atomic<bool> classEntriesLive_{false};
+  volatile LONG lockCount_ = 0;
+  std::unique_ptr<TermNode> termList_;
+  CriticalSection staticInitLock_;
+  bool terminated_ = false;
 
-  bool initFailed = false;
+  bool initFailed_ = false;
 };
 
 // The server module of this process.

@@ -2,6 +2,7 @@
 
 #include <cwchar>
 #include <new>
+#include <utility>
 
 #include "component/server_module.h"
 #include "kindprobe.h"
@@ -24,33 +25,26 @@ HRESULT TypeInfoCache::Load(LCID lcid) {
   ComServerModule& module = ServerModule();
   platform::LockGuard guard(module.StaticInitLock());
   HRESULT hr = S_OK;
-  if (typeInfo_ == nullptr) hr = LoadTypeInfo(lcid);
+  if (!typeInfo_) hr = LoadTypeInfo(lcid);
   if (SUCCEEDED(hr) && names_ == nullptr) hr = BuildNameCache();
   if (SUCCEEDED(hr)) complete_.store(true, std::memory_order_release);
   return hr;
 }
 
 HRESULT TypeInfoCache::LoadTypeInfo(LCID lcid) {
-  ITypeLib* library = nullptr;
+  platform::win32::ComPtr<ITypeLib> library;
   HRESULT hr = ::LoadRegTypeLib(LIBID_KindprobeLib, kLibraryMajorVersion, kLibraryMinorVersion,
-                                lcid, &library);
+                                lcid, library.put());
   if (FAILED(hr)) return hr;
-  ITypeInfo* info = nullptr;
-  hr = library->GetTypeInfoOfGuid(IID_ICheckFile, &info);
-  library->Release();
+  platform::win32::ComPtr<ITypeInfo> info;
+  hr = library->GetTypeInfoOfGuid(IID_ICheckFile, info.put());
   if (FAILED(hr)) return hr;
   // Keep the richer interface when the platform offers it.
-  ITypeInfo2* info2 = nullptr;
-  if (SUCCEEDED(info->QueryInterface(IID_ITypeInfo2, reinterpret_cast<void**>(&info2)))) {
-    info->Release();
-    info = info2;
-  }
-  hr = ServerModule().AddTermFunc(&TypeInfoCache::Release, reinterpret_cast<DWORD_PTR>(this));
-  if (FAILED(hr)) {
-    info->Release();
-    return hr;
-  }
-  typeInfo_ = info;
+  platform::win32::ComPtr<ITypeInfo> info2;
+  if (SUCCEEDED(info.QueryTo(IID_ITypeInfo2, &info2))) info = std::move(info2);
+  hr = ServerModule().AddTermFunc(&TypeInfoCache::Clear, reinterpret_cast<DWORD_PTR>(this));
+  if (FAILED(hr)) return hr;
+  typeInfo_ = std::move(info);
   return S_OK;
 }
 
@@ -68,10 +62,11 @@ HRESULT TypeInfoCache::BuildNameCache() {
     if (FAILED(typeInfo_->GetFuncDesc(i, &function))) continue;
     const MEMBERID memberId = function->memid;
     typeInfo_->ReleaseFuncDesc(function);
-    BSTR name = nullptr;
-    if (FAILED(typeInfo_->GetDocumentation(memberId, &name, nullptr, nullptr, nullptr))) continue;
-    entries[i].name = name;
-    entries[i].length = ::SysStringLen(name);
+    platform::win32::UniqueBstr& name = entries[i].name;
+    if (FAILED(typeInfo_->GetDocumentation(memberId, name.put(), nullptr, nullptr, nullptr))) {
+      continue;
+    }
+    entries[i].length = static_cast<UINT>(name.size());
     entries[i].dispId = memberId;
   }
   names_ = std::move(entries);
@@ -84,8 +79,7 @@ bool TypeInfoCache::FindName(const OLECHAR* name, DISPID* dispId) const {
   const size_t length = std::wcslen(name);
   for (UINT i = nameCount_; i-- > 0;) {
     const NameEntry& entry = names_[i];
-    if (entry.name != nullptr && entry.length == length &&
-        std::wmemcmp(entry.name, name, length) == 0) {
+    if (entry.name && entry.length == length && std::wmemcmp(entry.name.get(), name, length) == 0) {
       *dispId = entry.dispId;
       return true;
     }
@@ -93,14 +87,12 @@ bool TypeInfoCache::FindName(const OLECHAR* name, DISPID* dispId) const {
   return false;
 }
 
-void TypeInfoCache::Release(DWORD_PTR data) {
+void TypeInfoCache::Clear(DWORD_PTR data) {
   auto* cache = reinterpret_cast<TypeInfoCache*>(data);
   cache->complete_.store(false, std::memory_order_release);
-  for (UINT i = 0; i < cache->nameCount_; ++i) ::SysFreeString(cache->names_[i].name);
   cache->names_.reset();
   cache->nameCount_ = 0;
-  if (cache->typeInfo_ != nullptr) cache->typeInfo_->Release();
-  cache->typeInfo_ = nullptr;
+  cache->typeInfo_.reset();
 }
 
 }  // namespace kindprobe::component

@@ -3,10 +3,13 @@
 #pragma once
 
 #include <windows.h>
+
 #include <oaidl.h>
 
 #include <atomic>
 #include <memory>
+
+#include "platform/win32/unique_resource.h"
 
 namespace kindprobe::component {
 
@@ -21,23 +24,24 @@ class TypeInfoCache {
   // then).
   HRESULT Load(LCID lcid);
   // The type information; only valid after a successful Load.
-  ITypeInfo* typeInfo() const { return typeInfo_; }
+  ITypeInfo* typeInfo() const { return typeInfo_.get(); }
   // Case-sensitive search of the name cache, newest entry first.
   bool FindName(const OLECHAR* name, DISPID* dispId) const;
 
  private:
   struct NameEntry {
-    BSTR name = nullptr;
+    platform::win32::UniqueBstr name;
     UINT length = 0;
     DISPID dispId = DISPID_UNKNOWN;
   };
 
   HRESULT LoadTypeInfo(LCID lcid);
   HRESULT BuildNameCache();
-  // Registered as a termination function of the server module.
-  static void Release(DWORD_PTR cache);
+  // Registered as a termination function of the server module: gives everything back and
+  // leaves the cache empty, so a later Load starts afresh and destruction finds nothing to do.
+  static void Clear(DWORD_PTR cache);
 
-  ITypeInfo* typeInfo_ = nullptr;
+  platform::win32::ComPtr<ITypeInfo> typeInfo_;
   std::unique_ptr<NameEntry[]> names_;
   UINT nameCount_ = 0;
   // Set once the type information and the name cache are both complete; lets callers skip the

@@ -66,8 +66,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   const std::u16string text = ScriptText(script, raw_units);
 
   kindprobe::platform::MemoryRegistry registry;
-  for (const bool register_pass : {true, false}) {
-    kindprobe::registration::ProcessScriptText(registrar, text.c_str(), register_pass, registry);
+  for (const bool registerPass : {true, false}) {
+    kindprobe::registration::ProcessScriptText(registrar, text.c_str(), registerPass, registry);
     if (registry.OpenHandleCount() != 0) std::abort();
   }
   kindprobe::platform::ExportRegText(registry);

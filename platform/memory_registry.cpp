@@ -52,11 +52,11 @@ struct MemoryRegistry::Node {
   std::map<std::u16string, std::shared_ptr<Node>> children;  // by upper-cased name
   std::weak_ptr<Node> parent;
   bool deleted = false;
-  bool read_only = false;
+  bool readOnly = false;
   bool predefined = false;
 
-  Value* FindValue(std::u16string_view value_name) {
-    const std::u16string folded = Upcase(value_name);
+  Value* FindValue(std::u16string_view valueName) {
+    const std::u16string folded = Upcase(valueName);
     for (Value& value : values) {
       if (Upcase(value.name) == folded) return &value;
     }
@@ -126,7 +126,7 @@ Win32Error MemoryRegistry::OpenKey(RegKey parent, const char16_t* name, std::uin
   if (const Win32Error error = Walk(base.node, NameView(name), &node); error != kErrorSuccess) {
     return error;
   }
-  if (node->read_only && (access & kWriteRights) != 0) return kErrorAccessDenied;
+  if (node->readOnly && (access & kWriteRights) != 0) return kErrorAccessDenied;
   *result = AddHandle(std::move(node), access);
   return kErrorSuccess;
 }
@@ -152,7 +152,7 @@ Win32Error MemoryRegistry::CreateKey(RegKey parent, const char16_t* name, std::u
     }
     // Creating needs the right to add subkeys through the handle given.
     if (!creating && (base.access & kKeyCreateSubKey) == 0) return kErrorAccessDenied;
-    if (node->read_only) return kErrorAccessDenied;
+    if (node->readOnly) return kErrorAccessDenied;
     creating = true;
     auto child = std::make_shared<Node>();
     child->name = std::u16string(part);
@@ -160,7 +160,7 @@ Win32Error MemoryRegistry::CreateKey(RegKey parent, const char16_t* name, std::u
     node->children.emplace(std::move(folded), child);
     node = std::move(child);
   }
-  if (node->read_only && (access & kWriteRights) != 0) return kErrorAccessDenied;
+  if (node->readOnly && (access & kWriteRights) != 0) return kErrorAccessDenied;
   *result = AddHandle(std::move(node), access);
   return kErrorSuccess;
 }
@@ -169,7 +169,7 @@ Win32Error MemoryRegistry::SetValue(RegKey key, const char16_t* name, std::uint3
                                     const void* data, std::uint32_t size) {
   Handle handle;
   if (const Win32Error error = Resolve(key, &handle); error != kErrorSuccess) return error;
-  if ((handle.access & kKeySetValue) == 0 || handle.node->read_only) return kErrorAccessDenied;
+  if ((handle.access & kKeySetValue) == 0 || handle.node->readOnly) return kErrorAccessDenied;
   if (data == nullptr && size != 0) return kErrorInvalidParameter;
   const auto* bytes = static_cast<const std::uint8_t*>(data);
   std::vector<std::uint8_t> stored(bytes, bytes + size);
@@ -185,7 +185,7 @@ Win32Error MemoryRegistry::SetValue(RegKey key, const char16_t* name, std::uint3
 Win32Error MemoryRegistry::DeleteValue(RegKey key, const char16_t* name) {
   Handle handle;
   if (const Win32Error error = Resolve(key, &handle); error != kErrorSuccess) return error;
-  if ((handle.access & kKeySetValue) == 0 || handle.node->read_only) return kErrorAccessDenied;
+  if ((handle.access & kKeySetValue) == 0 || handle.node->readOnly) return kErrorAccessDenied;
   Node::Value* value = handle.node->FindValue(NameView(name));
   if (value == nullptr) return kErrorFileNotFound;
   handle.node->values.erase(handle.node->values.begin() + (value - handle.node->values.data()));
@@ -201,7 +201,7 @@ Win32Error MemoryRegistry::DeleteKey(RegKey parent, const char16_t* name) {
     return error;
   }
   // An empty name is the key itself; the predefined roots cannot go.
-  if (node->predefined || node->read_only || !node->children.empty()) return kErrorAccessDenied;
+  if (node->predefined || node->readOnly || !node->children.empty()) return kErrorAccessDenied;
   const std::shared_ptr<Node> owner = node->parent.lock();
   owner->children.erase(Upcase(node->name));
   node->deleted = true;
@@ -249,14 +249,14 @@ Win32Error MemoryRegistry::QueryValue(RegKey key, const char16_t* name, std::uin
   return kErrorSuccess;
 }
 
-Win32Error MemoryRegistry::SetReadOnly(RegKey parent, const char16_t* name, bool read_only) {
+Win32Error MemoryRegistry::SetReadOnly(RegKey parent, const char16_t* name, bool readOnly) {
   Handle base;
   if (const Win32Error error = Resolve(parent, &base); error != kErrorSuccess) return error;
   std::shared_ptr<Node> node;
   if (const Win32Error error = Walk(base.node, NameView(name), &node); error != kErrorSuccess) {
     return error;
   }
-  node->read_only = read_only;
+  node->readOnly = readOnly;
   return kErrorSuccess;
 }
 
@@ -351,13 +351,13 @@ std::string FormatValue(std::string line, std::uint32_t type,
 void ExportKey(Registry& registry, RegKey key, const std::u16string& path, bool always,
                std::string* out) {
   std::string values;
-  std::u16string value_name;
+  std::u16string valueName;
   for (std::uint32_t index = 0;
-       registry.EnumValue(key, index, &value_name) == kErrorSuccess; ++index) {
+       registry.EnumValue(key, index, &valueName) == kErrorSuccess; ++index) {
     std::uint32_t type = 0;
     std::vector<std::uint8_t> data;
-    if (registry.QueryValue(key, value_name.c_str(), &type, &data) != kErrorSuccess) continue;
-    const std::string name = value_name.empty() ? "@=" : QuoteRegString(value_name) + "=";
+    if (registry.QueryValue(key, valueName.c_str(), &type, &data) != kErrorSuccess) continue;
+    const std::string name = valueName.empty() ? "@=" : QuoteRegString(valueName) + "=";
     values += FormatValue(name, type, data);
   }
   if (always || !values.empty()) {
@@ -526,21 +526,21 @@ std::string ExportRegText(Registry& registry) {
 bool ImportRegText(Registry& registry, std::string_view text, std::string* error) {
   if (text.substr(0, 3) == "\xEF\xBB\xBF") text.remove_prefix(3);
   ScopedRegKey current(registry);
-  bool seen_header = false;
-  size_t line_number = 0;
+  bool seenHeader = false;
+  size_t lineNumber = 0;
   const auto fail = [&](const char* what) {
-    if (error != nullptr) *error = "line " + std::to_string(line_number) + ": " + what;
+    if (error != nullptr) *error = "line " + std::to_string(lineNumber) + ": " + what;
     return false;
   };
   while (!text.empty()) {
     // One logical line: a line ending in a backslash goes on in the next one.
     std::string line;
-    const size_t first_line = line_number + 1;
+    const size_t firstLine = lineNumber + 1;
     for (;;) {
       const size_t end = text.find('\n');
       std::string_view piece = Trim(text.substr(0, end));
       text.remove_prefix(end == std::string_view::npos ? text.size() : end + 1);
-      ++line_number;
+      ++lineNumber;
       const bool continued = !piece.empty() && piece.back() == '\\' &&
                              piece.front() != '[' && !text.empty();
       if (continued) piece.remove_suffix(1);
@@ -549,12 +549,12 @@ bool ImportRegText(Registry& registry, std::string_view text, std::string* error
     }
     const std::string_view entry = line;
     if (entry.empty() || entry.front() == ';') continue;
-    if (!seen_header) {
+    if (!seenHeader) {
       if (entry != kRegHeader && entry != "REGEDIT4") {
-        line_number = first_line;
+        lineNumber = firstLine;
         return fail("not a registry file header");
       }
-      seen_header = true;
+      seenHeader = true;
       continue;
     }
     if (entry.front() == '[') {
@@ -587,20 +587,20 @@ bool ImportRegText(Registry& registry, std::string_view text, std::string* error
     rest = Trim(rest);
     if (rest.empty() || rest.front() != '=') return fail("expected '='");
     rest = Trim(rest.substr(1));
-    const std::u16string value_name = Utf8ToUtf16(name);
+    const std::u16string valueName = Utf8ToUtf16(name);
     if (rest == "-") {
-      registry.DeleteValue(current.get(), value_name.c_str());
+      registry.DeleteValue(current.get(), valueName.c_str());
       continue;
     }
     std::uint32_t type = 0;
     std::vector<std::uint8_t> data;
     if (!ParseData(rest, &type, &data)) return fail("malformed value data");
-    if (registry.SetValue(current.get(), value_name.c_str(), type, data.data(),
+    if (registry.SetValue(current.get(), valueName.c_str(), type, data.data(),
                           static_cast<std::uint32_t>(data.size())) != kErrorSuccess) {
       return fail("value cannot be set");
     }
   }
-  if (!seen_header) return fail("not a registry file header");
+  if (!seenHeader) return fail("not a registry file header");
   return true;
 }
 

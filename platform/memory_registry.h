@@ -42,7 +42,7 @@ class MemoryRegistry final : public Registry {
   // Marks an existing key as one the caller may read but not change, as an access control
   // list would: opening it for writing, creating below it, setting or deleting its values and
   // deleting it are refused with ERROR_ACCESS_DENIED.
-  Win32Error SetReadOnly(RegKey parent, const char16_t* name, bool read_only);
+  Win32Error SetReadOnly(RegKey parent, const char16_t* name, bool readOnly);
 
   // Handles handed out and not yet closed (predefined roots never count).
   std::size_t OpenHandleCount() const { return handles_.size(); }

@@ -2,11 +2,8 @@
 // std::mutex), and that can live in static storage from before any constructor runs.
 #pragma once
 
-#ifdef _WIN32
-#include <windows.h>
-#else
-#include <mutex>
-#endif
+// NativeMutex: platform/posix/ or platform/win32/, whichever side the build picked.
+#include "sync_native.h"
 
 namespace kindprobe::platform {
 
@@ -16,19 +13,11 @@ class Mutex {
   Mutex(const Mutex&) = delete;
   Mutex& operator=(const Mutex&) = delete;
 
-#ifdef _WIN32
-  void lock() { AcquireSRWLockExclusive(&lock_); }
-  void unlock() { ReleaseSRWLockExclusive(&lock_); }
+  void lock() { native_.lock(); }
+  void unlock() { native_.unlock(); }
 
  private:
-  SRWLOCK lock_ = SRWLOCK_INIT;
-#else
-  void lock() { mutex_.lock(); }
-  void unlock() { mutex_.unlock(); }
-
- private:
-  std::mutex mutex_;
-#endif
+  NativeMutex native_;
 };
 
 template <typename M>

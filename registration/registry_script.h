@@ -56,10 +56,10 @@ class ScriptRegistrar {
 };
 
 // Expands the registrar's replacements in `text` (NUL-terminated, not changed) and runs the
-// register pass (`register_pass` true) or the unregister pass over the result. A register pass
+// register pass (`registerPass` true) or the unregister pass over the result. A register pass
 // that fails inside a root block walks that block back with the unregister pass before its
 // failure is returned.
-HResult ProcessScriptText(ScriptRegistrar& registrar, const char16_t* text, bool register_pass,
+HResult ProcessScriptText(ScriptRegistrar& registrar, const char16_t* text, bool registerPass,
                           platform::Registry& registry);
 
 }  // namespace kindprobe::registration

@@ -18,9 +18,9 @@ std::size_t TextLength(const char16_t* text) {
 
 }  // namespace
 
-HResult ExpandedText::Start(std::size_t script_length) {
-  if (script_length > kMaxCapacity / 2) return hr::kOutOfMemory;
-  std::size_t capacity = script_length * 2;
+HResult ExpandedText::Start(std::size_t scriptLength) {
+  if (scriptLength > kMaxCapacity / 2) return hr::kOutOfMemory;
+  std::size_t capacity = scriptLength * 2;
   if (capacity < kTinyExpandedThreshold) capacity = kMinExpandedCapacity;
   buffer_.reset(new (std::nothrow) char16_t[capacity]);
   if (!buffer_) return hr::kOutOfMemory;
@@ -74,12 +74,12 @@ HResult ExpandReplacements(const ScriptRegistrar& registrar, const char16_t* tex
     const char16_t* close = name;
     while (*close != 0 && *close != kPercent) ++close;
     if (*close == 0) return hr::kDispException;
-    const auto name_length = static_cast<std::size_t>(close - name);
-    if (name_length > kMaxReferenceNameLength) return hr::kFail;
-    char16_t name_buffer[kMaxReferenceNameLength + 1];
-    std::copy(name, close, name_buffer);
-    name_buffer[name_length] = 0;
-    const char16_t* value = registrar.FindReplacement(name_buffer);
+    const auto nameLength = static_cast<std::size_t>(close - name);
+    if (nameLength > kMaxReferenceNameLength) return hr::kFail;
+    char16_t nameBuffer[kMaxReferenceNameLength + 1];
+    std::copy(name, close, nameBuffer);
+    nameBuffer[nameLength] = 0;
+    const char16_t* value = registrar.FindReplacement(nameBuffer);
     if (value == nullptr) return hr::kDispException;
     if (const HResult result = expanded->Append(value, TextLength(value)); hr::Failed(result)) {
       return result;

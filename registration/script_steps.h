@@ -46,7 +46,7 @@ struct RootKeyRow {
   platform::RegKey key;
 };
 
-inline constexpr RootKeyRow RootKeyTable[] = {
+inline constexpr RootKeyRow kRootKeyTable[] = {
     {u"HKCR", platform::kHkeyClassesRoot},
     {u"HKCU", platform::kHkeyCurrentUser},
     {u"HKLM", platform::kHkeyLocalMachine},
@@ -68,10 +68,10 @@ enum class ValueKind { kString, kMultiString, kNumber, kBinary };
 struct ValueTypeRow {
   const char16_t* letter;
   ValueKind kind;
-  std::uint32_t reg_type;
+  std::uint32_t regType;
 };
 
-inline constexpr ValueTypeRow ValueTypeTable[] = {
+inline constexpr ValueTypeRow kValueTypeTable[] = {
     {u"S", ValueKind::kString, platform::kRegSz},
     {u"M", ValueKind::kMultiString, platform::kRegMultiSz},
     {u"D", ValueKind::kNumber, platform::kRegDword},
@@ -79,7 +79,7 @@ inline constexpr ValueTypeRow ValueTypeTable[] = {
 };
 
 // Keys that "ForceRemove" and "Delete" never delete, whatever their depth.
-inline constexpr const char16_t* ProtectedKeyNames[] = {
+inline constexpr const char16_t* kProtectedKeyNames[] = {
     u"AppID",    u"CLSID",    u"Component Categories",
     u"FileType", u"Interface", u"Hardware",
     u"Mime",     u"SAM",      u"SECURITY",
@@ -89,8 +89,8 @@ inline constexpr const char16_t* ProtectedKeyNames[] = {
 // The replacement-expanded script. Grows by doubling; always NUL-terminated once built.
 class ExpandedText {
  public:
-  // Reserves the initial capacity for a script of `script_length` units.
-  HResult Start(std::size_t script_length);
+  // Reserves the initial capacity for a script of `scriptLength` units.
+  HResult Start(std::size_t scriptLength);
   HResult Append(const char16_t* units, std::size_t count);
   const char16_t* data() const { return buffer_.get(); }
   std::size_t length() const { return length_; }

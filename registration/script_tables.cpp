@@ -8,14 +8,14 @@ bool IsKeyword(const char16_t* token, const char16_t* keyword) {
 }
 
 platform::RegKey RootKeyFromName(const char16_t* name) {
-  for (const RootKeyRow& row : RootKeyTable) {
+  for (const RootKeyRow& row : kRootKeyTable) {
     if (IsKeyword(name, row.name)) return row.key;
   }
   return platform::kNoKey;
 }
 
 const ValueTypeRow* ValueTypeFromLetter(const char16_t* letter) {
-  for (const ValueTypeRow& row : ValueTypeTable) {
+  for (const ValueTypeRow& row : kValueTypeTable) {
     if (IsKeyword(letter, row.letter)) return &row;
   }
   return nullptr;
@@ -24,8 +24,8 @@ const ValueTypeRow* ValueTypeFromLetter(const char16_t* letter) {
 bool IsRemovableKeyName(const char16_t* name) {
   // An empty name would stand for the parent key itself, never a key to wipe.
   if (*name == 0) return false;
-  for (const char16_t* protected_name : ProtectedKeyNames) {
-    if (IsKeyword(name, protected_name)) return false;
+  for (const char16_t* protectedName : kProtectedKeyNames) {
+    if (IsKeyword(name, protectedName)) return false;
   }
   return true;
 }

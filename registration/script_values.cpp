@@ -87,11 +87,11 @@ Win32Error StoreMultiString(platform::Registry& registry, platform::RegKey key,
   *out = 0;
   std::size_t units = 0;
   for (const char16_t* string = list;;) {
-    std::size_t string_units = 1;
-    while (string[string_units - 1] != 0) ++string_units;
-    units += string_units;
-    string += string_units;
-    if (string_units == 1) break;
+    std::size_t stringUnits = 1;
+    while (string[stringUnits - 1] != 0) ++stringUnits;
+    units += stringUnits;
+    string += stringUnits;
+    if (stringUnits == 1) break;
   }
   return registry.SetValue(key, name, platform::kRegMultiSz, list,
                            static_cast<std::uint32_t>(units * sizeof(char16_t)));
@@ -119,14 +119,14 @@ HResult WriteScriptValue(ScriptRun& run, platform::RegKey key, const char16_t* n
   switch (type->kind) {
     case ValueKind::kString:
       error = run.registry.SetValue(
-          key, name, type->reg_type, value.units,
+          key, name, type->regType, value.units,
           static_cast<std::uint32_t>((TokenLength(value) + 1) * sizeof(char16_t)));
       break;
     case ValueKind::kNumber: {
       std::uint32_t number = 0;
       failure = platform::UInt32FromString(value.units, &number);
       if (hr::Succeeded(failure)) {
-        error = run.registry.SetValue(key, name, type->reg_type, &number, sizeof(number));
+        error = run.registry.SetValue(key, name, type->regType, &number, sizeof(number));
       }
       break;
     }

@@ -44,10 +44,10 @@ HResult RefuseOrphanBlock(const ScriptRun& run) {
 HResult HandleValueEntry(ScriptRun& run, RegKey parent, Pass pass, bool recovering,
                          bool deletable) {
   if (const HResult result = ReadToken(run.cursor, run.token); hr::Failed(result)) return result;
-  const std::size_t name_length = UnitLength(run.token.units);
-  if (name_length > kMaxValueNameLength) return hr::kDispException;
+  const std::size_t nameLength = UnitLength(run.token.units);
+  if (nameLength > kMaxValueNameLength) return hr::kDispException;
   char16_t name[kValueNameCapacity];
-  std::copy(run.token.units, run.token.units + name_length + 1, name);
+  std::copy(run.token.units, run.token.units + nameLength + 1, name);
   if (const HResult result = ReadToken(run.cursor, run.token); hr::Failed(result)) return result;
   if (run.token.units[0] != kEquals) return hr::kDispException;
 
@@ -101,11 +101,11 @@ HResult RegisterKeyEntry(ScriptRun& run, RegKey parent, ScopedRegKey& current, i
 
 HResult UnregisterKeyEntry(ScriptRun& run, RegKey parent, ScopedRegKey& current,
                            bool recovering, bool deletable, int depth) {
-  Win32Error open_error = kErrorFileNotFound;
+  Win32Error openError = kErrorFileNotFound;
   if (!recovering) {
-    open_error = run.registry.OpenKey(parent, run.token.units, kKeyRead, current.receive());
+    openError = run.registry.OpenKey(parent, run.token.units, kKeyRead, current.receive());
   }
-  const bool entry_recovering = open_error != kErrorSuccess;
+  const bool entryRecovering = openError != kErrorSuccess;
 
   char16_t remembered[kRememberedKeyNameCapacity];
   const std::size_t kept = std::min(UnitLength(run.token.units), kRememberedKeyNameCapacity - 1);
@@ -116,14 +116,14 @@ HResult UnregisterKeyEntry(ScriptRun& run, RegKey parent, ScopedRegKey& current,
   if (const HResult result = SkipAssignedValue(run); hr::Failed(result)) return result;
   if (IsExactly(run.token, kOpenBrace)) {
     const HResult inner =
-        WalkKeyBlock(run, current.get(), Pass::kUnregister, entry_recovering, depth + 1);
+        WalkKeyBlock(run, current.get(), Pass::kUnregister, entryRecovering, depth + 1);
     // Below a key that could not be opened the block is only read through; its failures do
     // not count and reading goes on from wherever it stopped.
-    if (hr::Failed(inner) && !entry_recovering) return inner;
+    if (hr::Failed(inner) && !entryRecovering) return inner;
     if (const HResult result = ReadToken(run.cursor, run.token); hr::Failed(result)) return result;
   }
-  if (open_error == kErrorFileNotFound) return hr::kOk;
-  if (open_error != kErrorSuccess) return hr::FromWin32(open_error);
+  if (openError == kErrorFileNotFound) return hr::kOk;
+  if (openError != kErrorSuccess) return hr::FromWin32(openError);
   if (const Win32Error error = current.Close(); error != kErrorSuccess) {
     return hr::FromWin32(error);
   }
@@ -145,8 +145,8 @@ HResult WalkKeyBlock(ScriptRun& run, RegKey parent, Pass pass, bool recovering, 
   if (const HResult result = ReadToken(run.cursor, run.token); hr::Failed(result)) return result;
   while (run.token.units[0] != kCloseBrace) {
     bool deletable = true;
-    const bool is_delete = IsKeyword(run.token.units, kDelete);
-    if (is_delete || IsKeyword(run.token.units, kForceRemove)) {
+    const bool isDelete = IsKeyword(run.token.units, kDelete);
+    if (isDelete || IsKeyword(run.token.units, kForceRemove)) {
       if (const HResult result = ReadToken(run.cursor, run.token); hr::Failed(result)) {
         return result;
       }
@@ -155,7 +155,7 @@ HResult WalkKeyBlock(ScriptRun& run, RegKey parent, Pass pass, bool recovering, 
         if (IsRemovableKeyName(run.token.units)) {
           DeleteKeyTree(run.registry, parent, run.token.units);  // a missing key is fine
         }
-        if (is_delete) {
+        if (isDelete) {
           if (const HResult result = ReadToken(run.cursor, run.token); hr::Failed(result)) {
             return result;
           }
@@ -210,7 +210,7 @@ Win32Error DeleteKeyTree(platform::Registry& registry, RegKey parent, const char
 
 namespace kindprobe::registration {
 
-HResult ProcessScriptText(ScriptRegistrar& registrar, const char16_t* text, bool register_pass,
+HResult ProcessScriptText(ScriptRegistrar& registrar, const char16_t* text, bool registerPass,
                           platform::Registry& registry) {
   using namespace script;
   ExpandedText expanded;
@@ -227,12 +227,12 @@ HResult ProcessScriptText(ScriptRegistrar& registrar, const char16_t* text, bool
     if (root == platform::kNoKey) return hr::kDispException;
     if (const HResult result = ReadToken(run.cursor, token); hr::Failed(result)) return result;
     if (token.units[0] != kOpenBrace) return hr::kDispException;
-    if (register_pass) {
-      const char16_t* block_start = run.cursor.position;
+    if (registerPass) {
+      const char16_t* blockStart = run.cursor.position;
       if (const HResult result = WalkKeyBlock(run, root, Pass::kRegister, false, 1);
           hr::Failed(result)) {
         // Take back what this block wrote, as far as the unregister pass can.
-        run.cursor.position = block_start;
+        run.cursor.position = blockStart;
         WalkKeyBlock(run, root, Pass::kUnregister, false, 1);
         return result;
       }

@@ -2,7 +2,6 @@
 
 #include <windows.h>
 
-#include <comcat.h>
 #include <objbase.h>
 #include <oleauto.h>
 #include <shlwapi.h>
@@ -16,16 +15,10 @@
 #include <new>
 #include <string>
 #include <string_view>
-#include <type_traits>
-#include <vector>
 
-#include "component/proxy_stub.h"
-#include "component/server_module.h"
-#include "kindprobe.h"
 #include "platform/hresult.h"
 #include "platform/registry.h"
-#include "registration/registry_script.h"
-#include "resource_ids.h"
+#include "platform/win32/unique_resource.h"
 
 namespace kindprobe::registration {
 namespace {
@@ -69,21 +62,10 @@ std::wstring DoubleSingleQuotes(std::wstring_view path) {
   return escaped;
 }
 
-struct LibraryCloser {
-  void operator()(HMODULE module) const { ::FreeLibrary(module); }
-};
-using ScopedLibrary = std::unique_ptr<std::remove_pointer_t<HMODULE>, LibraryCloser>;
-
-struct ComReleaser {
-  void operator()(IUnknown* object) const { object->Release(); }
-};
-template <typename T>
-using ComOwner = std::unique_ptr<T, ComReleaser>;
-
-struct BstrFreer {
-  void operator()(BSTR text) const { ::SysFreeString(text); }
-};
-using ScopedBstr = std::unique_ptr<OLECHAR, BstrFreer>;
+using platform::win32::ComPtr;
+using platform::win32::UniqueBstr;
+using platform::win32::UniqueModule;
+using platform::win32::UniqueRegKey;
 
 // The script text widened to UTF-16 and NUL-terminated; small scripts stay on the stack.
 class WidenedScript {
@@ -131,44 +113,6 @@ UINT ChooseScriptCodePage() {
   return ::GetACP();
 }
 
-// The component categories of `entry`, split into the ones it implements and the ones it needs.
-struct CategoryLists {
-  std::vector<CATID> implemented;
-  std::vector<CATID> required;
-};
-
-HRESULT UpdateCategories(const component::ClassEntry& entry, bool doRegister) {
-  const component::ClassCategory* list = entry.categories ? entry.categories() : nullptr;
-  if (list == nullptr) return S_OK;
-  CategoryLists lists;
-  for (; list->id != nullptr; ++list) {
-    (list->required ? lists.required : lists.implemented).push_back(*list->id);
-  }
-
-  ICatRegister* raw = nullptr;
-  HRESULT result =
-      ::CoCreateInstance(CLSID_StdComponentCategoriesMgr, nullptr, CLSCTX_INPROC_SERVER,
-                         IID_ICatRegister, reinterpret_cast<void**>(&raw));
-  if (FAILED(result)) return result;
-  const ComOwner<ICatRegister> categories(raw);
-  const CLSID& classId = *entry.classId;
-  const auto count = [](const std::vector<CATID>& ids) { return static_cast<ULONG>(ids.size()); };
-  if (!lists.implemented.empty()) {
-    result = doRegister ? categories->RegisterClassImplCategories(classId, count(lists.implemented),
-                                                                  lists.implemented.data())
-                        : categories->UnRegisterClassImplCategories(
-                              classId, count(lists.implemented), lists.implemented.data());
-    if (FAILED(result)) return result;
-  }
-  if (!lists.required.empty()) {
-    result = doRegister ? categories->RegisterClassReqCategories(classId, count(lists.required),
-                                                                 lists.required.data())
-                        : categories->UnRegisterClassReqCategories(classId, count(lists.required),
-                                                                   lists.required.data());
-  }
-  return result;
-}
-
 // Whether TypeLib\{library}\major.minor exists: removing a registration that is not there
 // would otherwise fail, and with it a second unregistration.
 bool IsTypeLibRegistered(const TLIBATTR& attributes) {
@@ -181,15 +125,11 @@ bool IsTypeLibRegistered(const TLIBATTR& attributes) {
   std::swprintf(keyName.data(), keyName.size(), L"TypeLib\\%ls\\%x.%x", libraryId.data(),
                 static_cast<unsigned>(attributes.wMajorVerNum),
                 static_cast<unsigned>(attributes.wMinorVerNum));
-  HKEY key = nullptr;
-  const LSTATUS status = ::RegOpenKeyExW(HKEY_CLASSES_ROOT, keyName.data(), 0, KEY_READ, &key);
-  if (status == ERROR_SUCCESS) ::RegCloseKey(key);
+  UniqueRegKey key;
+  const LSTATUS status = ::RegOpenKeyExW(HKEY_CLASSES_ROOT, keyName.data(), 0, KEY_READ, key.put());
   // Only a key that is certainly absent counts as nothing to remove.
   return status != ERROR_FILE_NOT_FOUND;
 }
-
-// Names the AppID to the AppID script; the common replacements name it again (the first wins).
-constexpr ScriptReplacement kAppIdReplacements[] = {{L"APPID", KINDPROBE_APPID_TEXT}};
 
 }  // namespace
 
@@ -198,9 +138,8 @@ UINT ScriptCodePage() {
   return codePage;
 }
 
-HRESULT RunRegistryScript(UINT resourceId, bool doRegister,
+HRESULT RunRegistryScript(RegistrarModule& module, UINT resourceId, bool doRegister,
                           std::span<const ScriptReplacement> extra) {
-  component::ComServerModule& module = component::ServerModule();
   ScriptRegistrar registrar;
   // A caller's pair that cannot be added is not fatal: every name a script of this module
   // refers to is added again below, where failures count.
@@ -220,7 +159,7 @@ HRESULT RunRegistryScript(UINT resourceId, bool doRegister,
   result = registrar.AppendReplacement(u"Module_Raw", AsUtf16(escaped.c_str()));
   if (FAILED(result)) return result;
 
-  const ScopedLibrary file(::LoadLibraryExW(path.data(), nullptr, LOAD_LIBRARY_AS_DATAFILE));
+  const UniqueModule file(::LoadLibraryExW(path.data(), nullptr, LOAD_LIBRARY_AS_DATAFILE));
   if (!file) return LastErrorResult();
   const HRSRC resource =
       ::FindResourceW(file.get(), MAKEINTRESOURCEW(resourceId), kRegistryResourceType);
@@ -249,16 +188,15 @@ HRESULT LoadModuleTypeLib(HMODULE module, ITypeLib** typeLib, BSTR* path) {
   if (result != S_OK) return result;
   wchar_t* const extension = ::PathFindExtensionW(file.data());
 
-  ITypeLib* loaded = nullptr;
-  result = ::LoadTypeLib(file.data(), &loaded);
+  ComPtr<ITypeLib> library;
+  result = ::LoadTypeLib(file.data(), library.put());
   if (FAILED(result)) {
     const std::size_t stem = static_cast<std::size_t>(extension - file.data());
     if (stem + kTypeLibExtension.size() >= file.size()) return E_FAIL;
     *std::copy(kTypeLibExtension.begin(), kTypeLibExtension.end(), extension) = L'\0';
-    result = ::LoadTypeLib(file.data(), &loaded);
+    result = ::LoadTypeLib(file.data(), library.put());
     if (FAILED(result)) return result;
   }
-  ComOwner<ITypeLib> library(loaded);
   *path = ::SysAllocString(file.data());
   if (*path == nullptr) return E_OUTOFMEMORY;
   *typeLib = library.release();
@@ -266,12 +204,10 @@ HRESULT LoadModuleTypeLib(HMODULE module, ITypeLib** typeLib, BSTR* path) {
 }
 
 HRESULT RegisterModuleTypeLib(HMODULE module) {
-  ITypeLib* loaded = nullptr;
-  BSTR loadedPath = nullptr;
-  const HRESULT result = LoadModuleTypeLib(module, &loaded, &loadedPath);
+  ComPtr<ITypeLib> library;
+  UniqueBstr path;
+  const HRESULT result = LoadModuleTypeLib(module, library.put(), path.put());
   if (FAILED(result)) return result;
-  const ComOwner<ITypeLib> library(loaded);
-  const ScopedBstr path(loadedPath);
 
   // The folder of the file, with its trailing separator, from at most the first 259 characters.
   ModulePathBuffer helpDirectory{};
@@ -285,12 +221,10 @@ HRESULT RegisterModuleTypeLib(HMODULE module) {
 }
 
 HRESULT UnregisterModuleTypeLib(HMODULE module) {
-  ITypeLib* loaded = nullptr;
-  BSTR loadedPath = nullptr;
-  HRESULT result = LoadModuleTypeLib(module, &loaded, &loadedPath);
+  ComPtr<ITypeLib> library;
+  UniqueBstr path;
+  HRESULT result = LoadModuleTypeLib(module, library.put(), path.put());
   if (FAILED(result)) return result;
-  const ComOwner<ITypeLib> library(loaded);
-  const ScopedBstr path(loadedPath);
 
   TLIBATTR* attributes = nullptr;
   result = library->GetLibAttr(&attributes);
@@ -303,54 +237,4 @@ HRESULT UnregisterModuleTypeLib(HMODULE module) {
   return result;
 }
 
-HRESULT RegisterClassEntries(std::span<component::ClassEntry> entries) {
-  for (const component::ClassEntry& entry : entries) {
-    HRESULT result = entry.updateRegistry(true);
-    if (FAILED(result)) return result;
-    result = UpdateCategories(entry, true);
-    if (FAILED(result)) return result;
-  }
-  return S_OK;
-}
-
-HRESULT UnregisterClassEntries(std::span<component::ClassEntry> entries) {
-  for (const component::ClassEntry& entry : entries) {
-    HRESULT result = UpdateCategories(entry, false);
-    if (FAILED(result)) return result;
-    result = entry.updateRegistry(false);
-    if (FAILED(result)) return result;
-  }
-  return S_OK;
-}
-
 }  // namespace kindprobe::registration
-
-// AppID, class, type library, then our own proxy/stub: registering the type library points the
-// interface at the system's type-library marshaler, and the proxy/stub registration that
-// follows must overwrite that.
-STDAPI DllRegisterServer() {
-  using namespace kindprobe::registration;
-  kindprobe::component::ComServerModule& module = kindprobe::component::ServerModule();
-  HRESULT result = RunRegistryScript(KINDPROBE_APPID_SCRIPT_RESOURCE, true, kAppIdReplacements);
-  if (FAILED(result)) return result;
-  result = RegisterClassEntries(module.ClassEntries());
-  if (FAILED(result)) return result;
-  result = RegisterModuleTypeLib(module.ModuleHandle());
-  if (FAILED(result)) return result;
-  return ProxyStubRegister();
-}
-
-STDAPI DllUnregisterServer() {
-  using namespace kindprobe::registration;
-  kindprobe::component::ComServerModule& module = kindprobe::component::ServerModule();
-  HRESULT result = UnregisterClassEntries(module.ClassEntries());
-  if (FAILED(result)) return result;
-  result = UnregisterModuleTypeLib(module.ModuleHandle());
-  if (FAILED(result)) return result;
-  result = RunRegistryScript(KINDPROBE_APPID_SCRIPT_RESOURCE, false, kAppIdReplacements);
-  if (FAILED(result)) return result;
-  // Filed once more first, so that the removal finds every entry it removes.
-  result = ProxyStubRegister();
-  if (FAILED(result)) return result;
-  return ProxyStubUnregister();
-}

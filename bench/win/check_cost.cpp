@@ -19,6 +19,7 @@
 #include <oleauto.h>
 
 #include "kindprobe.h"
+#include "platform/win32/unique_resource.h"
 #endif
 
 namespace {
@@ -64,21 +65,24 @@ std::wstring ProgramDirectory() {
   return path.substr(0, path.find_last_of(L"\\/"));
 }
 
-// The shared CheckFile object of Kindprobe.dll beside this program, or null.
-ICheckFile* OpenComponent() {
+using kindprobe::platform::win32::ComPtr;
+using kindprobe::platform::win32::UniqueBstr;
+
+// The shared CheckFile object of Kindprobe.dll beside this program, or null. The module stays
+// loaded for the rest of the process.
+ComPtr<ICheckFile> OpenComponent() {
   HMODULE module = ::LoadLibraryW((ProgramDirectory() + L"\\Kindprobe.dll").c_str());
-  if (module == nullptr) return nullptr;
+  if (module == nullptr) return {};
   using GetClassObject = HRESULT(STDAPICALLTYPE*)(REFCLSID, REFIID, void**);
   auto getClassObject = reinterpret_cast<GetClassObject>(
       reinterpret_cast<void*>(::GetProcAddress(module, "DllGetClassObject")));
-  IClassFactory* factory = nullptr;
+  ComPtr<IClassFactory> factory;
   if (getClassObject == nullptr ||
-      FAILED(getClassObject(CLSID_CheckFile, IID_IClassFactory, reinterpret_cast<void**>(&factory)))) {
-    return nullptr;
+      FAILED(getClassObject(CLSID_CheckFile, IID_IClassFactory, factory.out()))) {
+    return {};
   }
-  ICheckFile* checker = nullptr;
-  factory->CreateInstance(nullptr, IID_ICheckFile, reinterpret_cast<void**>(&checker));
-  factory->Release();
+  ComPtr<ICheckFile> checker;
+  factory->CreateInstance(nullptr, IID_ICheckFile, checker.out());
   return checker;
 }
 #endif
@@ -110,12 +114,13 @@ int main(int argc, char** argv) {
         Measure(iterations, rounds, [&] { classifier.CheckFile(path.c_str()); }));
 
 #ifdef _WIN32
-  ICheckFile* checker = OpenComponent();
-  if (checker == nullptr) {
+  const ComPtr<ICheckFile> checker = OpenComponent();
+  if (!checker) {
     std::fprintf(stderr, "cannot open the component in Kindprobe.dll\n");
     return 1;
   }
-  BSTR bstrPath = ::SysAllocString(reinterpret_cast<const wchar_t*>(path.c_str()));
+  const UniqueBstr pathText = UniqueBstr::From(reinterpret_cast<const wchar_t*>(path.c_str()));
+  BSTR bstrPath = pathText.get();
   long typeId = -1;
   checker->CheckFile(bstrPath);
   checker->GetTypeID(&typeId);
@@ -128,12 +133,9 @@ int main(int argc, char** argv) {
   Print("Kindprobe.dll CheckFile+GetTypeID+GetErrorInfo", Measure(iterations, rounds, [&] {
           checker->CheckFile(bstrPath);
           checker->GetTypeID(&typeId);
-          BSTR description = nullptr;
-          checker->GetErrorInfo(&description);
-          ::SysFreeString(description);
+          UniqueBstr description;
+          checker->GetErrorInfo(description.put());
         }));
-  ::SysFreeString(bstrPath);
-  checker->Release();
 #endif
   std::remove(fileName.c_str());
   return 0;

@@ -3,6 +3,7 @@
 #include <utility>
 
 #include "platform/file.h"
+#include "platform/win32/unique_resource.h"
 
 namespace kindprobe::platform {
 namespace {
@@ -28,17 +29,15 @@ File File::OpenForReading(const char16_t* path) {
   if (path == nullptr || *path == u'\0') return file;
   // Sharing write and delete too: a download still being written, or a file the player is about
   // to delete, must neither be refused to us nor be blocked by us while we look.
-  HANDLE handle = ::CreateFileW(reinterpret_cast<const wchar_t*>(path), GENERIC_READ,
-                                FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
-                                OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
-  if (handle == INVALID_HANDLE_VALUE) return file;
+  win32::UniqueFileHandle handle(::CreateFileW(
+      reinterpret_cast<const wchar_t*>(path), GENERIC_READ,
+      FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr, OPEN_EXISTING,
+      FILE_ATTRIBUTE_NORMAL, nullptr));
+  if (!handle) return file;
   // Directories are refused by CreateFileW itself; consoles, pipes and other devices open but
   // could block a read forever, so only disk files are examined.
-  if (::GetFileType(handle) != FILE_TYPE_DISK) {
-    ::CloseHandle(handle);
-    return file;
-  }
-  file.handle_ = handle;
+  if (::GetFileType(handle.get()) != FILE_TYPE_DISK) return file;
+  file.handle_ = handle.release();
   return file;
 }
 

@@ -3,38 +3,20 @@
 #include <algorithm>
 
 #include "platform/player_settings.h"
+#include "platform/win32/unique_resource.h"
 
 namespace kindprobe::platform {
-namespace {
-
-class RegistryKey {
- public:
-  RegistryKey() = default;
-  ~RegistryKey() {
-    if (key_ != nullptr) ::RegCloseKey(key_);
-  }
-  RegistryKey(const RegistryKey&) = delete;
-  RegistryKey& operator=(const RegistryKey&) = delete;
-  HKEY* out() { return &key_; }
-  HKEY get() const { return key_; }
-
- private:
-  HKEY key_ = nullptr;
-};
-
-}  // namespace
-
 bool ReadStorePath(char16_t* buffer) {
   std::fill_n(buffer, kStorePathCapacity, u'\0');
-  RegistryKey key;
-  if (::RegOpenKeyExW(HKEY_LOCAL_MACHINE, L"SOFTWARE\\Tessmark\\Vireo", 0, KEY_READ, key.out()) !=
+  win32::UniqueRegKey key;
+  if (::RegOpenKeyExW(HKEY_LOCAL_MACHINE, L"SOFTWARE\\Tessmark\\Vireo", 0, KEY_READ, key.put()) !=
       ERROR_SUCCESS) {
     return false;
   }
   // The value's type is not examined: whatever the player stored, its data is the path.
   DWORD size = static_cast<DWORD>(kStorePathCapacity * sizeof(char16_t));
-  if (::RegQueryValueExW(key.get(), L"StorePath", nullptr, nullptr,
-                         reinterpret_cast<BYTE*>(buffer), &size) != ERROR_SUCCESS) {
+  if (::RegQueryValueExW(key.get(), L"StorePath", nullptr, nullptr, reinterpret_cast<BYTE*>(buffer),
+                         &size) != ERROR_SUCCESS) {
     std::fill_n(buffer, kStorePathCapacity, u'\0');
     return false;
   }

@@ -94,17 +94,17 @@ class Win32Registry final : public Registry {
                         std::vector<std::uint8_t>* data) override {
     for (;;) {
       DWORD size = 0;
-      DWORD value_type = 0;
-      LSTATUS status = RegQueryValueExW(ToHkey(key), Wide(name), nullptr, &value_type, nullptr,
+      DWORD valueType = 0;
+      LSTATUS status = RegQueryValueExW(ToHkey(key), Wide(name), nullptr, &valueType, nullptr,
                                         &size);
       if (status != ERROR_SUCCESS) return status;
       std::vector<std::uint8_t> bytes(size);
-      status = RegQueryValueExW(ToHkey(key), Wide(name), nullptr, &value_type,
+      status = RegQueryValueExW(ToHkey(key), Wide(name), nullptr, &valueType,
                                 bytes.empty() ? nullptr : bytes.data(), &size);
       if (status == ERROR_MORE_DATA) continue;  // the value grew in between
       if (status != ERROR_SUCCESS) return status;
       bytes.resize(size);
-      if (type != nullptr) *type = value_type;
+      if (type != nullptr) *type = valueType;
       if (data != nullptr) *data = std::move(bytes);
       return ERROR_SUCCESS;
     }

@@ -8,7 +8,7 @@
 #include "engine/rule_table.h"
 #include "json_line.h"
 #include "platform/utf.h"
-#include "scratch_dir.h"
+#include "temp_dir.h"
 
 namespace kindprobe::clitest {
 namespace {
@@ -19,7 +19,7 @@ const char* const kTypeNames[] = {"Unknown", "PlayerCache", "NonMedia", "ZeroByt
                                   "InvalidMedia"};
 
 TEST(CliJson, EveryLineIsAnObjectWithTheStableKeys) {
-  ScratchDir dir;
+  testsupport::TempDir dir;
   dir.Write("store/VODCache/x.dat", "cache bytes");
   const std::string files[] = {
       dir.Write("a.avi", std::string("RIFF\0\0\0\0AVI LIST", 16)).string(),
@@ -75,7 +75,7 @@ TEST(CliJson, EveryLineIsAnObjectWithTheStableKeys) {
 }
 
 TEST(CliJson, UndecodableNameBytesAreEscapedSoTheNameCanBeRebuilt) {
-  ScratchDir dir;
+  testsupport::TempDir dir;
   const auto path = dir.Write("odd\xff\x80\"q\\.txt", "text");
   const auto result = RunKindprobe({"--json", path.string()});
   EXPECT_EQ(result.exitCode, 0);

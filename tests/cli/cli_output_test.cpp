@@ -7,7 +7,7 @@
 #include "cli_process.h"
 #include "engine/rule_table.h"
 #include "platform/utf.h"
-#include "scratch_dir.h"
+#include "temp_dir.h"
 
 namespace kindprobe::clitest {
 namespace {
@@ -15,7 +15,7 @@ namespace {
 const std::string kAviHeader("RIFF\x10\0\0\0AVI LIST", 16);
 
 TEST(CliOutput, OneLinePerPathInArgumentOrder) {
-  ScratchDir dir;
+  testsupport::TempDir dir;
   const auto text = dir.Write("notes.txt", "just words\n");
   const auto empty = dir.Write("empty.mkv", "");
   const auto avi = dir.Write("clip.txt", kAviHeader);
@@ -32,7 +32,7 @@ TEST(CliOutput, OneLinePerPathInArgumentOrder) {
 }
 
 TEST(CliOutput, BriefLeavesOutThePath) {
-  ScratchDir dir;
+  testsupport::TempDir dir;
   const auto lnk = dir.Write("a.lnk", "L\0\0\0");
   for (const char* flag : {"-b", "--brief"}) {
     const auto result = RunKindprobe({flag, lnk.string()});
@@ -42,7 +42,7 @@ TEST(CliOutput, BriefLeavesOutThePath) {
 }
 
 TEST(CliOutput, PathsThatCannotBeExaminedArePrintedAndGiveStatusOne) {
-  ScratchDir dir;
+  testsupport::TempDir dir;
   const auto present = dir.Write("page.html", "<html></html>");
   const std::string missing = (dir.path() / "missing.avi").string();
   const auto result = RunKindprobe({missing, present.string()});
@@ -52,7 +52,7 @@ TEST(CliOutput, PathsThatCannotBeExaminedArePrintedAndGiveStatusOne) {
 }
 
 TEST(CliOutput, AnUnrecognisedFileThatWasReadStillCountsAsExamined) {
-  ScratchDir dir;
+  testsupport::TempDir dir;
   const auto unknown = dir.Write("blob", std::string("\x01\x02\x03\x04", 4));
   const auto result = RunKindprobe({unknown.string()});
   EXPECT_EQ(result.exitCode, 0);
@@ -92,7 +92,7 @@ TEST(CliOutput, AMissingListFileIsReported) {
 }
 
 TEST(CliOutput, OutputThatCannotBeWrittenIsAFailure) {
-  ScratchDir dir;
+  testsupport::TempDir dir;
   const auto text = dir.Write("a.txt", "words");
   ProcessSettings settings;
   settings.outputFile = "/dev/full";
@@ -102,7 +102,7 @@ TEST(CliOutput, OutputThatCannotBeWrittenIsAFailure) {
 }
 
 TEST(CliOutput, DoubleDashEndsOptions) {
-  ScratchDir dir;
+  testsupport::TempDir dir;
   dir.Write("-b", "plain text");
   ProcessSettings settings;
   settings.workingDirectory = dir.path();

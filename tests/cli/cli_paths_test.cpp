@@ -11,7 +11,7 @@
 #include <string>
 
 #include "cli_process.h"
-#include "scratch_dir.h"
+#include "temp_dir.h"
 
 namespace kindprobe::clitest {
 namespace {
@@ -22,7 +22,7 @@ const std::string kPng("\x89PNG\r\n\x1a\n", 8);
 const std::string kAvi("RIFF\x10\0\0\0AVI LIST", 16);
 
 TEST(CliWalk, RecursiveWalkListsFilesInNameOrderDepthFirst) {
-  ScratchDir dir;
+  testsupport::TempDir dir;
   dir.Write("b/inner.png", kPng);
   dir.Write("a.txt", "text");
   dir.Write("c.avi", kAvi);
@@ -37,7 +37,7 @@ TEST(CliWalk, RecursiveWalkListsFilesInNameOrderDepthFirst) {
 }
 
 TEST(CliWalk, ADirectoryWithoutRecursionCannotBeExamined) {
-  ScratchDir dir;
+  testsupport::TempDir dir;
   dir.Write("sub/a.txt", "text");
   const auto result = RunKindprobe({(dir.path() / "sub").string()});
   EXPECT_EQ(result.exitCode, 1);
@@ -45,8 +45,8 @@ TEST(CliWalk, ADirectoryWithoutRecursionCannotBeExamined) {
 }
 
 TEST(CliWalk, SymbolicLinksAreFollowedOnlyWithDereference) {
-  ScratchDir dir;
-  ScratchDir outside;
+  testsupport::TempDir dir;
+  testsupport::TempDir outside;
   outside.Write("target/movie.avi", kAvi);
   const auto file = outside.Write("single.png", kPng);
   dir.Write("own.txt", "text");
@@ -66,7 +66,7 @@ TEST(CliWalk, SymbolicLinksAreFollowedOnlyWithDereference) {
 }
 
 TEST(CliWalk, ALinkLoopEndsTheWalkOfThatBranch) {
-  ScratchDir dir;
+  testsupport::TempDir dir;
   dir.Write("a/file.txt", "text");
   fs::create_directory_symlink(dir.path() / "a", dir.path() / "a/again");
   const auto result = RunKindprobe({"-rL", dir.path().string()});
@@ -78,7 +78,7 @@ TEST(CliWalk, ALinkLoopEndsTheWalkOfThatBranch) {
 
 TEST(CliWalk, UnreadableDirectoryIsReportedAsNotExamined) {
   if (::geteuid() == 0) GTEST_SKIP() << "root reads every directory";
-  ScratchDir dir;
+  testsupport::TempDir dir;
   dir.Write("closed/a.txt", "text");
   fs::permissions(dir.path() / "closed", fs::perms::none);
   const auto result = RunKindprobe({"-r", dir.path().string()});
@@ -88,7 +88,7 @@ TEST(CliWalk, UnreadableDirectoryIsReportedAsNotExamined) {
 }
 
 TEST(CliSpecialFiles, AFifoNeverBlocksAndCannotBeExamined) {
-  ScratchDir dir;
+  testsupport::TempDir dir;
   const fs::path fifo = dir.path() / "pipe.avi";
   ASSERT_EQ(::mkfifo(fifo.c_str(), 0600), 0);
   ProcessSettings bounded;
@@ -105,7 +105,7 @@ TEST(CliSpecialFiles, AFifoNeverBlocksAndCannotBeExamined) {
 }
 
 TEST(CliSpecialFiles, ANameThatIsNotUtf8ReachesItsFile) {
-  ScratchDir dir;
+  testsupport::TempDir dir;
   const std::string name = "clip\xff\xfe.bin";
   const auto path = dir.Write(name, kAvi);
   const auto result = RunKindprobe({path.string()});
@@ -119,7 +119,7 @@ TEST(CliSpecialFiles, ANameThatIsNotUtf8ReachesItsFile) {
 }
 
 TEST(CliLists, PathsFromAListFileInListOrder) {
-  ScratchDir dir;
+  testsupport::TempDir dir;
   const auto a = dir.Write("a.png", kPng);
   const auto b = dir.Write("b.avi", kAvi);
   // Blank lines name no file.
@@ -131,7 +131,7 @@ TEST(CliLists, PathsFromAListFileInListOrder) {
 }
 
 TEST(CliLists, ArgumentsComeBeforeTheList) {
-  ScratchDir dir;
+  testsupport::TempDir dir;
   const auto a = dir.Write("a.png", kPng);
   const auto b = dir.Write("b.avi", kAvi);
   const auto list = dir.Write("list", a.string());  // no final line end
@@ -140,7 +140,7 @@ TEST(CliLists, ArgumentsComeBeforeTheList) {
 }
 
 TEST(CliLists, StandardInputAndNulSeparatedNames) {
-  ScratchDir dir;
+  testsupport::TempDir dir;
   // A name with a line end in it can only be given NUL-separated.
   const auto odd = dir.Write("two\nlines.avi", kAvi);
   const auto plain = dir.Write("plain.png", kPng);
@@ -162,7 +162,7 @@ TEST(CliLists, StandardInputAndNulSeparatedNames) {
 }
 
 TEST(CliLists, ResultsFollowAPipeWithoutWaitingForItsEnd) {
-  ScratchDir dir;
+  testsupport::TempDir dir;
   const auto first = dir.Write("first.png", kPng);
   const auto second = dir.Write("second.avi", kAvi);
   const auto marker = dir.path() / "writer-done";
@@ -181,7 +181,7 @@ TEST(CliLists, ResultsFollowAPipeWithoutWaitingForItsEnd) {
 
 TEST(CliWalk, ProgressGoesToATerminalOnStandardErrorOnly) {
   if (!ProgramAvailable("script")) GTEST_SKIP() << "needs script(1) for a terminal";
-  ScratchDir dir;
+  testsupport::TempDir dir;
   const auto a = dir.Write("a.txt", "text");
   const auto b = dir.Write("b.png", kPng);
   const auto results = dir.path() / "results";
@@ -204,7 +204,7 @@ TEST(CliWalk, ProgressGoesToATerminalOnStandardErrorOnly) {
 }
 
 TEST(CliParallel, ManyThreadsPrintTheSameLinesInInputOrder) {
-  ScratchDir dir;
+  testsupport::TempDir dir;
   const std::string contents[] = {kPng, kAvi, "text only", "", std::string("\x01\x02", 2),
                                   "<html>", std::string("\x1a\x45\xdf\xa3\x01", 5)};
   const char* extensions[] = {".png", ".txt", "", ".avi", ".html", ".dat", ".lnk"};

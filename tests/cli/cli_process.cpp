@@ -10,7 +10,7 @@
 #include <sstream>
 #include <thread>
 
-#include "scratch_dir.h"
+#include "temp_dir.h"
 
 namespace kindprobe::clitest {
 namespace {
@@ -26,7 +26,7 @@ std::string ReadAll(const std::filesystem::path& path) {
 
 ProcessResult RunProcess(const std::string& program, const std::vector<std::string>& args,
                          const ProcessSettings& settings) {
-  ScratchDir io;
+  testsupport::TempDir io;
   const auto inPath = io.Write("stdin", settings.input.value_or(""));
   const auto outPath = io.path() / "stdout";
   const auto errPath = io.path() / "stderr";

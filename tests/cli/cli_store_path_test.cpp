@@ -5,7 +5,7 @@
 #include <string>
 
 #include "cli_process.h"
-#include "scratch_dir.h"
+#include "temp_dir.h"
 
 namespace kindprobe::clitest {
 namespace {
@@ -18,7 +18,7 @@ class CliStorePath : public ::testing::Test {
   CliStorePath() : cache_(dir_.Write("Store/VODCache/part1.dat", kCacheBytes)) {}
   std::string store() const { return (dir_.path() / "Store").string(); }
 
-  ScratchDir dir_;
+  testsupport::TempDir dir_;
   std::filesystem::path cache_;
 };
 

@@ -14,7 +14,7 @@
 #include "cli_process.h"
 #include "json_line.h"
 #include "platform/utf.h"
-#include "scratch_dir.h"
+#include "temp_dir.h"
 
 namespace kindprobe::clitest {
 namespace {
@@ -129,7 +129,7 @@ class RealMedia : public ::testing::TestWithParam<MediaCase> {
 TEST_P(RealMedia, IsRecognisedByNameAndByContent) {
   const MediaCase& c = GetParam();
   if (!HasEncoder(c.encoder)) GTEST_SKIP() << "this ffmpeg has no " << c.encoder << " encoder";
-  ScratchDir dir;
+  testsupport::TempDir dir;
   const fs::path file = dir.path() / (std::string(c.name) + c.extension);
   std::vector<std::string> args = {"-hide_banner", "-loglevel", "error", "-nostdin", "-y"};
   args.insert(args.end(), c.ffmpegArgs.begin(), c.ffmpegArgs.end());
@@ -195,7 +195,7 @@ TEST(RealDocuments, AmrDecodableByFfmpegIsRecognisedByNameAndByContent) {
   if (!ProgramAvailable("ffmpeg")) GTEST_SKIP() << "covered by the RealMedia failure";
   std::string amr = "#!AMR\n";
   for (int frame = 0; frame < 10; ++frame) amr += '\x3c' + std::string(31, '\0');
-  ScratchDir dir;
+  testsupport::TempDir dir;
   const auto file = dir.Write("speech.amr", amr);
   const auto decoded = RunProcess(
       "ffmpeg", {"-hide_banner", "-loglevel", "error", "-nostdin", "-i", file.string(), "-f", "null", "-"});
@@ -204,13 +204,13 @@ TEST(RealDocuments, AmrDecodableByFfmpegIsRecognisedByNameAndByContent) {
 }
 
 TEST(RealDocuments, ZipArchiveIsRecognisedByNameAndByContent) {
-  ScratchDir dir;
+  testsupport::TempDir dir;
   const auto zip = dir.Write("bundle.zip", ZipArchive("a.txt", "hello\n"));
   ExpectSameAnswerUnderEveryName(zip, 2, "ZIP压缩文档");
 }
 
 TEST(RealDocuments, PdfWithoutControlBytesIsTextUnlessNamedPdf) {
-  ScratchDir dir;
+  testsupport::TempDir dir;
   const auto pdf = dir.Write("paper.pdf", PdfDocument());
   const auto renamed = dir.Write("paper.txt", PdfDocument());
   // Every byte of this document is 8 or more: once its own name no longer names the PDF rule,

@@ -20,6 +20,7 @@ namespace kindprobe {
 namespace {
 
 using testing::TempDir;
+using testing::Utf16Path;
 
 const std::string kAvi = std::string("RIFF\x24\x08\0\0AVI LIST", 16) + std::string(100, '\0');
 
@@ -32,7 +33,7 @@ class Classify : public ::testing::Test {
     return classifier_.result();
   }
   const CheckResult& Check(std::string_view name, std::string_view bytes) {
-    return Check(TempDir::Utf16(dir_.Write(name, bytes)));
+    return Check(Utf16Path(dir_.Write(name, bytes)));
   }
   static std::u16string Description(const CheckResult& r) { return r.description; }
 
@@ -44,8 +45,8 @@ class Classify : public ::testing::Test {
 TEST_F(Classify, FilesThatCannotBeExaminedKeepTheDefault) {
   Check("clip.mp3", "ID3\x03");
   for (const std::u16string& path :
-       {TempDir::Utf16(dir_.path() / "missing.avi"), std::u16string(),
-        TempDir::Utf16(dir_.path())}) {
+       {Utf16Path(dir_.path() / "missing.avi"), std::u16string(),
+        Utf16Path(dir_.path())}) {
     const CheckResult& r = Check(path);
     EXPECT_EQ(r.typeId, TypeIDUnknown);
     EXPECT_EQ(Description(r), u"未知类型");  // every check starts from the default
@@ -159,9 +160,9 @@ TEST_F(Classify, TheTableLoadsOnTheFirstCheckThatReadsAHead) {
   RuleTable table;
   ResetRuleTable(table, nullptr);
   FileClassifier classifier(table);
-  classifier.CheckFile(TempDir::Utf16(dir_.Write("empty", "")).c_str());
+  classifier.CheckFile(Utf16Path(dir_.Write("empty", "")).c_str());
   EXPECT_FALSE(table.loaded);
-  classifier.CheckFile(TempDir::Utf16(dir_.Write("a.lnk", "L")).c_str());
+  classifier.CheckFile(Utf16Path(dir_.Write("a.lnk", "L")).c_str());
   EXPECT_TRUE(table.loaded);
   EXPECT_EQ(table.ruleCount, 45);
   FreeRuleTable(table);
@@ -172,7 +173,7 @@ TEST_F(Classify, SizesAreSixtyFourBit) {
   for (const uint64_t size : {uint64_t{1} << 32, (uint64_t{1} << 32) + 10}) {
     const auto path = dir_.Write("big.avi", kAvi);
     ASSERT_EQ(truncate(path.c_str(), static_cast<off_t>(size)), 0);
-    const CheckResult& r = Check(TempDir::Utf16(path));
+    const CheckResult& r = Check(Utf16Path(path));
     EXPECT_EQ(r.typeId, TypeIDInvalidMedia) << size;
     EXPECT_EQ(Description(r), u"AVI文件");
   }
@@ -181,10 +182,10 @@ TEST_F(Classify, SizesAreSixtyFourBit) {
 TEST_F(Classify, NamesThatAreNotUtf8StillReachTheirFile) {
   const std::string name = "clip\xff\xfe.avi";
   dir_.Write(name, kAvi);
-  const std::u16string path = TempDir::Utf16(dir_.path() / name);
+  const std::u16string path = Utf16Path(dir_.path() / name);
   EXPECT_TRUE(platform::HasRawBytes(path));
   EXPECT_EQ(Check(path).ruleIndex, 20);
-  EXPECT_EQ(Description(Check(TempDir::Utf16(dir_.Write("片段.avi", kAvi)))), u"AVI文件");
+  EXPECT_EQ(Description(Check(Utf16Path(dir_.Write("片段.avi", kAvi)))), u"AVI文件");
 }
 
 TEST_F(Classify, ClassifiersOnManyThreadsAgreeWithOneThread) {
@@ -194,7 +195,7 @@ TEST_F(Classify, ClassifiersOnManyThreadsAgreeWithOneThread) {
   std::vector<std::u16string> paths;
   std::vector<int32_t> expected;
   for (const auto& [name, bytes] : files) {
-    paths.push_back(TempDir::Utf16(dir_.Write(name, bytes)));
+    paths.push_back(Utf16Path(dir_.Write(name, bytes)));
     expected.push_back(Check(paths.back()).typeId * 100 + Check(paths.back()).ruleIndex);
   }
   std::vector<std::thread> threads;

@@ -35,7 +35,7 @@ TEST(Gbk, WidensCodePage936) {
 
 TEST(File, SeeksAndReadsLikeTheWindowsFileApi) {
   testing::TempDir dir;
-  auto file = platform::File::OpenForReading(testing::TempDir::Utf16(dir.Write("f", "0123456789")).c_str());
+  auto file = platform::File::OpenForReading(testing::Utf16Path(dir.Write("f", "0123456789")).c_str());
   ASSERT_TRUE(file.IsOpen());
   uint64_t size = 0;
   ASSERT_TRUE(file.Size(&size));

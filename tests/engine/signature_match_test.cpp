@@ -13,13 +13,14 @@ namespace kindprobe {
 namespace {
 
 using testing::TempDir;
+using testing::Utf16Path;
 
 // One file under check: its bytes on disk, its head in memory, the file open.
 class Match : public ::testing::Test {
  protected:
   void Load(std::string_view bytes, const RuleTable* table = nullptr) {
     table_ = table ? table : shipped_.get();
-    file_ = platform::File::OpenForReading(TempDir::Utf16(dir_.Write("f", bytes)).c_str());
+    file_ = platform::File::OpenForReading(Utf16Path(dir_.Write("f", bytes)).c_str());
     ASSERT_TRUE(file_.IsOpen());
     head_.headLength = static_cast<uint32_t>(std::min<size_t>(bytes.size(), kFileHeadCapacity));
     head_.data = std::make_unique<uint8_t[]>(head_.headLength);

@@ -1,33 +1,21 @@
-// Real files in a private temporary directory, removed with it.
+// The shipped rule table and real files in a private temporary directory, for the engine tests.
 #pragma once
 
 #include <filesystem>
 #include <memory>
 #include <string>
-#include <string_view>
 
 #include "engine/rule_table.h"
+#include "temp_dir.h"
 
 namespace kindprobe::testing {
 
 // A fresh table parsed from the shipped rule text.
 std::unique_ptr<RuleTable> ShippedTable();
 
-class TempDir {
- public:
-  TempDir();
-  ~TempDir();
-  TempDir(const TempDir&) = delete;
-  TempDir& operator=(const TempDir&) = delete;
+using testsupport::TempDir;
 
-  const std::filesystem::path& path() const { return path_; }
-  // Writes `bytes` to `name` (relative to the directory, parents created) and returns the path.
-  std::filesystem::path Write(std::string_view name, std::string_view bytes) const;
-  // The path as the engine takes it.
-  static std::u16string Utf16(const std::filesystem::path& path);
-
- private:
-  std::filesystem::path path_;
-};
+// A path as the engine takes it.
+std::u16string Utf16Path(const std::filesystem::path& path);
 
 }  // namespace kindprobe::testing

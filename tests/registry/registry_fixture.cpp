@@ -73,10 +73,10 @@ std::u16string RegistryTest::InScratch(std::u16string_view entries,
          std::u16string(entries) + u"\r\n} } }\r\n";
 }
 
-HResult RegistryTest::Run(std::u16string_view text, bool register_pass) {
+HResult RegistryTest::Run(std::u16string_view text, bool registerPass) {
   const std::u16string script(text);
   const HResult result =
-      registration::ProcessScriptText(registrar_, script.c_str(), register_pass, *registry_);
+      registration::ProcessScriptText(registrar_, script.c_str(), registerPass, *registry_);
   if (platform::MemoryRegistry* model = memory()) {
     // The fixture's own scratch handle is the only one allowed to stay open.
     EXPECT_EQ(model->OpenHandleCount(), 1u) << "a key handle was left open";
@@ -118,8 +118,8 @@ std::optional<StoredValue> RegistryTest::ValueAt(std::u16string_view path,
     return std::nullopt;
   }
   StoredValue value{};
-  const std::u16string value_name(name);
-  if (registry_->QueryValue(key.get(), value_name.c_str(), &value.type, &value.data) !=
+  const std::u16string valueName(name);
+  if (registry_->QueryValue(key.get(), valueName.c_str(), &value.type, &value.data) !=
       kErrorSuccess) {
     return std::nullopt;
   }
@@ -141,8 +141,8 @@ void RegistryTest::PutValue(std::u16string_view path, std::u16string_view name,
   ASSERT_EQ(registry_->CreateKey(scratch(), key_name.c_str(),
                                  platform::kKeyRead | platform::kKeyWrite, key.receive()),
             kErrorSuccess);
-  const std::u16string value_name(name);
-  ASSERT_EQ(registry_->SetValue(key.get(), value_name.c_str(), value.type, value.data.data(),
+  const std::u16string valueName(name);
+  ASSERT_EQ(registry_->SetValue(key.get(), valueName.c_str(), value.type, value.data.data(),
                                 static_cast<std::uint32_t>(value.data.size())),
             kErrorSuccess);
 }

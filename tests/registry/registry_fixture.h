@@ -59,7 +59,7 @@ class RegistryTest : public ::testing::TestWithParam<RegistryTarget> {
   std::u16string InScratch(std::u16string_view entries, std::u16string_view root = u"HKCU") const;
   // Runs a whole script text; with the in-memory registry also checks that every key handle the
   // run opened was closed again.
-  HResult Run(std::u16string_view text, bool register_pass);
+  HResult Run(std::u16string_view text, bool registerPass);
   HResult Register(std::u16string_view entries) { return Run(InScratch(entries), true); }
   HResult Unregister(std::u16string_view entries) { return Run(InScratch(entries), false); }
 

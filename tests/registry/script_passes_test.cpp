@@ -94,7 +94,7 @@ TEST_P(ServerScripts, ClassScriptWritesEveryEntryWithTheExactModulePath) {
 }
 
 TEST_P(ServerScripts, ForceRemoveAndDeleteSpareProtectedNamesAtAnyDepthAndCase) {
-  for (const char16_t* name : registration::script::ProtectedKeyNames) {
+  for (const char16_t* name : registration::script::kProtectedKeyNames) {
     std::u16string lower = name;
     for (char16_t& unit : lower) {
       if (unit >= u'A' && unit <= u'Z') unit = static_cast<char16_t>(unit + 32);

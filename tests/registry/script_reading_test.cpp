@@ -116,7 +116,7 @@ TEST_P(ScriptShape, KeywordsAndTypeLettersIgnoreCase) {
 
 TEST_P(ScriptShape, LongAndShortRootNamesNameTheSameRootInAnyCase) {
   if (!isolated()) GTEST_SKIP() << "writes below every predefined root";
-  for (const auto& row : registration::script::RootKeyTable) {
+  for (const auto& row : registration::script::kRootKeyTable) {
     std::u16string name = row.name;
     for (size_t i = 0; i < name.size(); i += 2) {
       if (name[i] >= u'A' && name[i] <= u'Z') name[i] = static_cast<char16_t>(name[i] + 32);

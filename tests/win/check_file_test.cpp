@@ -11,18 +11,18 @@ namespace kindprobe::wintest {
 namespace {
 
 TEST(CheckFileObject, StartsWithTheUnknownResult) {
-  ComRef<ICheckFile> checker = KindprobeDll::Get().CreateCheckFile();
+  ComPtr<ICheckFile> checker = KindprobeDll::Get().CreateCheckFile();
   ASSERT_TRUE(checker);
   EXPECT_EQ(0, TypeIdOf(checker.get()));
   EXPECT_EQ(kUnknownText, ErrorInfoOf(checker.get()));
 }
 
 TEST(CheckFileObject, AnswersItsThreeInterfacesWithOnePointer) {
-  ComRef<ICheckFile> checker = KindprobeDll::Get().CreateCheckFile();
+  ComPtr<ICheckFile> checker = KindprobeDll::Get().CreateCheckFile();
   ASSERT_TRUE(checker);
-  ComRef<IUnknown> unknown;
-  ComRef<IDispatch> dispatch;
-  ComRef<ICheckFile> again;
+  ComPtr<IUnknown> unknown;
+  ComPtr<IDispatch> dispatch;
+  ComPtr<ICheckFile> again;
   ASSERT_EQ(S_OK, checker->QueryInterface(IID_IUnknown, unknown.out()));
   ASSERT_EQ(S_OK, checker->QueryInterface(IID_IDispatch, dispatch.out()));
   ASSERT_EQ(S_OK, checker->QueryInterface(IID_ICheckFile, again.out()));
@@ -39,18 +39,18 @@ TEST(CheckFileObject, AnswersItsThreeInterfacesWithOnePointer) {
 }
 
 TEST(CheckFileObject, ReportsTheModuleFileVersion) {
-  ComRef<ICheckFile> checker = KindprobeDll::Get().CreateCheckFile();
+  ComPtr<ICheckFile> checker = KindprobeDll::Get().CreateCheckFile();
   ASSERT_TRUE(checker);
-  Bstr version;
-  ASSERT_EQ(S_OK, checker->GetVersion(version.out()));
+  UniqueBstr version;
+  ASSERT_EQ(S_OK, checker->GetVersion(version.put()));
   const std::string expected = KINDPROBE_VERSION_TEXT;
-  EXPECT_EQ(std::wstring(expected.begin(), expected.end()), version.str());
+  EXPECT_EQ(std::wstring(expected.begin(), expected.end()), ToWString(version));
   // Exactly the text: no terminator or padding inside the string's length.
   EXPECT_EQ(std::wcslen(version.get()), ::SysStringLen(version.get()));
 }
 
 TEST(CheckFileObject, RefusesNullOutPointers) {
-  ComRef<ICheckFile> checker = KindprobeDll::Get().CreateCheckFile();
+  ComPtr<ICheckFile> checker = KindprobeDll::Get().CreateCheckFile();
   ASSERT_TRUE(checker);
   EXPECT_EQ(E_POINTER, checker->GetVersion(nullptr));
   EXPECT_EQ(E_POINTER, checker->GetTypeID(nullptr));
@@ -62,7 +62,7 @@ TEST(CheckFileObject, RefusesNullOutPointers) {
 TEST(CheckFileObject, EveryCheckStartsFromTheUnknownResult) {
   TestDirectory dir;
   const std::wstring mp3 = dir.Write(L"song.mp3", Mp3Bytes());
-  ComRef<ICheckFile> checker = KindprobeDll::Get().CreateCheckFile();
+  ComPtr<ICheckFile> checker = KindprobeDll::Get().CreateCheckFile();
   ASSERT_TRUE(checker);
 
   EXPECT_EQ(4, CheckPath(checker.get(), mp3));
@@ -85,12 +85,12 @@ TEST(CheckFileObject, EveryCheckStartsFromTheUnknownResult) {
 TEST(CheckFileObject, LeavesTheCallersPathUntouched) {
   TestDirectory dir;
   const std::wstring path = dir.Write(L"Clip.AVI", AviBytes());
-  ComRef<ICheckFile> checker = KindprobeDll::Get().CreateCheckFile();
+  ComPtr<ICheckFile> checker = KindprobeDll::Get().CreateCheckFile();
   ASSERT_TRUE(checker);
-  Bstr bstr(path);
+  const UniqueBstr bstr = MakeBstr(path);
   ASSERT_EQ(S_OK, checker->CheckFile(bstr.get()));
   EXPECT_EQ(4, TypeIdOf(checker.get()));
-  EXPECT_EQ(path, bstr.str());
+  EXPECT_EQ(path, ToWString(bstr));
 }
 
 TEST(CheckFileObject, ClientsShareTheLastResult) {
@@ -98,9 +98,9 @@ TEST(CheckFileObject, ClientsShareTheLastResult) {
   const std::wstring empty = dir.Write(L"x.lnk", {});
   const std::wstring avi = dir.Write(L"clip.avi", AviBytes());
   const KindprobeDll& dll = KindprobeDll::Get();
-  ComRef<ICheckFile> clientA = dll.CreateCheckFile();
-  ComRef<IClassFactory> otherFactory = dll.ClassFactory();
-  ComRef<ICheckFile> clientB;
+  ComPtr<ICheckFile> clientA = dll.CreateCheckFile();
+  ComPtr<IClassFactory> otherFactory = dll.ClassFactory();
+  ComPtr<ICheckFile> clientB;
   ASSERT_EQ(S_OK, otherFactory->CreateInstance(nullptr, IID_ICheckFile, clientB.out()));
   ASSERT_TRUE(clientA && clientB);
 

@@ -31,7 +31,7 @@ class Classification : public ::testing::Test {
   }
 
   TestDirectory dir_;
-  ComRef<ICheckFile> checker_;
+  ComPtr<ICheckFile> checker_;
 };
 
 TEST_F(Classification, RuleTextIsWidenedFromGbkWhateverTheAnsiCodePage) {
@@ -70,12 +70,12 @@ TEST_F(Classification, ThingsThatCannotBeExaminedGiveTheUnknownResult) {
 TEST_F(Classification, NeverWaitsOnAPipe) {
   // A pipe whose server never writes: reading it would block the check forever.
   const std::wstring name = L"\\\\.\\pipe\\kindprobe-test-" + std::to_wstring(::GetCurrentProcessId());
-  HANDLE server = ::CreateNamedPipeW(name.c_str(), PIPE_ACCESS_DUPLEX,
-                                     PIPE_TYPE_BYTE | PIPE_READMODE_BYTE | PIPE_WAIT, 1, 4096,
-                                     4096, 0, nullptr);
-  ASSERT_NE(INVALID_HANDLE_VALUE, server);
+  const platform::win32::UniqueFileHandle server(
+      ::CreateNamedPipeW(name.c_str(), PIPE_ACCESS_DUPLEX,
+                         PIPE_TYPE_BYTE | PIPE_READMODE_BYTE | PIPE_WAIT, 1, 4096, 4096, 0,
+                         nullptr));
+  ASSERT_TRUE(server);
   ExpectResult(name, 0, kUnknownText);
-  ::CloseHandle(server);
 }
 
 TEST_F(Classification, FilesHeldOpenForWritingAreStillExamined) {

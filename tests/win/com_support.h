@@ -1,73 +1,27 @@
-// Small owners for the COM resources the tests hold, so a failed assertion leaks nothing into
-// the next check of the same process.
+// The owners the tests hold COM resources in (the module's own, plus a VARIANT and an
+// apartment), so a failed assertion leaks nothing into the next check of the same process.
 #pragma once
 
 #include <windows.h>
+
 #include <oleauto.h>
 
 #include <string>
-#include <utility>
+
+#include "platform/win32/unique_resource.h"
 
 namespace kindprobe::wintest {
 
-template <typename T>
-class ComRef {
- public:
-  ComRef() = default;
-  explicit ComRef(T* adopted) : p_(adopted) {}
-  ~ComRef() { reset(); }
-  ComRef(const ComRef&) = delete;
-  ComRef& operator=(const ComRef&) = delete;
-  ComRef(ComRef&& other) noexcept : p_(std::exchange(other.p_, nullptr)) {}
-  ComRef& operator=(ComRef&& other) noexcept {
-    if (this != &other) {
-      reset();
-      p_ = std::exchange(other.p_, nullptr);
-    }
-    return *this;
-  }
+using platform::win32::ComPtr;
+using platform::win32::UniqueBstr;
+using platform::win32::UniqueHandle;
 
-  T* get() const { return p_; }
-  T* operator->() const { return p_; }
-  explicit operator bool() const { return p_ != nullptr; }
-  // For out parameters typed void**.
-  void** out() {
-    reset();
-    return reinterpret_cast<void**>(&p_);
-  }
-  T** typedOut() {
-    reset();
-    return &p_;
-  }
-  void reset() {
-    if (p_ != nullptr) std::exchange(p_, nullptr)->Release();
-  }
-
- private:
-  T* p_ = nullptr;
-};
-
-class Bstr {
- public:
-  Bstr() = default;
-  explicit Bstr(const wchar_t* text) : b_(::SysAllocString(text)) {}
-  explicit Bstr(const std::wstring& text)
-      : b_(::SysAllocStringLen(text.data(), static_cast<UINT>(text.size()))) {}
-  ~Bstr() { ::SysFreeString(b_); }
-  Bstr(const Bstr&) = delete;
-  Bstr& operator=(const Bstr&) = delete;
-
-  BSTR get() const { return b_; }
-  BSTR* out() {
-    ::SysFreeString(b_);
-    b_ = nullptr;
-    return &b_;
-  }
-  std::wstring str() const { return b_ != nullptr ? std::wstring(b_, ::SysStringLen(b_)) : L""; }
-
- private:
-  BSTR b_ = nullptr;
-};
+inline UniqueBstr MakeBstr(const std::wstring& text) {
+  return UniqueBstr::From(text.data(), text.size());
+}
+inline std::wstring ToWString(const UniqueBstr& text) {
+  return text ? std::wstring(text.get(), text.size()) : std::wstring();
+}
 
 class Variant {
  public:
@@ -83,7 +37,8 @@ class Variant {
 
 class ComApartment {
  public:
-  explicit ComApartment(DWORD model = COINIT_MULTITHREADED) : hr_(::CoInitializeEx(nullptr, model)) {}
+  explicit ComApartment(DWORD model = COINIT_MULTITHREADED)
+      : hr_(::CoInitializeEx(nullptr, model)) {}
   ~ComApartment() {
     if (SUCCEEDED(hr_)) ::CoUninitialize();
   }

@@ -21,35 +21,35 @@ std::wstring Quoted(const std::wstring& argument) { return L"\"" + argument + L"
 RunResult RunKindprobe(const std::vector<std::wstring>& arguments) {
   RunResult result;
   SECURITY_ATTRIBUTES inherit = {sizeof(inherit), nullptr, TRUE};
-  HANDLE readEnd = nullptr;
-  HANDLE writeEnd = nullptr;
-  if (!::CreatePipe(&readEnd, &writeEnd, &inherit, 0)) return result;
-  ::SetHandleInformation(readEnd, HANDLE_FLAG_INHERIT, 0);
+  UniqueHandle readEnd;
+  UniqueHandle writeEnd;
+  if (!::CreatePipe(readEnd.put(), writeEnd.put(), &inherit, 0)) return result;
+  ::SetHandleInformation(readEnd.get(), HANDLE_FLAG_INHERIT, 0);
 
   std::wstring commandLine = Quoted(ProgramDirectory() + L"\\kindprobe.exe");
   for (const std::wstring& argument : arguments) commandLine += L" " + Quoted(argument);
   STARTUPINFOW startup = {};
   startup.cb = sizeof(startup);
   startup.dwFlags = STARTF_USESTDHANDLES;
-  startup.hStdOutput = writeEnd;
+  startup.hStdOutput = writeEnd.get();
   startup.hStdError = ::GetStdHandle(STD_ERROR_HANDLE);
   startup.hStdInput = ::GetStdHandle(STD_INPUT_HANDLE);
   PROCESS_INFORMATION process = {};
   const BOOL started = ::CreateProcessW(nullptr, commandLine.data(), nullptr, nullptr, TRUE, 0,
                                         nullptr, nullptr, &startup, &process);
-  ::CloseHandle(writeEnd);
+  // Only the child may hold the write end, or the read below never sees the end of the output.
+  writeEnd.reset();
   if (started) {
+    const UniqueHandle processThread(process.hThread);
+    const UniqueHandle processHandle(process.hProcess);
     char buffer[4096];
     DWORD got = 0;
-    while (::ReadFile(readEnd, buffer, sizeof buffer, &got, nullptr) && got > 0) {
+    while (::ReadFile(readEnd.get(), buffer, sizeof buffer, &got, nullptr) && got > 0) {
       result.output.append(buffer, got);
     }
     ::WaitForSingleObject(process.hProcess, 60000);
     ::GetExitCodeProcess(process.hProcess, &result.exitCode);
-    ::CloseHandle(process.hThread);
-    ::CloseHandle(process.hProcess);
   }
-  ::CloseHandle(readEnd);
   return result;
 }
 

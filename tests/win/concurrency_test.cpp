@@ -41,13 +41,13 @@ DWORD WINAPI CheckRepeatedly(void* parameter) {
   Workload& work = *start.work;
   for (int i = 0; i < kChecksPerThread; ++i) {
     const std::wstring& path = work.paths[(start.first + i) % work.paths.size()];
-    Bstr bstr(path);
+    const UniqueBstr bstr = MakeBstr(path);
     long typeId = -1;
-    Bstr description;
+    UniqueBstr description;
     if (work.checker->CheckFile(bstr.get()) != S_OK || work.checker->GetTypeID(&typeId) != S_OK ||
-        work.checker->GetErrorInfo(description.out()) != S_OK ||
+        work.checker->GetErrorInfo(description.put()) != S_OK ||
         work.possibleTypeIds.count(typeId) == 0 ||
-        work.possibleDescriptions.count(description.str()) == 0) {
+        work.possibleDescriptions.count(ToWString(description)) == 0) {
       ++work.failures;
     }
     ++work.checks;
@@ -57,14 +57,15 @@ DWORD WINAPI CheckRepeatedly(void* parameter) {
 
 void RunThreads(Workload& work) {
   std::array<ThreadStart, kThreads> starts;
+  std::array<UniqueHandle, kThreads> owners;
   std::array<HANDLE, kThreads> threads{};
   for (int t = 0; t < kThreads; ++t) {
     starts[t] = {&work, t};
-    threads[t] = ::CreateThread(nullptr, 0, &CheckRepeatedly, &starts[t], 0, nullptr);
-    ASSERT_NE(nullptr, threads[t]);
+    owners[t].reset(::CreateThread(nullptr, 0, &CheckRepeatedly, &starts[t], 0, nullptr));
+    ASSERT_TRUE(owners[t]);
+    threads[t] = owners[t].get();
   }
   EXPECT_EQ(WAIT_OBJECT_0, ::WaitForMultipleObjects(kThreads, threads.data(), TRUE, 300000));
-  for (HANDLE thread : threads) ::CloseHandle(thread);
 }
 
 class Concurrency : public ::testing::Test {
@@ -81,7 +82,7 @@ class Concurrency : public ::testing::Test {
   }
 
   TestDirectory dir_;
-  ComRef<ICheckFile> checker_;
+  ComPtr<ICheckFile> checker_;
 };
 
 TEST_F(Concurrency, EveryResultReadBackIsOneThatSomeCheckProduced) {

@@ -29,8 +29,8 @@ class Dispatch : public ::testing::Test {
   }
 
   RegisteredTypeLibrary library_{KindprobeDll::Get().path()};
-  ComRef<ICheckFile> checker_;
-  ComRef<IDispatch> dispatch_;
+  ComPtr<ICheckFile> checker_;
+  ComPtr<IDispatch> dispatch_;
 };
 
 TEST_F(Dispatch, HandsOutTheInterfacesTypeInformationForAnyIndex) {
@@ -38,8 +38,8 @@ TEST_F(Dispatch, HandsOutTheInterfacesTypeInformationForAnyIndex) {
   ASSERT_EQ(S_OK, dispatch_->GetTypeInfoCount(&count));
   EXPECT_EQ(1u, count);
   for (UINT index : {0u, 5u}) {
-    ComRef<ITypeInfo> info;
-    ASSERT_EQ(S_OK, dispatch_->GetTypeInfo(index, LOCALE_USER_DEFAULT, info.typedOut()));
+    ComPtr<ITypeInfo> info;
+    ASSERT_EQ(S_OK, dispatch_->GetTypeInfo(index, LOCALE_USER_DEFAULT, info.put()));
     TYPEATTR* attributes = nullptr;
     ASSERT_EQ(S_OK, info->GetTypeAttr(&attributes));
     EXPECT_TRUE(IsEqualGUID(IID_ICheckFile, attributes->guid));
@@ -114,18 +114,18 @@ TEST_F(Dispatch, InvokesChecksAndReadsResults) {
 TEST(DispatchWithoutTypeLibrary, MethodTableWorksAndDispatchReportsTheLoadFailure) {
   TestDirectory dir;
   const std::wstring mp3 = dir.Write(L"song.mp3", Mp3Bytes());
-  ComRef<ICheckFile> checker = KindprobeDll::Get().CreateCheckFile();
+  ComPtr<ICheckFile> checker = KindprobeDll::Get().CreateCheckFile();
   ASSERT_TRUE(checker);
-  ComRef<IDispatch> dispatch;
+  ComPtr<IDispatch> dispatch;
   ASSERT_EQ(S_OK, checker->QueryInterface(IID_IDispatch, dispatch.out()));
 
   EXPECT_EQ(4, CheckPath(checker.get(), mp3));
   EXPECT_EQ(kMp3Text, ErrorInfoOf(checker.get()));
 
   // What loading the unregistered library fails with is what IDispatch must answer.
-  ComRef<ITypeLib> probe;
+  ComPtr<ITypeLib> probe;
   const HRESULT loadFailure =
-      ::LoadRegTypeLib(LIBID_KindprobeLib, 1, 0, LOCALE_USER_DEFAULT, probe.typedOut());
+      ::LoadRegTypeLib(LIBID_KindprobeLib, 1, 0, LOCALE_USER_DEFAULT, probe.put());
   ASSERT_TRUE(FAILED(loadFailure));
 
   ITypeInfo* info = reinterpret_cast<ITypeInfo*>(1);

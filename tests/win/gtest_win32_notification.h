@@ -6,6 +6,8 @@
 #ifdef __cplusplus
 #include <windows.h>
 
+#include "../../platform/win32/unique_resource.h"
+
 #define GTEST_HAS_NOTIFICATION_ 1
 
 namespace testing::internal {
@@ -13,15 +15,14 @@ namespace testing::internal {
 class Notification {
  public:
   Notification() : event_(::CreateEventW(nullptr, TRUE, FALSE, nullptr)) {}
-  ~Notification() { ::CloseHandle(event_); }
   Notification(const Notification&) = delete;
   Notification& operator=(const Notification&) = delete;
 
-  void Notify() { ::SetEvent(event_); }
-  void WaitForNotification() { ::WaitForSingleObject(event_, INFINITE); }
+  void Notify() { ::SetEvent(event_.get()); }
+  void WaitForNotification() { ::WaitForSingleObject(event_.get(), INFINITE); }
 
  private:
-  HANDLE event_;
+  kindprobe::platform::win32::UniqueHandle event_;
 };
 
 }  // namespace testing::internal

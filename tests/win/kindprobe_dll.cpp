@@ -40,15 +40,15 @@ HRESULT KindprobeDll::GetClassObject(REFCLSID classId, REFIID iid, void** object
 
 HRESULT KindprobeDll::CanUnloadNow() const { return canUnloadNow_(); }
 
-ComRef<IClassFactory> KindprobeDll::ClassFactory() const {
-  ComRef<IClassFactory> factory;
+ComPtr<IClassFactory> KindprobeDll::ClassFactory() const {
+  ComPtr<IClassFactory> factory;
   EXPECT_EQ(S_OK, GetClassObject(CLSID_CheckFile, IID_IClassFactory, factory.out()));
   return factory;
 }
 
-ComRef<ICheckFile> KindprobeDll::CreateCheckFile() const {
-  ComRef<ICheckFile> checker;
-  ComRef<IClassFactory> factory = ClassFactory();
+ComPtr<ICheckFile> KindprobeDll::CreateCheckFile() const {
+  ComPtr<ICheckFile> checker;
+  ComPtr<IClassFactory> factory = ClassFactory();
   if (factory) {
     EXPECT_EQ(S_OK, factory->CreateInstance(nullptr, IID_ICheckFile, checker.out()));
   }
@@ -56,9 +56,9 @@ ComRef<ICheckFile> KindprobeDll::CreateCheckFile() const {
 }
 
 std::wstring ErrorInfoOf(ICheckFile* checker) {
-  Bstr text;
-  EXPECT_EQ(S_OK, checker->GetErrorInfo(text.out()));
-  return text.str();
+  UniqueBstr text;
+  EXPECT_EQ(S_OK, checker->GetErrorInfo(text.put()));
+  return ToWString(text);
 }
 
 long TypeIdOf(ICheckFile* checker) {
@@ -68,7 +68,7 @@ long TypeIdOf(ICheckFile* checker) {
 }
 
 long CheckPath(ICheckFile* checker, const std::wstring& path) {
-  Bstr bstr(path);
+  const UniqueBstr bstr = MakeBstr(path);
   EXPECT_EQ(S_OK, checker->CheckFile(bstr.get()));
   return TypeIdOf(checker);
 }

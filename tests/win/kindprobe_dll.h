@@ -23,8 +23,8 @@ class KindprobeDll {
   HRESULT CanUnloadNow() const;
 
   // The class object of CheckFile, and the shared object through it.
-  ComRef<IClassFactory> ClassFactory() const;
-  ComRef<ICheckFile> CreateCheckFile() const;
+  ComPtr<IClassFactory> ClassFactory() const;
+  ComPtr<ICheckFile> CreateCheckFile() const;
 
  private:
   KindprobeDll();

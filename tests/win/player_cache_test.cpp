@@ -17,12 +17,12 @@ constexpr size_t kStorePathUnits = 772;
 class StorePathValue {
  public:
   StorePathValue(const void* data, DWORD bytes) {
-    HKEY key = nullptr;
+    platform::win32::UniqueRegKey key;
     result_ = ::RegCreateKeyExW(HKEY_LOCAL_MACHINE, kPlayerKey, 0, nullptr, 0, KEY_WRITE, nullptr,
-                                &key, nullptr);
+                                key.put(), nullptr);
     if (result_ != ERROR_SUCCESS) return;
-    result_ = ::RegSetValueExW(key, L"StorePath", 0, REG_SZ, static_cast<const BYTE*>(data), bytes);
-    ::RegCloseKey(key);
+    result_ = ::RegSetValueExW(key.get(), L"StorePath", 0, REG_SZ,
+                               static_cast<const BYTE*>(data), bytes);
   }
   explicit StorePathValue(const std::wstring& text)
       : StorePathValue(text.c_str(), static_cast<DWORD>((text.size() + 1) * sizeof(wchar_t))) {}
@@ -49,7 +49,7 @@ class PlayerCache : public ::testing::Test {
   }
 
   TestDirectory dir_;
-  ComRef<ICheckFile> checker_;
+  ComPtr<ICheckFile> checker_;
   std::wstring store_;
   std::wstring cached_;
   std::wstring outside_;

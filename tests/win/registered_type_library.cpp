@@ -11,8 +11,8 @@ constexpr SYSKIND kNativeSysKind = sizeof(void*) == 8 ? SYS_WIN64 : SYS_WIN32;
 }  // namespace
 
 RegisteredTypeLibrary::RegisteredTypeLibrary(const std::wstring& modulePath) {
-  ComRef<ITypeLib> library;
-  hr_ = ::LoadTypeLibEx(modulePath.c_str(), REGKIND_NONE, library.typedOut());
+  ComPtr<ITypeLib> library;
+  hr_ = ::LoadTypeLibEx(modulePath.c_str(), REGKIND_NONE, library.put());
   if (SUCCEEDED(hr_)) {
     std::wstring path = modulePath;
     hr_ = ::RegisterTypeLib(library.get(), path.data(), nullptr);

@@ -13,8 +13,8 @@ const CLSID kForeignClassId = {0x0c7e1a2b, 0x5d3f, 0x4e61, {0x9a, 0x10, 0x3b, 0x
 
 TEST(ClassObject, AnsweredForItsInterfacesOnlyAndOnlyForItsClass) {
   const KindprobeDll& dll = KindprobeDll::Get();
-  ComRef<IUnknown> unknown;
-  ComRef<IClassFactory> factory;
+  ComPtr<IUnknown> unknown;
+  ComPtr<IClassFactory> factory;
   EXPECT_EQ(S_OK, dll.GetClassObject(CLSID_CheckFile, IID_IUnknown, unknown.out()));
   EXPECT_EQ(S_OK, dll.GetClassObject(CLSID_CheckFile, IID_IClassFactory, factory.out()));
   ASSERT_TRUE(unknown && factory);
@@ -31,20 +31,20 @@ TEST(ClassObject, AnsweredForItsInterfacesOnlyAndOnlyForItsClass) {
 
 TEST(ClassObject, IsCreatedOnceAndSharesOneObject) {
   const KindprobeDll& dll = KindprobeDll::Get();
-  ComRef<IClassFactory> first = dll.ClassFactory();
-  ComRef<IClassFactory> second = dll.ClassFactory();
+  ComPtr<IClassFactory> first = dll.ClassFactory();
+  ComPtr<IClassFactory> second = dll.ClassFactory();
   ASSERT_TRUE(first && second);
   EXPECT_EQ(first.get(), second.get());
 
-  ComRef<ICheckFile> a;
-  ComRef<IUnknown> b;
+  ComPtr<ICheckFile> a;
+  ComPtr<IUnknown> b;
   ASSERT_EQ(S_OK, first->CreateInstance(nullptr, IID_ICheckFile, a.out()));
   ASSERT_EQ(S_OK, second->CreateInstance(nullptr, IID_IUnknown, b.out()));
   EXPECT_EQ(static_cast<IUnknown*>(a.get()), b.get());
 }
 
 TEST(ClassObject, RefusesAggregationAndBadArguments) {
-  ComRef<IClassFactory> factory = KindprobeDll::Get().ClassFactory();
+  ComPtr<IClassFactory> factory = KindprobeDll::Get().ClassFactory();
   ASSERT_TRUE(factory);
   // Any non-null outer object must be refused before it is ever called.
   IUnknown* fakeOuter = reinterpret_cast<IUnknown*>(factory.get());
@@ -64,9 +64,9 @@ TEST(ModuleLock, FollowsClientReferencesToClassObjectAndSharedObject) {
   const KindprobeDll& dll = KindprobeDll::Get();
   EXPECT_EQ(S_OK, dll.CanUnloadNow());
   {
-    ComRef<IClassFactory> factory = dll.ClassFactory();
+    ComPtr<IClassFactory> factory = dll.ClassFactory();
     EXPECT_EQ(S_FALSE, dll.CanUnloadNow());
-    ComRef<ICheckFile> checker;
+    ComPtr<ICheckFile> checker;
     ASSERT_EQ(S_OK, factory->CreateInstance(nullptr, IID_ICheckFile, checker.out()));
     factory.reset();
     // The class-entry table still holds the class object, which does not count.
@@ -76,7 +76,7 @@ TEST(ModuleLock, FollowsClientReferencesToClassObjectAndSharedObject) {
     EXPECT_EQ(S_OK, dll.CanUnloadNow());
   }
   {
-    ComRef<IClassFactory> factory = dll.ClassFactory();
+    ComPtr<IClassFactory> factory = dll.ClassFactory();
     ASSERT_EQ(S_OK, factory->LockServer(TRUE));
     factory.reset();
     EXPECT_EQ(S_FALSE, dll.CanUnloadNow());
@@ -87,11 +87,11 @@ TEST(ModuleLock, FollowsClientReferencesToClassObjectAndSharedObject) {
 
 TEST(ModuleLock, ManyReferencesToOneObjectHoldOneLock) {
   const KindprobeDll& dll = KindprobeDll::Get();
-  ComRef<IClassFactory> factory = dll.ClassFactory();
-  ComRef<IClassFactory> factoryAgain = dll.ClassFactory();
-  ComRef<ICheckFile> one;
-  ComRef<IDispatch> two;
-  ComRef<IUnknown> three;
+  ComPtr<IClassFactory> factory = dll.ClassFactory();
+  ComPtr<IClassFactory> factoryAgain = dll.ClassFactory();
+  ComPtr<ICheckFile> one;
+  ComPtr<IDispatch> two;
+  ComPtr<IUnknown> three;
   ASSERT_EQ(S_OK, factory->CreateInstance(nullptr, IID_ICheckFile, one.out()));
   ASSERT_EQ(S_OK, factory->CreateInstance(nullptr, IID_IDispatch, two.out()));
   ASSERT_EQ(S_OK, one->QueryInterface(IID_IUnknown, three.out()));
@@ -114,14 +114,14 @@ TEST(SharedObject, OutlivesItsClientsWithItsLastResult) {
   TestDirectory dir;
   const std::wstring avi = dir.Write(L"clip.avi", AviBytes());
   const KindprobeDll& dll = KindprobeDll::Get();
-  ComRef<ICheckFile> first = dll.CreateCheckFile();
+  ComPtr<ICheckFile> first = dll.CreateCheckFile();
   ASSERT_TRUE(first);
   const ICheckFile* firstAddress = first.get();
   EXPECT_EQ(4, CheckPath(first.get(), avi));
   first.reset();
   EXPECT_EQ(S_OK, dll.CanUnloadNow());
 
-  ComRef<ICheckFile> later = dll.CreateCheckFile();
+  ComPtr<ICheckFile> later = dll.CreateCheckFile();
   ASSERT_TRUE(later);
   EXPECT_EQ(firstAddress, later.get());
   EXPECT_EQ(4, TypeIdOf(later.get()));
@@ -131,11 +131,11 @@ TEST(SharedObject, OutlivesItsClientsWithItsLastResult) {
 TEST(ProxyStub, AnswersForItsOwnClassBeforeTheClassTable) {
   const KindprobeDll& dll = KindprobeDll::Get();
   ASSERT_EQ(S_OK, dll.CanUnloadNow());
-  ComRef<IPSFactoryBuffer> proxyFactory;
+  ComPtr<IPSFactoryBuffer> proxyFactory;
   // The proxy/stub class is named after the interface it marshals.
   ASSERT_EQ(S_OK, dll.GetClassObject(IID_ICheckFile, IID_IPSFactoryBuffer, proxyFactory.out()));
   ASSERT_TRUE(proxyFactory);
-  ComRef<IClassFactory> notAClassFactory;
+  ComPtr<IClassFactory> notAClassFactory;
   EXPECT_NE(S_OK, proxyFactory->QueryInterface(IID_IClassFactory, notAClassFactory.out()));
   // The proxy/stub part has an object in use although no module lock is taken.
   EXPECT_EQ(S_FALSE, dll.CanUnloadNow());
@@ -180,22 +180,22 @@ DWORD WINAPI CallThroughProxy(void* parameter) {
   auto* call = static_cast<MarshalledCall*>(parameter);
   ComApartment apartment(COINIT_APARTMENTTHREADED);
   ProxyStubRegistration registration(call->proxyFactory);
-  ComRef<ICheckFile> proxy;
+  ComPtr<ICheckFile> proxy;
   call->hr = registration.hr();
   if (FAILED(call->hr)) return 0;
   call->hr = ::CoGetInterfaceAndReleaseStream(call->stream, IID_ICheckFile, proxy.out());
   if (FAILED(call->hr)) return 0;
-  Bstr path(call->path);
+  const UniqueBstr path = MakeBstr(call->path);
   call->hr = proxy->CheckFile(path.get());
   if (FAILED(call->hr)) return 0;
   call->hr = proxy->GetTypeID(&call->typeId);
   if (FAILED(call->hr)) return 0;
-  Bstr description;
-  call->hr = proxy->GetErrorInfo(description.out());
-  call->description = description.str();
-  Bstr version;
-  if (SUCCEEDED(call->hr)) call->hr = proxy->GetVersion(version.out());
-  call->version = version.str();
+  UniqueBstr description;
+  call->hr = proxy->GetErrorInfo(description.put());
+  call->description = ToWString(description);
+  UniqueBstr version;
+  if (SUCCEEDED(call->hr)) call->hr = proxy->GetVersion(version.put());
+  call->version = ToWString(version);
   return 0;
 }
 
@@ -204,34 +204,34 @@ TEST(ProxyStub, CarriesEveryMethodAcrossApartments) {
   ComApartment apartment(COINIT_APARTMENTTHREADED);
   ASSERT_EQ(S_OK, apartment.hr());
   const KindprobeDll& dll = KindprobeDll::Get();
-  ComRef<IUnknown> proxyFactory;
+  ComPtr<IUnknown> proxyFactory;
   ASSERT_EQ(S_OK, dll.GetClassObject(IID_ICheckFile, IID_IUnknown, proxyFactory.out()));
   ProxyStubRegistration registration(proxyFactory.get());
   ASSERT_EQ(S_OK, registration.hr());
 
-  ComRef<ICheckFile> checker = dll.CreateCheckFile();
+  ComPtr<ICheckFile> checker = dll.CreateCheckFile();
   ASSERT_TRUE(checker);
   MarshalledCall call;
   call.proxyFactory = proxyFactory.get();
   call.path = dir.Write(L"歌曲.mp3", Mp3Bytes());
   ASSERT_EQ(S_OK, ::CoMarshalInterThreadInterfaceInStream(IID_ICheckFile, checker.get(),
                                                           &call.stream));
-  HANDLE thread = ::CreateThread(nullptr, 0, &CallThroughProxy, &call, 0, nullptr);
-  ASSERT_NE(nullptr, thread);
+  const UniqueHandle owner(::CreateThread(nullptr, 0, &CallThroughProxy, &call, 0, nullptr));
+  ASSERT_TRUE(owner);
+  HANDLE thread = owner.get();
   // The object lives in this apartment: serve its calls until the client thread is done.
   while (::MsgWaitForMultipleObjects(1, &thread, FALSE, 30000, QS_ALLINPUT) == WAIT_OBJECT_0 + 1) {
     MSG message;
     while (::PeekMessageW(&message, nullptr, 0, 0, PM_REMOVE)) ::DispatchMessageW(&message);
   }
   EXPECT_EQ(WAIT_OBJECT_0, ::WaitForSingleObject(thread, 0));
-  ::CloseHandle(thread);
 
   EXPECT_EQ(S_OK, call.hr);
   EXPECT_EQ(4, call.typeId);
   EXPECT_EQ(kMp3Text, call.description);
-  Bstr version;
-  ASSERT_EQ(S_OK, checker->GetVersion(version.out()));
-  EXPECT_EQ(version.str(), call.version);
+  UniqueBstr version;
+  ASSERT_EQ(S_OK, checker->GetVersion(version.put()));
+  EXPECT_EQ(ToWString(version), call.version);
   // The check made through the proxy is the shared object's last result here too.
   EXPECT_EQ(kMp3Text, ErrorInfoOf(checker.get()));
 }

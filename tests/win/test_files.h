@@ -8,6 +8,9 @@
 #include <string>
 #include <vector>
 
+#include "platform/win32/unique_resource.h"
+#include "temp_dir.h"
+
 namespace kindprobe::wintest {
 
 // The answers the component gives, as the player reads them.
@@ -27,13 +30,11 @@ std::vector<uint8_t> PlainTextBytes();
 // Bytes that match no rule and are not text.
 std::vector<uint8_t> UnknownBytes();
 
-// A fresh directory, removed with everything in it when the object goes.
+// A fresh directory beside the test program, removed with everything in it when the object
+// goes; the shared temporary-directory owner with the wide paths the Windows tests use.
 class TestDirectory {
  public:
   TestDirectory();
-  ~TestDirectory();
-  TestDirectory(const TestDirectory&) = delete;
-  TestDirectory& operator=(const TestDirectory&) = delete;
 
   const std::wstring& path() const { return path_; }
   // Writes `bytes` to `relative` (directories along the way are created) and returns the full
@@ -42,6 +43,7 @@ class TestDirectory {
   std::wstring MakeDirectory(const std::wstring& relative) const;
 
  private:
+  testsupport::TempDir directory_;
   std::wstring path_;
 };
 
@@ -49,13 +51,10 @@ class TestDirectory {
 class OpenWriter {
  public:
   explicit OpenWriter(const std::wstring& path, DWORD share = FILE_SHARE_READ);
-  ~OpenWriter();
-  OpenWriter(const OpenWriter&) = delete;
-  OpenWriter& operator=(const OpenWriter&) = delete;
-  bool ok() const { return handle_ != INVALID_HANDLE_VALUE; }
+  bool ok() const { return static_cast<bool>(handle_); }
 
  private:
-  HANDLE handle_;
+  platform::win32::UniqueFileHandle handle_;
 };
 
 }  // namespace kindprobe::wintest

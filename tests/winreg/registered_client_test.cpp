@@ -20,7 +20,7 @@ namespace {
 
 const std::wstring kVersionText = L"" KINDPROBE_VERSION_TEXT;
 
-HRESULT CreateByProgId(const wchar_t* progId, ComRef<ICheckFile>& checker) {
+HRESULT CreateByProgId(const wchar_t* progId, ComPtr<ICheckFile>& checker) {
   CLSID classId{};
   const HRESULT result = ::CLSIDFromProgID(progId, &classId);
   if (FAILED(result)) return result;
@@ -62,22 +62,22 @@ TEST(RegisteredClass, BothProgIdsNameTheClass) {
 TEST(EarlyBinding, CreatesTheRegisteredModulesObjectByProgId) {
   ComApartment apartment(COINIT_APARTMENTTHREADED);
   ASSERT_TRUE(SUCCEEDED(apartment.hr()));
-  ComRef<ICheckFile> checker;
+  ComPtr<ICheckFile> checker;
   ASSERT_EQ(S_OK, CreateByProgId(L"Kindprobe.CheckFile", checker));
 
   // Same apartment: the object itself, in the module the registry names.
   EXPECT_EQ(ClassesRootString(ClassKey() + L"\\InprocServer32"),
             ModuleFileName(ModuleAt(MethodTableOf(checker.get()))));
 
-  Bstr version;
-  ASSERT_EQ(S_OK, checker->GetVersion(version.out()));
-  EXPECT_EQ(kVersionText, version.str());
+  UniqueBstr version;
+  ASSERT_EQ(S_OK, checker->GetVersion(version.put()));
+  EXPECT_EQ(kVersionText, ToWString(version));
   TestDirectory files;
   EXPECT_EQ(4, CheckPath(checker.get(), files.Write(L"clip.avi", AviBytes())));
   EXPECT_EQ(kAviText, ErrorInfoOf(checker.get()));
 
   // The versioned ProgID reaches the same, shared object with its last result.
-  ComRef<ICheckFile> other;
+  ComPtr<ICheckFile> other;
   ASSERT_EQ(S_OK, CreateByProgId(L"Kindprobe.CheckFile.1", other));
   EXPECT_EQ(4, TypeIdOf(other.get()));
   EXPECT_EQ(kAviText, ErrorInfoOf(other.get()));
@@ -106,16 +106,16 @@ DWORD WINAPI RunMultithreadedClient(void* parameter) {
   if (FAILED(run.apartment)) return 1;
   run.proxyStubLookup = ::CoGetPSClsid(IID_ICheckFile, &run.proxyStubClass);
 
-  ComRef<ICheckFile> checker;
+  ComPtr<ICheckFile> checker;
   run.creation = CreateByProgId(L"Kindprobe.CheckFile", checker);
   if (FAILED(run.creation)) return 1;
   // Only a proxy answers IClientSecurity; the object itself does not.
-  ComRef<IUnknown> security;
+  ComPtr<IUnknown> security;
   run.isProxy = checker->QueryInterface(IID_IClientSecurity, security.out()) == S_OK;
   run.proxyModule = ModuleFileName(ModuleAt(MethodTableOf(checker.get())));
 
-  Bstr version;
-  if (checker->GetVersion(version.out()) == S_OK) run.version = version.str();
+  UniqueBstr version;
+  if (checker->GetVersion(version.put()) == S_OK) run.version = ToWString(version);
   // A Chinese file name in, a Chinese description out.
   run.chineseNameTypeId = CheckPath(checker.get(), run.chinesePath);
   run.chineseNameText = ErrorInfoOf(checker.get());
@@ -134,10 +134,9 @@ TEST(CrossApartment, MultithreadedClientCallsThroughTheModulesProxyStub) {
   ASSERT_NE(INVALID_FILE_ATTRIBUTES, ::GetFileAttributesW(run.chinesePath.c_str()))
       << "the Chinese file name cannot be written in this locale";
 
-  const HANDLE thread = ::CreateThread(nullptr, 0, &RunMultithreadedClient, &run, 0, nullptr);
-  ASSERT_NE(nullptr, thread);
-  ::WaitForSingleObject(thread, INFINITE);
-  ::CloseHandle(thread);
+  const UniqueHandle thread(::CreateThread(nullptr, 0, &RunMultithreadedClient, &run, 0, nullptr));
+  ASSERT_TRUE(thread);
+  ::WaitForSingleObject(thread.get(), INFINITE);
 
   ASSERT_EQ(S_OK, run.apartment);
   ASSERT_EQ(S_OK, run.proxyStubLookup);

@@ -35,7 +35,7 @@ TEST(RegistrationFree, ProgIdsAndProxyStubComeFromTheManifest) {
   ASSERT_EQ(S_OK, ::CLSIDFromProgID(L"Kindprobe.CheckFile", &fromIndependent));
   EXPECT_EQ(RegistryForm(fromVersioned), RegistryForm(fromIndependent));
   for (const CLSID* classId : {static_cast<const CLSID*>(&fromIndependent), &CLSID_CheckFile}) {
-    ComRef<ICheckFile> checker;
+    ComPtr<ICheckFile> checker;
     EXPECT_EQ(S_OK, ::CoCreateInstance(*classId, nullptr, CLSCTX_INPROC_SERVER, IID_ICheckFile,
                                        checker.out()))
         << RegistryForm(*classId).c_str();
@@ -50,20 +50,20 @@ TEST(RegistrationFree, CreatesAndUsesTheObject) {
   ASSERT_TRUE(SUCCEEDED(apartment.hr()));
   CLSID classId{};
   ASSERT_EQ(S_OK, ::CLSIDFromProgID(L"Kindprobe.CheckFile", &classId));
-  ComRef<ICheckFile> checker;
+  ComPtr<ICheckFile> checker;
   ASSERT_EQ(S_OK, ::CoCreateInstance(classId, nullptr, CLSCTX_INPROC_SERVER, IID_ICheckFile,
                                      checker.out()));
-  Bstr version;
-  ASSERT_EQ(S_OK, checker->GetVersion(version.out()));
-  EXPECT_EQ(std::wstring(L"" KINDPROBE_VERSION_TEXT), version.str());
+  UniqueBstr version;
+  ASSERT_EQ(S_OK, checker->GetVersion(version.put()));
+  EXPECT_EQ(std::wstring(L"" KINDPROBE_VERSION_TEXT), ToWString(version));
   TestDirectory files;
   EXPECT_EQ(4, CheckPath(checker.get(), files.Write(L"clip.avi", AviBytes())));
   EXPECT_EQ(kAviText, ErrorInfoOf(checker.get()));
   // Late binding needs the type library, which the manifest names too.
-  ComRef<IDispatch> dispatch;
+  ComPtr<IDispatch> dispatch;
   ASSERT_EQ(S_OK, checker->QueryInterface(IID_IDispatch, dispatch.out()));
-  ComRef<ITypeInfo> typeInfo;
-  EXPECT_EQ(S_OK, dispatch->GetTypeInfo(0, 0, typeInfo.typedOut()));
+  ComPtr<ITypeInfo> typeInfo;
+  EXPECT_EQ(S_OK, dispatch->GetTypeInfo(0, 0, typeInfo.put()));
 }
 
 }  // namespace

@@ -15,27 +15,15 @@
 namespace kindprobe::wintest {
 namespace {
 
-struct KeyCloser {
-  void operator()(HKEY key) const { ::RegCloseKey(key); }
-};
-using ScopedKey = std::unique_ptr<std::remove_pointer_t<HKEY>, KeyCloser>;
+using platform::win32::UniqueModule;
+using platform::win32::UniqueRegKey;
 
-struct HandleCloser {
-  void operator()(HANDLE handle) const { ::CloseHandle(handle); }
-};
-using ScopedHandle = std::unique_ptr<void, HandleCloser>;
-
-struct LibraryCloser {
-  void operator()(HMODULE module) const { ::FreeLibrary(module); }
-};
-using ScopedLibrary = std::unique_ptr<std::remove_pointer_t<HMODULE>, LibraryCloser>;
-
-ScopedKey OpenClassesRoot(const std::wstring& path) {
-  HKEY key = nullptr;
-  if (::RegOpenKeyExW(HKEY_CLASSES_ROOT, path.c_str(), 0, KEY_READ, &key) != ERROR_SUCCESS) {
-    return nullptr;
+UniqueRegKey OpenClassesRoot(const std::wstring& path) {
+  UniqueRegKey key;
+  if (::RegOpenKeyExW(HKEY_CLASSES_ROOT, path.c_str(), 0, KEY_READ, key.put()) != ERROR_SUCCESS) {
+    return {};
   }
-  return ScopedKey(key);
+  return key;
 }
 
 // Paths of any length, for the file functions.
@@ -66,10 +54,10 @@ std::wstring TypeLibKey() { return L"TypeLib\\" + RegistryForm(LIBID_KindprobeLi
 std::wstring InterfaceKey() { return L"Interface\\" + RegistryForm(IID_ICheckFile); }
 std::wstring ProxyStubKey() { return L"CLSID\\" + RegistryForm(IID_ICheckFile); }
 
-bool ClassesRootKeyExists(const std::wstring& path) { return OpenClassesRoot(path) != nullptr; }
+bool ClassesRootKeyExists(const std::wstring& path) { return static_cast<bool>(OpenClassesRoot(path)); }
 
 std::optional<std::wstring> ClassesRootString(const std::wstring& path, const wchar_t* name) {
-  const ScopedKey key = OpenClassesRoot(path);
+  const UniqueRegKey key = OpenClassesRoot(path);
   if (!key) return std::nullopt;
   DWORD type = 0;
   DWORD size = 0;
@@ -96,8 +84,8 @@ std::optional<DWORD> RunProgram(const std::wstring& commandLine) {
                         &startup, &process)) {
     return std::nullopt;
   }
-  const ScopedHandle processHandle(process.hProcess);
-  const ScopedHandle threadHandle(process.hThread);
+  const UniqueHandle processHandle(process.hProcess);
+  const UniqueHandle threadHandle(process.hThread);
   ::WaitForSingleObject(process.hProcess, INFINITE);
   DWORD exitCode = 0;
   if (!::GetExitCodeProcess(process.hProcess, &exitCode)) return std::nullopt;
@@ -119,7 +107,7 @@ std::vector<char> ExportClassesRoot(const std::wstring& scratchFile) {
 }
 
 HRESULT CallRegistrationExport(const std::wstring& modulePath, const char* exportName) {
-  const ScopedLibrary module(::LoadLibraryW(Extended(modulePath).c_str()));
+  const UniqueModule module(::LoadLibraryW(Extended(modulePath).c_str()));
   if (!module) return HRESULT_FROM_WIN32(::GetLastError());
   const auto function = reinterpret_cast<HRESULT(STDAPICALLTYPE*)()>(
       reinterpret_cast<void*>(::GetProcAddress(module.get(), exportName)));
@@ -143,7 +131,7 @@ bool CopyInto(const std::wstring& from, const std::wstring& to) {
 
 std::optional<std::string> ReadModuleResource(const std::wstring& modulePath, const wchar_t* type,
                                               WORD id) {
-  const ScopedLibrary module(
+  const UniqueModule module(
       ::LoadLibraryExW(modulePath.c_str(), nullptr, LOAD_LIBRARY_AS_DATAFILE));
   if (!module) return std::nullopt;
   const HRSRC resource = ::FindResourceW(module.get(), MAKEINTRESOURCEW(id), type);

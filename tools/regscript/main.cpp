@@ -27,7 +27,7 @@ constexpr int kExitScriptFailed = 1;
 constexpr int kExitUsage = 2;
 
 struct Options {
-  bool register_pass = true;
+  bool registerPass = true;
   std::string seed_path;
   std::vector<std::pair<std::string, std::string>> replacements;
   std::string script_path;
@@ -54,7 +54,7 @@ const char* ParseArguments(int argc, char** argv, Options* options) {
   for (int i = 1; i < argc; ++i) {
     const std::string_view argument = argv[i];
     if (argument == "--unregister") {
-      options->register_pass = false;
+      options->registerPass = false;
     } else if (argument == "--seed" || argument == "--replace") {
       if (i + 1 >= argc) return "option needs a value";
       const std::string value = argv[++i];
@@ -102,7 +102,7 @@ int main(int argc, char** argv) {
   // The script ends at its first NUL, as a NUL-terminated text does.
   const std::u16string text = Utf8ToUtf16(script.substr(0, script.find('\0')));
   const HResult result = kindprobe::registration::ProcessScriptText(
-      registrar, text.c_str(), options.register_pass, registry);
+      registrar, text.c_str(), options.registerPass, registry);
 
   std::fputs(kindprobe::platform::ExportRegText(registry).c_str(), stdout);
   std::printf("\nhr=0x%08X\n", static_cast<unsigned>(result));

@@ -1,4 +1,4 @@
-// The frame's locks: Win32 critical sections, re-entrant by nature, whose initialisation can fail
+// Win32 critical sections, re-entrant by nature, whose initialisation can fail
 // and says so instead of raising.
 #pragma once
 
@@ -6,7 +6,7 @@
 
 #include "platform/sync.h"
 
-namespace kindprobe::component {
+namespace kindprobe::platform::win32 {
 
 class CriticalSection {
  public:
@@ -30,4 +30,4 @@ class CriticalSection {
   bool initialized_ = false;
 };
 
-}  // namespace kindprobe::component
+}  // namespace kindprobe::platform::win32

@@ -1,6 +1,6 @@
-#include "component/critical_section.h"
+#include "platform/win32/critical_section.h"
 
-namespace kindprobe::component {
+namespace kindprobe::platform::win32 {
 
 HRESULT CriticalSection::Init() {
   if (initialized_) return S_OK;
@@ -20,4 +20,4 @@ void CriticalSection::Term() {
   initialized_ = false;
 }
 
-}  // namespace kindprobe::component
+}  // namespace kindprobe::platform::win32

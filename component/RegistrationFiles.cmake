@@ -3,7 +3,7 @@
 # are needed (the module's resources, the tests, the release bundle); the files are written
 # once per build tree.
 include_guard(GLOBAL)
-include(${CMAKE_CURRENT_LIST_DIR}/../component/Identifiers.cmake)
+include(${CMAKE_CURRENT_LIST_DIR}/Identifiers.cmake)
 
 set(KINDPROBE_REGISTRATION_OUT ${CMAKE_BINARY_DIR}/generated/registration CACHE INTERNAL "")
 set(KINDPROBE_APPID_SCRIPT ${KINDPROBE_REGISTRATION_OUT}/appid.rgs CACHE INTERNAL "")

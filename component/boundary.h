@@ -1,0 +1,25 @@
+// Nothing thrown inside the module may reach a caller across the COM boundary: every export and
+// every interface method that can allocate runs its body through CallAtBoundary.
+#pragma once
+
+#include <windows.h>
+
+#include <new>
+#include <utility>
+
+namespace kindprobe::component {
+
+// Runs `body` and answers its HRESULT; an allocation failure becomes E_OUTOFMEMORY and anything
+// else thrown becomes E_UNEXPECTED.
+template <typename Body>
+HRESULT CallAtBoundary(Body&& body) noexcept {
+  try {
+    return std::forward<Body>(body)();
+  } catch (const std::bad_alloc&) {
+    return E_OUTOFMEMORY;
+  } catch (...) {
+    return E_UNEXPECTED;
+  }
+}
+
+}  // namespace kindprobe::component

@@ -1,0 +1,10 @@
+// The mutex behind platform::Mutex on POSIX systems.
+#pragma once
+
+#include <mutex>
+
+namespace kindprobe::platform {
+
+using NativeMutex = std::mutex;
+
+}  // namespace kindprobe::platform
