@@ -6,7 +6,7 @@
 
 #include "cli_process.h"
 #include "json_line.h"
-#include "scratch_dir.h"
+#include "temp_dir.h"
 
 namespace kindprobe::clitest {
 namespace {
@@ -15,7 +15,7 @@ const std::string kAviHeader("RIFF\x10\0\0\0AVI LIST", 16);
 const std::string kCacheBytes("\x00\x01\x02\x03\x04", 5);
 
 TEST(CliManners, APlainScanOfCacheFilesWritesNothingToStandardError) {
-  ScratchDir dir;
+  testsupport::TempDir dir;
   const auto cache = dir.Write("Store/VODCache/part1.dat", kCacheBytes);
   const std::string store = (dir.path() / "Store").string();
   const auto quiet = RunKindprobe({"--store-path", store, cache.string()});
@@ -29,7 +29,7 @@ TEST(CliManners, APlainScanOfCacheFilesWritesNothingToStandardError) {
 }
 
 TEST(CliManners, ControlCharactersInNamesAreEscapedInTextButNotInJson) {
-  ScratchDir dir;
+  testsupport::TempDir dir;
   const auto file = dir.Write(
       "two\nlines\t\x7f"
       "\xc2\x85"
@@ -47,7 +47,7 @@ TEST(CliManners, ControlCharactersInNamesAreEscapedInTextButNotInJson) {
 }
 
 TEST(CliManners, EnglishDescriptionsForRulesAndFixedAnswers) {
-  ScratchDir dir;
+  testsupport::TempDir dir;
   const auto avi = dir.Write("clip.avi", kAviHeader);
   const auto empty = dir.Write("empty.mkv", "");
   const auto text = dir.Write("notes.txt", "just words\n");

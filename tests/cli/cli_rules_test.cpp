@@ -5,7 +5,7 @@
 #include <string>
 
 #include "cli_process.h"
-#include "scratch_dir.h"
+#include "temp_dir.h"
 
 namespace kindprobe::clitest {
 namespace {
@@ -24,7 +24,7 @@ const std::string kUtf8Table =
 const std::string kAviHeader("RIFF\x10\0\0\0AVI LIST", 16);
 
 TEST(CliRules, RulesFileClassifiesWithTheCandidateTableInGbkOrUtf8) {
-  ScratchDir dir;
+  testsupport::TempDir dir;
   const auto foo = dir.Write("x.foo", "FOO!....").string();
   const auto bare = dir.Write("x.bin", "FOO!\x01").string();
   for (const auto& [name, bytes] : {std::pair{"gbk.txt", kGbkTable}, {"utf8.txt", kUtf8Table}}) {
@@ -40,7 +40,7 @@ TEST(CliRules, RulesFileClassifiesWithTheCandidateTableInGbkOrUtf8) {
 }
 
 TEST(CliRules, RulesListsTheTableInUse) {
-  ScratchDir dir;
+  testsupport::TempDir dir;
   const auto table = dir.Write("t.txt", kGbkTable).string();
   const auto result = RunKindprobe({"--rules-file=" + table, "--rules"});
   EXPECT_EQ(result.exitCode, 0);
@@ -50,7 +50,7 @@ TEST(CliRules, RulesListsTheTableInUse) {
 }
 
 TEST(CliRules, AnUnreadableRuleFileIsAUsageError) {
-  ScratchDir dir;
+  testsupport::TempDir dir;
   const std::string missing = (dir.path() / "none.txt").string();
   for (const auto& args : {std::vector<std::string>{"--rules-file", missing, "x"},
                            std::vector<std::string>{"--check-rules", missing},
@@ -63,7 +63,7 @@ TEST(CliRules, AnUnreadableRuleFileIsAUsageError) {
 }
 
 TEST(CliRules, CheckRulesPrintsFindingsLikeACompilerAndSetsTheStatus) {
-  ScratchDir dir;
+  testsupport::TempDir dir;
   const auto clean = dir.Write("clean.txt", kGbkTable).string();
   const auto result = RunKindprobe({"--check-rules", clean});
   EXPECT_EQ(result.exitCode, 0);
@@ -99,7 +99,7 @@ TEST(CliRules, CheckRulesWithoutAFileChecksTheEmbeddedTable) {
 }
 
 TEST(CliRules, CompareRulesPrintsOnlyChangedAnswersAndCounts) {
-  ScratchDir dir;
+  testsupport::TempDir dir;
   const auto table = dir.Write("t.txt", kGbkTable).string();
   const auto tree = dir.path() / "tree";
   const auto avi = dir.Write("tree/a.avi", kAviHeader).string();         // description changes

@@ -12,7 +12,7 @@
 #include <vector>
 
 #include "cli_process.h"
-#include "scratch_dir.h"
+#include "temp_dir.h"
 
 namespace kindprobe::clitest {
 namespace {
@@ -98,7 +98,7 @@ TEST_P(ExplainRealMedia, WholeCutRenamedAndBoth) {
   if (encoders.find(std::string(" ") + c.encoder + " ") == std::string::npos) {
     GTEST_SKIP() << "this ffmpeg has no " << c.encoder << " encoder";
   }
-  ScratchDir dir;
+  testsupport::TempDir dir;
   const fs::path whole = dir.path() / (std::string("whole") + c.extension);
   std::vector<std::string> args = {"-hide_banner", "-loglevel", "error", "-nostdin", "-y"};
   args.insert(args.end(), c.ffmpegArgs.begin(), c.ffmpegArgs.end());
@@ -140,7 +140,7 @@ INSTANTIATE_TEST_SUITE_P(Containers, ExplainRealMedia, ::testing::ValuesIn(Cases
                          [](const auto& info) { return std::string(info.param.name); });
 
 TEST(ExplainOutput, FilesWithoutContentOrAccessHaveNoReasons) {
-  ScratchDir dir;
+  testsupport::TempDir dir;
   const fs::path empty = dir.Write("empty.avi", "");
   const fs::path text = dir.Write("notes.avi", "just some words\n");
   const auto result = RunKindprobe({"--explain", "--json", empty.string(), text.string(),
@@ -154,7 +154,7 @@ TEST(ExplainOutput, FilesWithoutContentOrAccessHaveNoReasons) {
 }
 
 TEST(ExplainOutput, EnglishDetailsAndUnchangedOutputWithoutTheOption) {
-  ScratchDir dir;
+  testsupport::TempDir dir;
   std::string riff = std::string("RIFF") + std::string("\x10\x27\0\0", 4) + "AVI LIST";
   riff.resize(64, '\0');
   const fs::path cut = dir.Write("clip.avi", riff);

@@ -11,11 +11,11 @@
 #include <thread>
 #include <vector>
 
-#include "scratch_dir.h"
+#include "temp_dir.h"
 
 namespace {
 
-using kindprobe::clitest::ScratchDir;
+using kindprobe::testsupport::TempDir;
 
 const std::string kAviHeader("RIFF\x10\0\0\0AVI LIST", 16);
 
@@ -45,7 +45,7 @@ TEST(LibraryInterface, VersionAndBadArguments) {
 }
 
 TEST(LibraryInterface, EachKindOfAnswer) {
-  ScratchDir dir;
+  TempDir dir;
   const Checker checker = NewChecker();
   ASSERT_NE(checker, nullptr);
 
@@ -79,7 +79,7 @@ TEST(LibraryInterface, EachKindOfAnswer) {
 }
 
 TEST(LibraryInterface, NamesThatAreNotUtf8ReachTheirFile) {
-  ScratchDir dir;
+  TempDir dir;
   const auto path = dir.Write("\xff\xfe-\xe4\xb8.avi", kAviHeader);
   const Checker checker = NewChecker();
   const auto result = Check(checker.get(), path.string());
@@ -88,7 +88,7 @@ TEST(LibraryInterface, NamesThatAreNotUtf8ReachTheirFile) {
 }
 
 TEST(LibraryInterface, ADescriptionLastsUntilItsCheckersNextCheck) {
-  ScratchDir dir;
+  TempDir dir;
   const auto avi = dir.Write("a.avi", kAviHeader).string();
   const auto text = dir.Write("b.txt", "words").string();
   const Checker first = NewChecker();
@@ -102,7 +102,7 @@ TEST(LibraryInterface, ADescriptionLastsUntilItsCheckersNextCheck) {
 }
 
 TEST(LibraryInterface, CheckersOnManyThreadsAtOnce) {
-  ScratchDir dir;
+  TempDir dir;
   const auto avi = dir.Write("a.avi", kAviHeader).string();
   const auto text = dir.Write("b.txt", "words").string();
   std::vector<int> wrong(4, 0);
