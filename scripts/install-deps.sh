@@ -9,7 +9,8 @@ build=(cmake ninja-build g++ make libc6-dev pkg-config)
 tests=(clang libclang-rt-14-dev libgtest-dev libgmock-dev googletest libbenchmark-dev
        ffmpeg file libmagic-dev time python3 valgrind)
 windows=(g++-mingw-w64-x86-64-win32 g++-mingw-w64-i686-win32 mingw-w64-tools
-         binutils-mingw-w64-x86-64 binutils-mingw-w64-i686 libwine-dev wine64 locales python3)
+         binutils-mingw-w64-x86-64 binutils-mingw-w64-i686 libwine-dev wine64 locales python3
+         wixl msitools)
 
 case "${1:-build}" in
   build) wanted=("${build[@]}") ;;

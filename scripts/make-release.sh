@@ -3,7 +3,9 @@
 #   build/release-bundle/kindprobe-VERSION-windows/          the folder
 #   build/release-bundle/kindprobe-VERSION-windows.zip       the same, zipped
 # with x86/ and x64/ (Kindprobe.dll, kindprobe.exe, Kindprobe.manifest), INSTALL.txt and
-# SHA256SUMS. The builds go to $KINDPROBE_RELEASE_BUILD_ROOT-i686 and -x86_64 (default
+# SHA256SUMS, and beside them the Windows Installer packages
+#   build/release-bundle/kindprobe-VERSION-x86.msi, kindprobe-VERSION-x64.msi
+# The builds go to $KINDPROBE_RELEASE_BUILD_ROOT-i686 and -x86_64 (default
 # build/release), apart from the development builds.
 set -euo pipefail
 cd "$(dirname "$0")/.."
@@ -19,7 +21,7 @@ bundle=$bundle_root/$name
 # arch folder, toolchain, build directory
 builds=("x86 mingw-i686 $build_root-i686" "x64 mingw-x86_64 $build_root-x86_64")
 
-rm -rf "$bundle" "$bundle_root/$name.zip"
+rm -rf "$bundle" "$bundle_root/$name.zip" "$bundle_root"/kindprobe-"$version"-x*.msi
 mkdir -p "$bundle"
 for build in "${builds[@]}"; do
   read -r folder toolchain directory <<<"$build"
@@ -27,13 +29,14 @@ for build in "${builds[@]}"; do
   cmake -S . -B "$directory" -G Ninja -DCMAKE_BUILD_TYPE=Release \
         -DCMAKE_TOOLCHAIN_FILE="$PWD/cmake/toolchains/$toolchain.cmake" \
         -DKINDPROBE_WERROR=ON -DBUILD_TESTING=OFF -DKINDPROBE_BENCH=OFF >/dev/null
-  cmake --build "$directory" -j "$jobs" --target Kindprobe kindprobe
+  cmake --build "$directory" -j "$jobs" --target Kindprobe kindprobe kindprobe_msi
   mkdir -p "$bundle/$folder"
   # Kindprobe.dll goes to bin/, the command stays in its own folder.
   cli=$(find "$directory" -name kindprobe.exe -not -path '*/CMakeFiles/*' | head -n 1)
   [ -n "$cli" ] || { echo "make-release.sh: no kindprobe.exe in $directory" >&2; exit 1; }
   cp "$directory/bin/Kindprobe.dll" "$cli" \
      "$directory/generated/registration/Kindprobe.manifest" "$bundle/$folder/"
+  cp "$directory/packaging/windows/kindprobe-$version-$folder.msi" "$bundle_root/"
 done
 
 # Windows users read this in Notepad: CR LF lines.
@@ -45,8 +48,22 @@ x86\\  32-bit Kindprobe.dll and kindprobe.exe (for a 32-bit player)
 x64\\  64-bit Kindprobe.dll and kindprobe.exe (for a 64-bit player)
 Each folder also holds Kindprobe.manifest, for use without registration.
 
-Install and register
---------------------
+Install with Windows Installer
+------------------------------
+kindprobe-$version-x86.msi and kindprobe-$version-x64.msi, published beside this
+archive, install Kindprobe.dll and kindprobe.exe for all users into Program Files
+(the x86 package into C:\\Program Files (x86) on 64-bit Windows) and register the
+component; no regsvr32 is needed. As administrator, with or without a user interface:
+
+    msiexec /i kindprobe-$version-x64.msi
+    msiexec /i kindprobe-$version-x64.msi /qn
+
+A later version installs over an earlier one. Remove it with "Apps and features" or:
+
+    msiexec /x kindprobe-$version-x64.msi /qn
+
+Install and register by hand
+----------------------------
 Copy the folder that matches the player, e.g. to C:\\Program Files\\Kindprobe, then in a
 command prompt run as administrator:
 
@@ -71,8 +88,8 @@ program's own manifest (processorArchitecture "x86" for the 32-bit files, "amd64
                         processorArchitecture="x86"/>
     </dependentAssembly></dependency>
 
-Remove
-------
+Remove what was registered by hand
+----------------------------------
     regsvr32 /u "C:\\Program Files\\Kindprobe\\Kindprobe.dll"
 then delete the folder.
 
@@ -98,3 +115,4 @@ EOF
 printf '\n==== %s\n' "$bundle_root/$name.zip"
 (cd "$bundle" && sha256sum -c --quiet SHA256SUMS)
 cat "$bundle/SHA256SUMS"
+(cd "$bundle_root" && sha256sum kindprobe-"$version"-x*.msi)

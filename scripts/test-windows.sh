@@ -40,6 +40,17 @@ fi
 # The Chinese locale of the Windows Script Host tests, and the release bundle.
 scripts/test-windows-registration.sh || status=1
 
+# The installer tests use the release builds and prefixes of their own: they run beside the
+# development build's tests.
+step "installer tests (both packages), in the background"
+msi_log=$(mktemp)
+scripts/test-msi.sh >"$msi_log" 2>&1 &
+msi_tests=$!
+
 step "tests: mingw-x86_64, every test under Wine"
 ctest --preset mingw-x86_64 -j "$jobs" || status=1
+
+wait "$msi_tests" || status=1
+cat "$msi_log"
+rm -f "$msi_log"
 exit $status
