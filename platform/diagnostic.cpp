@@ -3,6 +3,7 @@
 #include <atomic>
 #include <string>
 
+#include "platform/console.h"
 #include "platform/utf.h"
 
 namespace kindprobe::platform {
@@ -17,8 +18,7 @@ void SetDiagnosticStream(std::FILE* stream) { g_stream.store(stream); }
 void WriteDiagnosticLine(const char16_t* line) {
   std::FILE* stream = g_stream.load();
   if (stream == nullptr) stream = stdout;
-  const std::string text = Utf16ToUtf8(line);
-  std::fwrite(text.data(), 1, text.size(), stream);
+  WriteText(stream, Utf16ToUtf8(line));
   std::fflush(stream);
 }
 
