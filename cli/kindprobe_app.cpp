@@ -20,6 +20,8 @@
 #include "cli/rule_listing.h"
 #include "cli/text_join.h"
 #include "engine/rule_table.h"
+#include "platform/command_line.h"
+#include "platform/console.h"
 #include "platform/diagnostic.h"
 #include "platform/player_settings.h"
 #include "platform/utf.h"
@@ -30,11 +32,10 @@ namespace {
 constexpr size_t kOutputBufferSize = 64 * 1024;
 
 void Complain(const std::string& message) {
-  const std::string line = Join({"kindprobe: ", message, "\n"});
-  std::fwrite(line.data(), 1, line.size(), stderr);
+  platform::WriteText(stderr, Join({"kindprobe: ", message, "\n"}));
 }
 
-void Write(std::FILE* out, const std::string& text) { std::fwrite(text.data(), 1, text.size(), out); }
+void Write(std::FILE* out, const std::string& text) { platform::WriteText(out, text); }
 
 // Output that could not be written is a failure of the run, not a quiet success.
 int Finish(std::FILE* out, int status) {
@@ -78,7 +79,10 @@ int Classify(const Options& options, std::FILE* out, ClassifierTables tables) {
     list.emplace(stream, options.nulSeparated);
   }
 
-  PathSource source(options.paths, list ? &*list : nullptr,
+  // Patterns the shell left for the program to expand; list entries are taken as written.
+  const std::vector<std::u16string> paths =
+      platform::ExpandPathArguments(options.paths, options.recursive);
+  PathSource source(paths, list ? &*list : nullptr,
                     PathSource::Settings{options.recursive, options.followLinks});
   const uint32_t jobs = options.jobs != 0 ? options.jobs : std::min(ProcessorCount(), kMaxJobs);
   OrderedClassifier classifier(jobs, options.output, kDefaultRingSize, tables);
@@ -93,7 +97,7 @@ int Classify(const Options& options, std::FILE* out, ClassifierTables tables) {
   io.handOn = [&](std::string_view line, uint64_t done) {
     handedOn = done;
     progress.Clear();
-    std::fwrite(line.data(), 1, line.size(), out);
+    platform::WriteText(out, line);
     if (progress.Due()) {
       // The progress line goes to the terminal after the results printed before it.
       std::fflush(out);

@@ -3,6 +3,7 @@
 #include <string_view>
 
 #include "cli/text_join.h"
+#include "platform/command_line.h"
 #include "platform/utf.h"
 
 namespace kindprobe::cli {
@@ -31,7 +32,9 @@ class Parser {
     bool optionsEnded = false;
     for (index_ = 0; index_ < args_.size() && error_.empty(); ++index_) {
       const u16string_view arg = args_[index_];
-      if (optionsEnded || arg.size() < 2 || arg[0] != u'-') {
+      if (!optionsEnded && platform::IsSystemHelpSwitch(arg)) {
+        SetAction(Action::kHelp);
+      } else if (optionsEnded || arg.size() < 2 || arg[0] != u'-') {
         options_.paths.emplace_back(arg);
       } else if (arg == u"--") {
         optionsEnded = true;

@@ -1,14 +1,14 @@
 #include "cli/progress.h"
 
-#include "cli/text_join.h"
 #include <string>
+
+#include "cli/text_join.h"
+#include "platform/console.h"
 
 namespace kindprobe::cli {
 namespace {
 
 constexpr auto kInterval = std::chrono::milliseconds(200);
-// Carriage return, then erase to the end of the line.
-constexpr char kEraseLine[] = "\r\x1b[K";
 
 }  // namespace
 
@@ -17,7 +17,7 @@ Progress::Progress(std::FILE* stream, bool enabled)
 
 void Progress::Clear() {
   if (!shown_) return;
-  std::fputs(kEraseLine, stream_);
+  platform::EraseLine(stream_);
   std::fflush(stream_);
   shown_ = false;
 }
@@ -29,9 +29,8 @@ bool Progress::Due() const {
 void Progress::Update(uint64_t filesDone) {
   if (!enabled_) return;
   lastShown_ = std::chrono::steady_clock::now();
-  const std::string line =
-      Join({kEraseLine, "kindprobe: ", std::to_string(filesDone), " files examined"});
-  std::fputs(line.c_str(), stream_);
+  platform::EraseLine(stream_);
+  platform::WriteText(stream_, Join({"kindprobe: ", std::to_string(filesDone), " files examined"}));
   std::fflush(stream_);
   shown_ = true;
 }

@@ -32,3 +32,24 @@ string(TOUPPER "${CMAKE_MATCH_1}" guid)
 set(KINDPROBE_APPID ${guid} CACHE INTERNAL "")
 unset(found)
 unset(guid)
+
+# What the type library's registration files besides the GUIDs, for the installer's entries:
+# the library's version and help string, and the interface's method count (IDispatch's seven
+# and its own).
+string(REGEX MATCH "version\\(([0-9]+\\.[0-9]+)\\)[^[]*helpstring\\(\"([^\"]*)\"\\)[^[]*library[ \t\r\n]+KindprobeLib"
+       found "${kindprobe_idl_text}")
+if(NOT found)
+  message(FATAL_ERROR "kindprobe.idl: no version and helpstring for library KindprobeLib")
+endif()
+set(KINDPROBE_TYPELIB_VERSION ${CMAKE_MATCH_1} CACHE INTERNAL "")
+set(KINDPROBE_TYPELIB_HELPSTRING "${CMAKE_MATCH_2}" CACHE INTERNAL "")
+set(KINDPROBE_INTERFACE_NAME ICheckFile CACHE INTERNAL "")
+string(REGEX MATCH "interface[ \t\r\n]+ICheckFile[ \t\r\n]*:[ \t\r\n]*IDispatch[^}]*}" found
+       "${kindprobe_idl_text}")
+string(REGEX MATCHALL "HRESULT[ \t\r\n]+[A-Za-z0-9_]+[ \t\r\n]*\\(" methods "${found}")
+list(LENGTH methods method_count)
+math(EXPR method_count "7 + ${method_count}")
+set(KINDPROBE_INTERFACE_METHODS ${method_count} CACHE INTERNAL "")
+unset(found)
+unset(methods)
+unset(method_count)

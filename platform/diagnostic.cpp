@@ -3,6 +3,7 @@
 #include <atomic>
 #include <string>
 
+#include "platform/console.h"
 #include "platform/utf.h"
 
 namespace kindprobe::platform {
@@ -21,8 +22,7 @@ void WriteDiagnosticLine(const char16_t* line) {
   if (g_discarded.load()) return;
   std::FILE* stream = g_stream.load();
   if (stream == nullptr) stream = stdout;
-  const std::string text = Utf16ToUtf8(line);
-  std::fwrite(text.data(), 1, text.size(), stream);
+  WriteText(stream, Utf16ToUtf8(line));
   std::fflush(stream);
 }
 

@@ -10,7 +10,7 @@ tests=(clang libclang-rt-14-dev libgtest-dev libgmock-dev googletest libbenchmar
        ffmpeg file libmagic-dev time python3 valgrind dpkg-dev lintian)
 windows=(g++-mingw-w64-x86-64-win32 g++-mingw-w64-i686-win32 mingw-w64-tools
          binutils-mingw-w64-x86-64 binutils-mingw-w64-i686 libwine-dev wine64 wine32:i386 locales
-         python3)
+         python3 wixl msitools)
 
 case "${1:-build}" in
   build) wanted=("${build[@]}") ;;

@@ -4,7 +4,9 @@
 #   build/release-bundle/kindprobe-VERSION-windows.zip       the same, zipped
 # with x86/ and x64/ (Kindprobe.dll, kindprobe.exe, Kindprobe.manifest), stripped, their
 # symbols in symbols/x86/ and symbols/x64/, the integrators' sdk/, INSTALL.txt and
-# SHA256SUMS. The builds go to $KINDPROBE_RELEASE_BUILD_ROOT-i686 and -x86_64 (default
+# SHA256SUMS, and beside them the Windows Installer packages
+#   build/release-bundle/kindprobe-VERSION-x86.msi, kindprobe-VERSION-x64.msi
+# The builds go to $KINDPROBE_RELEASE_BUILD_ROOT-i686 and -x86_64 (default
 # build/release), apart from the development builds.
 set -euo pipefail
 cd "$(dirname "$0")/.."
@@ -20,7 +22,7 @@ bundle=$bundle_root/$name
 # arch folder, toolchain, build directory
 builds=("x86 mingw-i686 $build_root-i686" "x64 mingw-x86_64 $build_root-x86_64")
 
-rm -rf "$bundle" "$bundle_root/$name.zip"
+rm -rf "$bundle" "$bundle_root/$name.zip" "$bundle_root"/kindprobe-"$version"-x*.msi
 mkdir -p "$bundle"
 for build in "${builds[@]}"; do
   read -r folder toolchain directory <<<"$build"
@@ -36,16 +38,22 @@ for build in "${builds[@]}"; do
   [ -n "$cli" ] || { echo "make-release.sh: no kindprobe.exe in $directory" >&2; exit 1; }
   cp "$directory/bin/Kindprobe.dll" "$cli" \
      "$directory/generated/registration/Kindprobe.manifest" "$bundle/$folder/"
-  # Shipped without debug sections; the symbols travel beside them, found by the debug link.
+  # Shipped without debug sections, in the archive and in the package alike; the symbols
+  # travel beside them, found by the debug link.
   triplet=${toolchain#mingw-}-w64-mingw32
-  mkdir -p "$bundle/symbols/$folder"
-  for binary in Kindprobe.dll kindprobe.exe; do
-    "$triplet-objcopy" --only-keep-debug "$bundle/$folder/$binary" \
-      "$bundle/symbols/$folder/$binary.debug"
-    "$triplet-strip" --strip-all "$bundle/$folder/$binary"
-    (cd "$bundle/symbols/$folder" &&
-       "$triplet-objcopy" --add-gnu-debuglink="$binary.debug" "../../$folder/$binary")
+  symbols=$PWD/$bundle/symbols/$folder
+  mkdir -p "$symbols"
+  for binary in "$bundle/$folder/Kindprobe.dll" "$bundle/$folder/kindprobe.exe"; do
+    debug=$symbols/$(basename "$binary").debug
+    "$triplet-objcopy" --only-keep-debug "$binary" "$debug"
+    "$triplet-strip" --strip-all "$binary"
+    "$triplet-objcopy" --add-gnu-debuglink="$debug" "$binary"
   done
+  # The package takes the binaries from the build tree: give it the stripped ones.
+  cp "$bundle/$folder/Kindprobe.dll" "$directory/bin/Kindprobe.dll"
+  cp "$bundle/$folder/kindprobe.exe" "$cli"
+  cmake --build "$directory" -j "$jobs" --target kindprobe_msi
+  cp "$directory/packaging/windows/kindprobe-$version-$folder.msi" "$bundle_root/"
 done
 
 # The integrators' kit: header, GUIDs, IDL, type library and a sample client.
@@ -68,8 +76,22 @@ Each folder also holds Kindprobe.manifest, for use without registration.
 sdk\\  for programmers: header, GUIDs, IDL, type library and a sample (sdk\\README.txt)
 symbols\\  debugging symbols of the binaries (not needed to run them)
 
-Install and register
---------------------
+Install with Windows Installer
+------------------------------
+kindprobe-$version-x86.msi and kindprobe-$version-x64.msi, published beside this
+archive, install Kindprobe.dll and kindprobe.exe for all users into Program Files
+(the x86 package into C:\\Program Files (x86) on 64-bit Windows) and register the
+component; no regsvr32 is needed. As administrator, with or without a user interface:
+
+    msiexec /i kindprobe-$version-x64.msi
+    msiexec /i kindprobe-$version-x64.msi /qn
+
+A later version installs over an earlier one. Remove it with "Apps and features" or:
+
+    msiexec /x kindprobe-$version-x64.msi /qn
+
+Install and register by hand
+----------------------------
 Copy the folder that matches the player, e.g. to C:\\Program Files\\Kindprobe, then in a
 command prompt run as administrator:
 
@@ -94,8 +116,8 @@ program's own manifest (processorArchitecture "x86" for the 32-bit files, "amd64
                         processorArchitecture="x86"/>
     </dependentAssembly></dependency>
 
-Remove
-------
+Remove what was registered by hand
+----------------------------------
     regsvr32 /u "C:\\Program Files\\Kindprobe\\Kindprobe.dll"
 then delete the folder.
 
@@ -131,3 +153,4 @@ scripts/make-deb.sh
 printf '\n==== %s\n' "$bundle_root/$name.zip"
 (cd "$bundle" && sha256sum -c --quiet SHA256SUMS)
 cat "$bundle/SHA256SUMS"
+(cd "$bundle_root" && sha256sum kindprobe-"$version"-x*.msi)

@@ -24,11 +24,13 @@ step "release bundle"
 scripts/make-release.sh
 version=$(sed -n 's/^project(Kindprobe VERSION \([0-9.]*\).*/\1/p' CMakeLists.txt)
 bundle=build/release-bundle/kindprobe-$version-windows
-for arch in x86:i686:x86 x64:x86_64:amd64; do
-  IFS=: read -r folder triplet manifest_arch <<<"$arch"
+for arch in x86:i686:x86:Intel x64:x86_64:amd64:x64; do
+  IFS=: read -r folder triplet manifest_arch msi_platform <<<"$arch"
   for file in Kindprobe.dll kindprobe.exe Kindprobe.manifest; do
     [ -f "$bundle/$folder/$file" ] || { echo "missing $folder/$file" >&2; exit 1; }
   done
+  msiinfo suminfo "build/release-bundle/kindprobe-$version-$folder.msi" | grep -q "^Template: $msi_platform;" ||
+    { echo "no Windows Installer package for $folder" >&2; exit 1; }
   exports=$("$triplet-w64-mingw32-objdump" -p "$bundle/$folder/Kindprobe.dll" |
             sed -n '/\[Ordinal\/Name Pointer\] Table/,/^$/p')
   for name in DllGetClassObject DllCanUnloadNow DllRegisterServer DllUnregisterServer; do

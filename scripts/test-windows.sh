@@ -42,6 +42,27 @@ fi
 scripts/test-windows-registration.sh || status=1
 scripts/test-release-kit.sh || status=1
 
+# The installer tests use the release builds and prefixes of their own: they run beside the
+# development build's tests, and so do the console tests of the 32-bit command (the 64-bit one
+# has them among the development build's tests).
+step "installer tests (both packages) and 32-bit console tests, in the background"
+msi_log=$(mktemp)
+release_i686=${KINDPROBE_RELEASE_BUILD_ROOT:-build/release}-i686
+{
+  msi_status=0
+  scripts/test-msi.sh || msi_status=1
+  printf '\n==== console tests: 32-bit kindprobe.exe under 32-bit Wine\n'
+  python3 tests/console/check_console.py --wine /usr/lib/wine/wine --winearch win32 \
+    --prefix "$PWD/$release_i686/wineprefix-console" \
+    --exe "$release_i686/cli/kindprobe.exe" --samples samples || msi_status=1
+  exit $msi_status
+} >"$msi_log" 2>&1 &
+msi_tests=$!
+
 step "tests: mingw-x86_64, every test under Wine"
 ctest --preset mingw-x86_64 -j "$jobs" || status=1
+
+wait "$msi_tests" || status=1
+cat "$msi_log"
+rm -f "$msi_log"
 exit $status

@@ -27,6 +27,8 @@ def main():
     parser.add_argument("--prefix", required=True)
     parser.add_argument("--samples", required=True)
     parser.add_argument("--version", required=True)
+    parser.add_argument("--cscript", default="cscript.exe",
+                        help=r"C:\windows\syswow64\cscript.exe for a 32-bit server on 64-bit")
     parser.add_argument("script")
     options = parser.parse_args()
 
@@ -46,7 +48,7 @@ def main():
     })
     environment.pop("DISPLAY", None)
     environment.pop("WAYLAND_DISPLAY", None)
-    command = [options.wine, "cscript.exe", "//nologo", windows_path(options.script),
+    command = [options.wine, options.cscript, "//nologo", windows_path(options.script),
                windows_path(options.samples), options.version]
     done = subprocess.run(command, capture_output=True, env=environment, timeout=240, check=False)
     output = done.stdout.decode("gbk", errors="replace")
