@@ -68,7 +68,10 @@ HResult HandleValueEntry(ScriptRun& run, RegKey parent, Pass pass, bool recoveri
     const Win32Error error = run.registry.DeleteValue(writable.get(), name);
     if (error != kErrorSuccess && error != kErrorFileNotFound) return hr::FromWin32(error);
   }
-  return SkipAssignedValue(run);
+  if (const HResult result = SkipAssignedValue(run); hr::Failed(result)) return result;
+  // Refused here too: the walk-back after a failed register pass must stop where that pass
+  // stopped, not take the block's brace for a key name and its entries for the parent's.
+  return RefuseOrphanBlock(run);
 }
 
 HResult RegisterKeyEntry(ScriptRun& run, RegKey parent, ScopedRegKey& current, int depth) {
@@ -118,8 +121,8 @@ HResult UnregisterKeyEntry(ScriptRun& run, RegKey parent, ScopedRegKey& current,
     const HResult inner =
         WalkKeyBlock(run, current.get(), Pass::kUnregister, entry_recovering, depth + 1);
     // Below a key that could not be opened the block is only read through; its failures do
-    // not count and reading goes on from wherever it stopped.
-    if (hr::Failed(inner) && !entry_recovering) return inner;
+    // not count and reading goes on from wherever it stopped, except after a depth refusal.
+    if (hr::Failed(inner) && (!entry_recovering || run.depthRefused)) return inner;
     if (const HResult result = ReadToken(run.cursor, run.token); hr::Failed(result)) return result;
   }
   if (open_error == kErrorFileNotFound) return hr::kOk;
@@ -140,7 +143,10 @@ HResult UnregisterKeyEntry(ScriptRun& run, RegKey parent, ScopedRegKey& current,
 
 HResult WalkKeyBlock(ScriptRun& run, RegKey parent, Pass pass, bool recovering, int depth) {
   // A bound on nesting keeps a crafted script from exhausting the stack.
-  if (depth > kMaxKeyDepth) return hr::kDispException;
+  if (depth > kMaxKeyDepth) {
+    run.depthRefused = true;
+    return hr::kDispException;
+  }
   ScopedRegKey current(run.registry);
   if (const HResult result = ReadToken(run.cursor, run.token); hr::Failed(result)) return result;
   while (run.token.units[0] != kCloseBrace) {
@@ -233,6 +239,7 @@ HResult ProcessScriptText(ScriptRegistrar& registrar, const char16_t* text, bool
           hr::Failed(result)) {
         // Take back what this block wrote, as far as the unregister pass can.
         run.cursor.position = block_start;
+        run.depthRefused = false;
         WalkKeyBlock(run, root, Pass::kUnregister, false, 1);
         return result;
       }
