@@ -133,6 +133,16 @@ void FileClassifier::ApplyRule(int32_t ruleIndex) {
 }
 
 void FileClassifier::CheckFile(const char16_t* path) {
+  try {
+    Classify(path);
+  } catch (const std::bad_alloc&) {
+    // Memory ran out part way (a path or the player's setting copied): the file counts as
+    // not examined and keeps the default answer.
+    result_.Reset();
+  }
+}
+
+void FileClassifier::Classify(const char16_t* path) {
   result_.Reset();
   if (path == nullptr) path = u"";
 

@@ -42,6 +42,7 @@ class FileClassifier {
   const CheckResult& result() const { return result_; }
 
  private:
+  void Classify(const char16_t* path);
   void ApplyRule(int32_t ruleIndex);
   void SetResult(TypeID typeId, const char16_t* description);
 

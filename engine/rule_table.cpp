@@ -174,18 +174,33 @@ int ParseRuleText(RuleTable& table, const char16_t* text) {
   return result;
 }
 
+namespace {
+
+void ReleaseRules(RuleTable& table) {
+  for (auto& rule : table.rules) rule.reset();
+  table.storage.Release();
+  table.ruleCount = 0;
+}
+
+}  // namespace
+
 int LoadRuleTable(RuleTable& table) {
   const auto bytes = platform::RuleTextResource(table.moduleInstance);
   if (bytes.empty()) return 0;
   std::u16string text;
   if (!platform::WidenGbk(bytes, &text)) return 0;
-  return ParseRuleText(table, text.c_str());
+  const int result = ParseRuleText(table, text.c_str());
+  // Memory that ran out part way leaves rules, or tests of a pattern, out; such a table would
+  // answer wrongly (a pattern short of a test matches too much), so none is kept.
+  if (table.storage.exhausted()) {
+    ReleaseRules(table);
+    return 0;
+  }
+  return result;
 }
 
 void ResetRuleTable(RuleTable& table, platform::ModuleHandle module) {
-  for (auto& rule : table.rules) rule.reset();
-  table.storage.Release();
-  table.ruleCount = 0;
+  ReleaseRules(table);
   table.moduleInstance = module;
   table.loaded = false;
   table.ready.store(false, std::memory_order_relaxed);
@@ -206,9 +221,7 @@ int FreeRuleTable(RuleTable& table) {
   if (!table.loaded) return 1;
   table.loaded = false;
   table.ready.store(false, std::memory_order_relaxed);
-  for (int32_t i = 0; i < table.ruleCount; ++i) table.rules[i].reset();
-  table.storage.Release();
-  table.ruleCount = 0;
+  ReleaseRules(table);
   return 1;
 }
 
