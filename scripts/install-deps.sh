@@ -9,7 +9,8 @@ build=(cmake ninja-build g++ make libc6-dev pkg-config)
 tests=(clang libclang-rt-14-dev libgtest-dev libgmock-dev googletest libbenchmark-dev
        ffmpeg file libmagic-dev time python3 valgrind)
 windows=(g++-mingw-w64-x86-64-win32 g++-mingw-w64-i686-win32 mingw-w64-tools
-         binutils-mingw-w64-x86-64 binutils-mingw-w64-i686 libwine-dev wine64 locales python3)
+         binutils-mingw-w64-x86-64 binutils-mingw-w64-i686 libwine-dev wine64 wine32:i386 locales
+         python3)
 
 case "${1:-build}" in
   build) wanted=("${build[@]}") ;;
@@ -29,5 +30,9 @@ echo "Installing: ${missing[*]}"
 sudo=""
 [ "$(id -u)" -eq 0 ] || sudo="sudo"
 export DEBIAN_FRONTEND=noninteractive
+# 32-bit Wine comes from the i386 architecture, which a fresh machine does not list yet.
+if [[ " ${missing[*]} " == *":i386 "* ]] && ! dpkg --print-foreign-architectures | grep -qx i386; then
+  $sudo dpkg --add-architecture i386
+fi
 $sudo apt-get update -qq
 $sudo apt-get install -y -qq --no-install-recommends "${missing[@]}" >/dev/null
