@@ -122,10 +122,10 @@ struct ScriptRun {
   ScriptCursor cursor;
   TokenBuffer& token;
   platform::Registry& registry;
-  // Set when a block nested too deeply was refused. Unlike other failures in a read-through
-  // block this one is never ignored: the refused text was not read to its end, so every brace
+  // Set by a refusal that leaves a block unread (one nested too deeply, one after a value
+  // entry). Unlike other failures in a read-through block it is never ignored: every brace
   // after it would be counted at the wrong level.
-  bool depthRefused = false;
+  bool blockRefused = false;
 };
 
 HResult ExpandReplacements(const ScriptRegistrar& registrar, const char16_t* text,

@@ -33,10 +33,12 @@ std::size_t UnitLength(const char16_t* text) {
   return length;
 }
 
-// After an entry of the register pass that leaves no key of its own (a "Delete" entry, a
-// value entry), a block would have no key to belong to.
-HResult RefuseOrphanBlock(const ScriptRun& run) {
-  return IsExactly(run.token, kOpenBrace) ? hr::kDispException : hr::kOk;
+// After an entry that leaves no key of its own (a "Delete" entry, a value entry), a block would
+// have no key to belong to.
+HResult RefuseOrphanBlock(ScriptRun& run) {
+  if (!IsExactly(run.token, kOpenBrace)) return hr::kOk;
+  run.blockRefused = true;
+  return hr::kDispException;
 }
 
 // "Val name = type value". The name must fit its buffer: a longer one is refused before
@@ -121,8 +123,8 @@ HResult UnregisterKeyEntry(ScriptRun& run, RegKey parent, ScopedRegKey& current,
     const HResult inner =
         WalkKeyBlock(run, current.get(), Pass::kUnregister, entry_recovering, depth + 1);
     // Below a key that could not be opened the block is only read through; its failures do
-    // not count and reading goes on from wherever it stopped, except after a depth refusal.
-    if (hr::Failed(inner) && (!entry_recovering || run.depthRefused)) return inner;
+    // not count and reading goes on from wherever it stopped, except after a refused block.
+    if (hr::Failed(inner) && (!entry_recovering || run.blockRefused)) return inner;
     if (const HResult result = ReadToken(run.cursor, run.token); hr::Failed(result)) return result;
   }
   if (open_error == kErrorFileNotFound) return hr::kOk;
@@ -144,7 +146,7 @@ HResult UnregisterKeyEntry(ScriptRun& run, RegKey parent, ScopedRegKey& current,
 HResult WalkKeyBlock(ScriptRun& run, RegKey parent, Pass pass, bool recovering, int depth) {
   // A bound on nesting keeps a crafted script from exhausting the stack.
   if (depth > kMaxKeyDepth) {
-    run.depthRefused = true;
+    run.blockRefused = true;
     return hr::kDispException;
   }
   ScopedRegKey current(run.registry);
@@ -239,7 +241,7 @@ HResult ProcessScriptText(ScriptRegistrar& registrar, const char16_t* text, bool
           hr::Failed(result)) {
         // Take back what this block wrote, as far as the unregister pass can.
         run.cursor.position = block_start;
-        run.depthRefused = false;
+        run.blockRefused = false;
         WalkKeyBlock(run, root, Pass::kUnregister, false, 1);
         return result;
       }

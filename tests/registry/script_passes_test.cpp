@@ -241,6 +241,13 @@ TEST_P(ServerScripts, TheWalkBackReadsARefusedBlockAfterAValueAsTheRegisterPassD
   EXPECT_TRUE(KeyExists(u"P\\keep"));
 }
 
+TEST_P(ServerScripts, ABlockRefusedBelowAMissingKeyEndsTheUnregisterPass) {
+  MakeKey(u"P\\keep");
+  // Reading on after the refused brace would take keep for an entry of P.
+  EXPECT_EQ(Unregister(u"NoRemove P { Missing { Val b = s 1 { keep } } }"), hr::kDispException);
+  EXPECT_TRUE(KeyExists(u"P\\keep"));
+}
+
 TEST_P(ServerScripts, KeysOpenOnlyForReadingFailWithTheRegistryError) {
   platform::MemoryRegistry* model = memory();
   if (model == nullptr) GTEST_SKIP() << "needs a key this process may not change";
