@@ -47,11 +47,15 @@ std::vector<uint8_t> PlainTextBytes() {
 std::vector<uint8_t> UnknownBytes() { return {0x13, 0x37, 0x07, 0x00, 0xfe, 0xed, 0x00, 0x01}; }
 
 TestDirectory::TestDirectory() {
+  // Test programs of several Wine prefixes share this folder at the same time, and process ids
+  // repeat across prefixes (each has a server of its own): a name that exists may be another
+  // test's, so it is never removed or reused; the next one is tried.
   static std::atomic<int> counter{0};
-  path_ = ProgramDirectory() + L"\\work-" + std::to_wstring(::GetCurrentProcessId()) + L"-" +
-          std::to_wstring(counter++);
-  RemoveTree(path_);
-  ::CreateDirectoryW(path_.c_str(), nullptr);
+  const std::wstring stem =
+      ProgramDirectory() + L"\\work-" + std::to_wstring(::GetCurrentProcessId()) + L"-";
+  do {
+    path_ = stem + std::to_wstring(counter++);
+  } while (!::CreateDirectoryW(path_.c_str(), nullptr) && ::GetLastError() == ERROR_ALREADY_EXISTS);
 }
 
 TestDirectory::~TestDirectory() { RemoveTree(path_); }
