@@ -20,6 +20,11 @@ if(MINGW)
     UNICODE _UNICODE WIN32_LEAN_AND_MEAN NOMINMAX _WIN32_WINNT=0x0601)
 endif()
 
+if(KINDPROBE_TSAN)
+  target_compile_options(kindprobe_options INTERFACE -fsanitize=thread -fno-omit-frame-pointer)
+  target_link_options(kindprobe_options INTERFACE -fsanitize=thread)
+endif()
+
 if(KINDPROBE_FUZZ)
   # Coverage feedback from every library the fuzz targets reach, not only from the targets.
   target_compile_options(kindprobe_options INTERFACE

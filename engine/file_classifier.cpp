@@ -139,6 +139,16 @@ void FileClassifier::ApplyRule(int32_t ruleIndex) {
 }
 
 void FileClassifier::CheckFile(const char16_t* path, FileVisitor* visitor) {
+  try {
+    Classify(path, visitor);
+  } catch (const std::bad_alloc&) {
+    // Memory ran out part way (a path or the player's setting copied): the file counts as
+    // not examined and keeps the default answer.
+    result_.Reset();
+  }
+}
+
+void FileClassifier::Classify(const char16_t* path, FileVisitor* visitor) {
   result_.Reset();
   if (path == nullptr) path = u"";
 

@@ -54,6 +54,7 @@ class FileClassifier {
   const CheckResult& result() const { return result_; }
 
  private:
+  void Classify(const char16_t* path, FileVisitor* visitor);
   void Decide(platform::File& file, const char16_t* path);
   void ApplyRule(int32_t ruleIndex);
   void SetResult(TypeID typeId, const char16_t* description);

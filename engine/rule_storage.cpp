@@ -12,10 +12,12 @@ void* RuleStorage::Allocate(size_t size, size_t alignment) {
     }
   }
   auto block = std::unique_ptr<Block>(new (std::nothrow) Block());
-  if (!block) return nullptr;
   // operator new[] memory is aligned for every fundamental type.
-  block->bytes.reset(new (std::nothrow) std::byte[kBlockSize]);
-  if (!block->bytes) return nullptr;
+  if (block) block->bytes.reset(new (std::nothrow) std::byte[kBlockSize]);
+  if (!block || !block->bytes) {
+    exhausted_ = true;
+    return nullptr;
+  }
   block->size = kBlockSize;
   block->used = size;
   block->next = std::move(blocks_);

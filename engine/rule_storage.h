@@ -53,7 +53,12 @@ class RuleStorage {
   }
 
   // Gives back every piece at once.
-  void Release() { blocks_.reset(); }
+  void Release() {
+    blocks_.reset();
+    exhausted_ = false;
+  }
+  // Whether some piece could not be had for want of memory since the last release.
+  bool exhausted() const { return exhausted_; }
 
  private:
   static constexpr size_t kBlockSize = 64 * 1024;
@@ -69,6 +74,7 @@ class RuleStorage {
   void* Allocate(size_t size, size_t alignment);
 
   std::unique_ptr<Block> blocks_;  // newest first
+  bool exhausted_ = false;
 };
 
 }  // namespace kindprobe

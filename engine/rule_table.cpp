@@ -274,10 +274,27 @@ bool ReadModuleRuleText(platform::ModuleHandle module, std::u16string* text) {
   return !bytes.empty() && platform::WidenGbk(bytes, text);
 }
 
+namespace {
+
+void ReleaseRules(RuleTable& table) {
+  for (auto& rule : table.rules) rule.reset();
+  table.storage.Release();
+  table.ruleCount = 0;
+}
+
+}  // namespace
+
 int LoadRuleTable(RuleTable& table) {
   std::u16string text;
   if (!ReadModuleRuleText(table.moduleInstance, &text)) return 0;
-  return ParseRuleText(table, text.c_str());
+  const int result = ParseRuleText(table, text.c_str());
+  // Memory that ran out part way leaves rules, or tests of a pattern, out; such a table would
+  // answer wrongly (a pattern short of a test matches too much), so none is kept.
+  if (table.storage.exhausted()) {
+    ReleaseRules(table);
+    return 0;
+  }
+  return result;
 }
 
 int LoadRuleTableFromText(RuleTable& table, const char16_t* text, RuleTextObserver* observer) {
@@ -289,9 +306,7 @@ int LoadRuleTableFromText(RuleTable& table, const char16_t* text, RuleTextObserv
 }
 
 void ResetRuleTable(RuleTable& table, platform::ModuleHandle module) {
-  for (auto& rule : table.rules) rule.reset();
-  table.storage.Release();
-  table.ruleCount = 0;
+  ReleaseRules(table);
   table.moduleInstance = module;
   table.loaded = false;
   table.ready.store(false, std::memory_order_relaxed);
@@ -312,9 +327,7 @@ int FreeRuleTable(RuleTable& table) {
   if (!table.loaded) return 1;
   table.loaded = false;
   table.ready.store(false, std::memory_order_relaxed);
-  for (int32_t i = 0; i < table.ruleCount; ++i) table.rules[i].reset();
-  table.storage.Release();
-  table.ruleCount = 0;
+  ReleaseRules(table);
   return 1;
 }
 

@@ -12,7 +12,9 @@
 
 namespace kindprobe::registration::script {
 
-// Buffers in UTF-16 units, terminating NUL included.
+// Buffers in UTF-16 units, terminating NUL included. Token and reference-name lengths count
+// UTF-16 units, so a character outside the BMP counts two: every limit then bounds the buffer
+// it guards, whatever the text.
 inline constexpr std::size_t kTokenCapacity = 4096;
 inline constexpr std::size_t kMaxTokenLength = kTokenCapacity - 2;  // 4094
 inline constexpr std::size_t kMaxReferenceNameLength = 31;
@@ -120,6 +122,10 @@ struct ScriptRun {
   ScriptCursor cursor;
   TokenBuffer& token;
   platform::Registry& registry;
+  // Set by a refusal that leaves a block unread (one nested too deeply, one after a value
+  // entry). Unlike other failures in a read-through block it is never ignored: every brace
+  // after it would be counted at the wrong level.
+  bool blockRefused = false;
 };
 
 HResult ExpandReplacements(const ScriptRegistrar& registrar, const char16_t* text,

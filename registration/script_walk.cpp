@@ -33,10 +33,12 @@ std::size_t UnitLength(const char16_t* text) {
   return length;
 }
 
-// After an entry of the register pass that leaves no key of its own (a "Delete" entry, a
-// value entry), a block would have no key to belong to.
-HResult RefuseOrphanBlock(const ScriptRun& run) {
-  return IsExactly(run.token, kOpenBrace) ? hr::kDispException : hr::kOk;
+// After an entry that leaves no key of its own (a "Delete" entry, a value entry), a block would
+// have no key to belong to.
+HResult RefuseOrphanBlock(ScriptRun& run) {
+  if (!IsExactly(run.token, kOpenBrace)) return hr::kOk;
+  run.blockRefused = true;
+  return hr::kDispException;
 }
 
 // "Val name = type value". The name must fit its buffer: a longer one is refused before
@@ -68,7 +70,10 @@ HResult HandleValueEntry(ScriptRun& run, RegKey parent, Pass pass, bool recoveri
     const Win32Error error = run.registry.DeleteValue(writable.get(), name);
     if (error != kErrorSuccess && error != kErrorFileNotFound) return hr::FromWin32(error);
   }
-  return SkipAssignedValue(run);
+  if (const HResult result = SkipAssignedValue(run); hr::Failed(result)) return result;
+  // Refused here too: the walk-back after a failed register pass must stop where that pass
+  // stopped, not take the block's brace for a key name and its entries for the parent's.
+  return RefuseOrphanBlock(run);
 }
 
 HResult RegisterKeyEntry(ScriptRun& run, RegKey parent, ScopedRegKey& current, int depth) {
@@ -118,8 +123,8 @@ HResult UnregisterKeyEntry(ScriptRun& run, RegKey parent, ScopedRegKey& current,
     const HResult inner =
         WalkKeyBlock(run, current.get(), Pass::kUnregister, entryRecovering, depth + 1);
     // Below a key that could not be opened the block is only read through; its failures do
-    // not count and reading goes on from wherever it stopped.
-    if (hr::Failed(inner) && !entryRecovering) return inner;
+    // not count and reading goes on from wherever it stopped, except after a refused block.
+    if (hr::Failed(inner) && (!entryRecovering || run.blockRefused)) return inner;
     if (const HResult result = ReadToken(run.cursor, run.token); hr::Failed(result)) return result;
   }
   if (openError == kErrorFileNotFound) return hr::kOk;
@@ -140,7 +145,10 @@ HResult UnregisterKeyEntry(ScriptRun& run, RegKey parent, ScopedRegKey& current,
 
 HResult WalkKeyBlock(ScriptRun& run, RegKey parent, Pass pass, bool recovering, int depth) {
   // A bound on nesting keeps a crafted script from exhausting the stack.
-  if (depth > kMaxKeyDepth) return hr::kDispException;
+  if (depth > kMaxKeyDepth) {
+    run.blockRefused = true;
+    return hr::kDispException;
+  }
   ScopedRegKey current(run.registry);
   if (const HResult result = ReadToken(run.cursor, run.token); hr::Failed(result)) return result;
   while (run.token.units[0] != kCloseBrace) {
@@ -233,6 +241,7 @@ HResult ProcessScriptText(ScriptRegistrar& registrar, const char16_t* text, bool
           hr::Failed(result)) {
         // Take back what this block wrote, as far as the unregister pass can.
         run.cursor.position = blockStart;
+        run.blockRefused = false;
         WalkKeyBlock(run, root, Pass::kUnregister, false, 1);
         return result;
       }

@@ -1,6 +1,6 @@
 #!/usr/bin/env bash
-# Native builds and tests: GCC and Clang with warnings as errors, the sanitizers, and a bounded
-# run of every fuzz target.
+# Native builds and tests: GCC and Clang with warnings as errors, each build's tests, the
+# address, undefined-behaviour and thread sanitizers, and a bounded run of every fuzz target.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 
@@ -9,14 +9,16 @@ fuzz_seconds=${KINDPROBE_FUZZ_SECONDS:-45}
 
 step() { printf '\n==== %s\n' "$*"; }
 
-for preset in gcc clang sanitize; do
+for preset in gcc clang sanitize tsan; do
   step "build: $preset"
   cmake --preset "$preset" >/dev/null
   cmake --build --preset "$preset" -j "$jobs"
 done
 
-step "tests: gcc"
-ctest --preset gcc -j "$jobs"
+for preset in gcc clang; do
+  step "tests: $preset"
+  ctest --preset "$preset" -j "$jobs"
+done
 
 step "Debian package: lintian, install, use, purge"
 scripts/test-deb.sh
@@ -24,6 +26,9 @@ scripts/test-deb.sh
 step "tests: AddressSanitizer + UndefinedBehaviorSanitizer"
 ASAN_OPTIONS=detect_leaks=1:abort_on_error=1 UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1 \
   ctest --preset sanitize -j "$jobs"
+
+step "tests: ThreadSanitizer"
+TSAN_OPTIONS=halt_on_error=1:second_deadlock_stack=1 ctest --preset tsan -j "$jobs"
 
 step "fuzzing: ${fuzz_seconds}s per target"
 cmake --preset fuzz >/dev/null

@@ -7,7 +7,8 @@ cd "$(dirname "$0")/.."
 
 step() { printf '\n==== %s\n' "$*"; }
 
-# cscript must print GBK, which Wine does in a Chinese locale.
+# The Windows Script Host tests build their expected Chinese text from GBK codes (code page 936),
+# which Wine takes from a Chinese locale.
 step "locale zh_CN.UTF-8 (Windows Script Host tests)"
 if ! locale -a 2>/dev/null | grep -qix 'zh_CN.utf8'; then
   if [ "$(id -u)" -ne 0 ]; then

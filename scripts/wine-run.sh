@@ -1,13 +1,16 @@
 #!/bin/sh
-# Runs a Windows program under 64-bit Wine in a private prefix, creating the prefix on first use.
-#   wine-run.sh --prefix DIR -- program.exe [arguments...]
-# Used by CTest as the cross-compiling emulator; usable by hand the same way.
+# Runs a Windows program under Wine in a private prefix, creating the prefix on first use.
+#   wine-run.sh [--arch win64|win32] --prefix DIR -- program.exe [arguments...]
+# --arch picks 64-bit Wine (the default) or 32-bit Wine, and the prefix's architecture when it
+# is created. KINDPROBE_WINE, when set, is run instead of the loader (a wrapper that execs
+# $KINDPROBE_WINE_LOADER). Used by CTest as the cross-compiling emulator; usable by hand.
 set -eu
 
-WINE=${KINDPROBE_WINE:-/usr/lib/wine/wine64}
+arch=win64
 prefix=
 while [ $# -gt 0 ]; do
   case "$1" in
+    --arch) arch=$2; shift 2 ;;
     --prefix) prefix=$2; shift 2 ;;
     --) shift; break ;;
     *) break ;;
@@ -15,8 +18,14 @@ while [ $# -gt 0 ]; do
 done
 [ -n "$prefix" ] || { echo "wine-run.sh: --prefix DIR is required" >&2; exit 2; }
 [ $# -gt 0 ] || { echo "wine-run.sh: no program given" >&2; exit 2; }
+case "$arch" in
+  win64) loader=/usr/lib/wine/wine64 ;;
+  win32) loader=/usr/lib/wine/wine ;;
+  *) echo "wine-run.sh: --arch is win64 or win32" >&2; exit 2 ;;
+esac
+export KINDPROBE_WINE_LOADER="$loader"
 
-export WINEPREFIX="$prefix"
+export WINEPREFIX="$prefix" WINEARCH="$arch"
 export WINEDEBUG=-all
 # No .NET or HTML engine installers: they would pop up and wait on first use.
 export WINEDLLOVERRIDES="mscoree,mshtml="
@@ -30,11 +39,11 @@ mkdir -p "$prefix"
 (
   flock 9
   if [ ! -f "$prefix/.kindprobe-ready" ]; then
-    "$WINE" wineboot --init >/dev/null 2>&1 || true
-    "$(dirname "$WINE")/wineserver" -w 2>/dev/null || wineserver -w 2>/dev/null || true
+    "$loader" wineboot --init >/dev/null 2>&1 || true
+    "$(dirname "$loader")/wineserver" -w 2>/dev/null || wineserver -w 2>/dev/null || true
     [ -f "$prefix/system.reg" ] || { echo "wine-run.sh: wineboot failed in $prefix" >&2; exit 1; }
     touch "$prefix/.kindprobe-ready"
   fi
 ) 9>"$prefix.lock"
 
-exec "$WINE" "$@"
+exec "${KINDPROBE_WINE:-$loader}" "$@"

@@ -1,5 +1,6 @@
 # What both MinGW-w64 builds share; the including file sets KINDPROBE_MINGW_TRIPLET,
-# CMAKE_SYSTEM_PROCESSOR and KINDPROBE_WIDL_TARGET first.
+# CMAKE_SYSTEM_PROCESSOR, KINDPROBE_WIDL_TARGET, KINDPROBE_WINE_ARCH and KINDPROBE_WINE_LOADER
+# first.
 set(CMAKE_SYSTEM_NAME Windows)
 
 set(CMAKE_C_COMPILER ${KINDPROBE_MINGW_TRIPLET}-gcc)
@@ -12,3 +13,9 @@ set(CMAKE_FIND_ROOT_PATH_MODE_PROGRAM NEVER)
 set(CMAKE_FIND_ROOT_PATH_MODE_LIBRARY ONLY)
 set(CMAKE_FIND_ROOT_PATH_MODE_INCLUDE ONLY)
 set(CMAKE_FIND_ROOT_PATH_MODE_PACKAGE ONLY)
+
+# CTest starts the test programs through Wine of the build's own architecture, in a private
+# prefix inside the build tree.
+set(CMAKE_CROSSCOMPILING_EMULATOR
+    ${CMAKE_CURRENT_LIST_DIR}/../../scripts/wine-run.sh --arch ${KINDPROBE_WINE_ARCH}
+    --prefix ${CMAKE_BINARY_DIR}/wineprefix --)

@@ -3,6 +3,7 @@
 #include <bit>
 #include <cerrno>
 #include <cstring>
+#include <new>
 
 #include "platform/gbk_text.h"
 
@@ -33,7 +34,12 @@ bool WidenGbk(std::span<const uint8_t> bytes, std::u16string* text) {
   Converter converter;
   if (!converter.ok()) return false;
   // GBK never needs more UTF-16 units than bytes.
-  std::u16string out(bytes.size(), u'\0');
+  std::u16string out;
+  try {
+    out.resize(bytes.size());
+  } catch (const std::bad_alloc&) {
+    return false;
+  }
   char* in = const_cast<char*>(reinterpret_cast<const char*>(bytes.data()));
   size_t inLeft = bytes.size();
   char* outPtr = reinterpret_cast<char*>(out.data());

@@ -1,6 +1,7 @@
 #include <windows.h>
 
 #include <climits>
+#include <new>
 
 #include "platform/gbk_text.h"
 
@@ -20,7 +21,12 @@ bool WidenGbk(std::span<const uint8_t> bytes, std::u16string* text) {
   const int inputLength = static_cast<int>(bytes.size());
   const int needed = ::MultiByteToWideChar(kGbkCodePage, 0, input, inputLength, nullptr, 0);
   if (needed <= 0) return false;
-  std::u16string out(static_cast<size_t>(needed), u'\0');
+  std::u16string out;
+  try {
+    out.resize(static_cast<size_t>(needed));
+  } catch (const std::bad_alloc&) {
+    return false;
+  }
   const int written = ::MultiByteToWideChar(kGbkCodePage, 0, input, inputLength,
                                             reinterpret_cast<wchar_t*>(out.data()), needed);
   if (written <= 0) return false;

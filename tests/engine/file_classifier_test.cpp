@@ -5,6 +5,7 @@
 
 #include <cstdio>
 #include <fstream>
+#include <latch>
 #include <memory>
 #include <string>
 #include <thread>
@@ -26,7 +27,11 @@ const std::string kAvi = std::string("RIFF\x24\x08\0\0AVI LIST", 16) + std::stri
 
 class Classify : public ::testing::Test {
  protected:
-  void TearDown() override { platform::SetStorePath(std::nullopt); }
+  void TearDown() override {
+    platform::SetStorePath(std::nullopt);
+    // Checks never load the table a second time (which would append the rules again).
+    EXPECT_EQ(table_->ruleCount, testing::kShippedRuleCount);
+  }
 
   const CheckResult& Check(const std::u16string& path) {
     classifier_.CheckFile(path.c_str());
@@ -164,7 +169,7 @@ TEST_F(Classify, TheTableLoadsOnTheFirstCheckThatReadsAHead) {
   EXPECT_FALSE(table.loaded);
   classifier.CheckFile(Utf16Path(dir_.Write("a.lnk", "L")).c_str());
   EXPECT_TRUE(table.loaded);
-  EXPECT_EQ(table.ruleCount, 45);
+  EXPECT_EQ(table.ruleCount, testing::kShippedRuleCount);
   FreeRuleTable(table);
 }
 
@@ -213,6 +218,36 @@ TEST_F(Classify, ClassifiersOnManyThreadsAgreeWithOneThread) {
   }
   for (auto& thread : threads) thread.join();
   for (int t = 0; t < 8; ++t) EXPECT_EQ(mismatches[t], 0) << "thread " << t;
+}
+
+TEST_F(Classify, EightThreadsMakingTheVeryFirstCheckTogetherLoadTheTableOnce) {
+  const std::u16string avi = TempDir::Utf16(dir_.Write("first.avi", kAvi));
+  const CheckResult expected = Check(avi);
+  ASSERT_EQ(expected.typeId, TypeIDInvalidMedia);
+
+  constexpr int kThreads = 8;
+  RuleTable fresh;
+  ResetRuleTable(fresh, nullptr);
+  std::latch start(kThreads);
+  std::vector<CheckResult> results(kThreads);
+  std::vector<std::thread> threads;
+  for (int t = 0; t < kThreads; ++t) {
+    threads.emplace_back([&, t] {
+      FileClassifier classifier(fresh);
+      start.arrive_and_wait();
+      classifier.CheckFile(avi.c_str());
+      results[static_cast<size_t>(t)] = classifier.result();
+    });
+  }
+  for (auto& thread : threads) thread.join();
+  for (int t = 0; t < kThreads; ++t) {
+    const CheckResult& r = results[static_cast<size_t>(t)];
+    EXPECT_EQ(r.typeId, expected.typeId) << "thread " << t;
+    EXPECT_EQ(r.ruleIndex, expected.ruleIndex) << "thread " << t;
+    EXPECT_EQ(Description(r), Description(expected)) << "thread " << t;
+  }
+  EXPECT_EQ(fresh.ruleCount, testing::kShippedRuleCount);
+  FreeRuleTable(fresh);
 }
 
 }  // namespace

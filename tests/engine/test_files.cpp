@@ -1,20 +1,20 @@
 #include "test_files.h"
 
 #include <stdexcept>
+#include <string>
 
-#include "platform/gbk_text.h"
-#include "platform/module_resource.h"
 #include "platform/utf.h"
 
 namespace kindprobe::testing {
 
 std::unique_ptr<RuleTable> ShippedTable() {
   auto table = std::make_unique<RuleTable>();
-  std::u16string text;
-  if (!platform::WidenGbk(platform::RuleTextResource(nullptr), &text)) {
-    throw std::runtime_error("the shipped rule text does not widen");
+  ResetRuleTable(*table, nullptr);
+  EnsureRuleTableLoaded(*table);
+  if (table->ruleCount != kShippedRuleCount) {
+    throw std::runtime_error("the shipped rule text did not load as " +
+                             std::to_string(kShippedRuleCount) + " rules");
   }
-  ParseRuleText(*table, text.c_str());
   return table;
 }
 

@@ -1,6 +1,7 @@
 // The shipped rule table and real files in a private temporary directory, for the engine tests.
 #pragma once
 
+#include <cstdint>
 #include <filesystem>
 #include <memory>
 #include <string>
@@ -10,7 +11,11 @@
 
 namespace kindprobe::testing {
 
-// A fresh table parsed from the shipped rule text.
+// Rules in the shipped rule text.
+inline constexpr int32_t kShippedRuleCount = 45;
+
+// A fresh table loaded from the shipped rule text through the one-time load, so checks never
+// load it again; throws unless it holds exactly the shipped rules.
 std::unique_ptr<RuleTable> ShippedTable();
 
 using testsupport::TempDir;

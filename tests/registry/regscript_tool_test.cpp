@@ -89,3 +89,26 @@ TEST_F(RegscriptTool, UsageErrorsExitWithTwo) {
 }
 
 }  // namespace
+
+// Scripts as Windows editors save them: UTF-8 with a byte-order mark, UTF-16LE with one.
+TEST_F(RegscriptTool, ReadsScriptsWithAByteOrderMark) {
+  const std::string expected =
+      "Windows Registry Editor Version 5.00\n\n[HKEY_CURRENT_USER\\K]\n@=\"\xE4\xB8\xAD\"\n"
+      "\nhr=0x00000000\n";
+  const ToolRun utf8 = Run(Write("utf8.rgs", "\xEF\xBB\xBFHKCU { K = s '\xE4\xB8\xAD' }"));
+  EXPECT_EQ(utf8.exit_code, 0);
+  EXPECT_EQ(utf8.output, expected);
+
+  std::string utf16 = "\xFF\xFE";
+  for (const char16_t unit : std::u16string(u"HKCU { K = s '\u4E2D' }")) {
+    utf16 += static_cast<char>(unit & 0xFF);
+    utf16 += static_cast<char>(unit >> 8);
+  }
+  const ToolRun wide = Run(Write("utf16.rgs", utf16));
+  EXPECT_EQ(wide.exit_code, 0);
+  EXPECT_EQ(wide.output, expected);
+
+  const ToolRun odd = Run(Write("odd.rgs", utf16 + "x"));
+  EXPECT_EQ(odd.exit_code, 2);
+  EXPECT_NE(odd.output.find("half a character"), std::string::npos) << odd.output;
+}

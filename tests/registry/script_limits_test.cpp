@@ -81,6 +81,32 @@ TEST_P(ScriptLimits, AMillionOpeningBracesFailWithoutExhaustingTheStack) {
   EXPECT_EQ(Run(u"HKCU { " + std::u16string(1000000, u'{'), true), hr::kDispException);
 }
 
+// "NoRemove P { M { L { L ... { x } ... } Val keep = s 1 } }" in the scratch key, nested so
+// that the block holding x is at key level `deepest`. P's entries (M) are at level 4.
+std::u16string DeepBelowM(int deepest) {
+  constexpr int kLevelOfMBlock = 5;
+  std::u16string text = u"NoRemove P { M {";
+  for (int level = kLevelOfMBlock; level < deepest; ++level) text += u" L {";
+  text += u" x";
+  for (int level = kLevelOfMBlock; level < deepest; ++level) text += u" }";
+  return text + u" Val keep = s 1 } }";
+}
+
+TEST_P(ScriptLimits, ADepthRefusalBelowAMissingKeyIsNeverIgnored) {
+  if (!isolated()) GTEST_SKIP() << "the machine's registry has its own depth limit";
+  PutValue(u"P", u"keep", Sz(u"1"));
+  // M is missing, so its block is only read through, keep included.
+  EXPECT_EQ(Unregister(DeepBelowM(300)), hr::kOk);
+  EXPECT_EQ(Unregister(DeepBelowM(kMaxKeyDepth)), hr::kOk);
+  EXPECT_EQ(ValueAt(u"P", u"keep"), Sz(u"1"));
+  // One level past the limit the refusal ends the pass: reading on after it would close M's
+  // block one brace early and delete keep from P.
+  EXPECT_EQ(Unregister(DeepBelowM(kMaxKeyDepth + 1)), hr::kDispException);
+  EXPECT_EQ(ValueAt(u"P", u"keep"), Sz(u"1"));
+  EXPECT_EQ(Unregister(DeepBelowM(kMaxKeyDepth + 2)), hr::kDispException);
+  EXPECT_EQ(ValueAt(u"P", u"keep"), Sz(u"1"));
+}
+
 INSTANTIATE_TEST_SUITE_P(Registries, ScriptLimits, ::testing::ValuesIn(RegistryTargets()),
                          TargetName);
 

@@ -226,6 +226,28 @@ TEST_P(ServerScripts, ABlockWithoutAKeyOfItsOwnIsRefused) {
   EXPECT_FALSE(ValueAt(u"", u"v").has_value());
 }
 
+TEST_P(ServerScripts, TheWalkBackReadsARefusedBlockAfterAValueAsTheRegisterPassDid) {
+  PutValue(u"P", u"a", Sz(u"orig"));
+  MakeKey(u"P\\keep");
+  const std::u16string entries = u"NoRemove P { Val b = s 1 { keep } }";
+  EXPECT_EQ(Register(entries), hr::kDispException);
+  // The walk-back takes back b and stops at the refused brace: keep is not read as an entry
+  // of P.
+  EXPECT_TRUE(KeyExists(u"P\\keep"));
+  EXPECT_EQ(ValueAt(u"P", u"a"), Sz(u"orig"));
+  EXPECT_FALSE(ValueAt(u"P", u"b").has_value());
+  PutValue(u"P", u"b", Sz(u"1"));
+  EXPECT_EQ(Unregister(entries), hr::kDispException);
+  EXPECT_TRUE(KeyExists(u"P\\keep"));
+}
+
+TEST_P(ServerScripts, ABlockRefusedBelowAMissingKeyEndsTheUnregisterPass) {
+  MakeKey(u"P\\keep");
+  // Reading on after the refused brace would take keep for an entry of P.
+  EXPECT_EQ(Unregister(u"NoRemove P { Missing { Val b = s 1 { keep } } }"), hr::kDispException);
+  EXPECT_TRUE(KeyExists(u"P\\keep"));
+}
+
 TEST_P(ServerScripts, KeysOpenOnlyForReadingFailWithTheRegistryError) {
   platform::MemoryRegistry* model = memory();
   if (model == nullptr) GTEST_SKIP() << "needs a key this process may not change";

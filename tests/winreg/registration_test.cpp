@@ -19,8 +19,10 @@ constexpr HRESULT kInsufficientBuffer = static_cast<HRESULT>(0x8007007A);
 const std::wstring kProgId = L"Kindprobe.CheckFile.1";
 const std::wstring kIndependentProgId = L"Kindprobe.CheckFile";
 
-// Under the 64-bit registry view the library's file is filed under "win64".
-const std::wstring kTypeLibFileKey = L"\\1.0\\0\\win64";
+// The library's file is filed under the platform it was built for: "win64" for the 64-bit
+// module, "win32" for the 32-bit one.
+const std::wstring kTypeLibFileKey =
+    sizeof(void*) == 8 ? L"\\1.0\\0\\win64" : L"\\1.0\\0\\win32";
 
 void ExpectRegisteredAt(const std::wstring& modulePath) {
   const std::wstring appId = KINDPROBE_APPID_TEXT;

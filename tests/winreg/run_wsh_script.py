@@ -1,12 +1,13 @@
 #!/usr/bin/env python3
-"""Runs a VBScript or JScript file with Wine's cscript in a Chinese locale and checks what it
-printed: the GBK output decoded, one line per sample file with its TypeID and description, the
-closing count line and exit code 0. A script that stops on an uncaught error prints nothing more
-and exits 0, which the missing lines expose."""
+"""Runs a VBScript or JScript file with Wine's cscript in a Chinese locale and checks the report
+it wrote (a UTF-16 file): one line per sample file with its TypeID and description, the closing
+count line, and exit code 0. A script that stops on an uncaught error writes nothing more and
+exits 0, which the missing lines expose."""
 import argparse
 import os
 import subprocess
 import sys
+import tempfile
 
 EXPECTED_LINES = [
     "clip.avi|4|AVI文件",
@@ -48,12 +49,19 @@ def main():
     })
     environment.pop("DISPLAY", None)
     environment.pop("WAYLAND_DISPLAY", None)
-    command = [options.wine, options.cscript, "//nologo", windows_path(options.script),
-               windows_path(options.samples), options.version]
-    done = subprocess.run(command, capture_output=True, env=environment, timeout=240, check=False)
-    output = done.stdout.decode("gbk", errors="replace")
-    lines = [line.strip() for line in output.splitlines() if line.strip()]
-    print(output)
+    with tempfile.TemporaryDirectory(prefix="kindprobe-wsh-") as directory:
+        report_path = os.path.join(directory, "report.txt")
+        command = [options.wine, options.cscript, "//nologo", windows_path(options.script),
+                   windows_path(options.samples), options.version, windows_path(report_path)]
+        done = subprocess.run(command, capture_output=True, env=environment, timeout=240,
+                              check=False)
+        print(done.stdout.decode("gbk", errors="replace"))
+        report = ""
+        if os.path.exists(report_path):
+            with open(report_path, "rb") as file:
+                report = file.read().decode("utf-16", errors="replace")
+    lines = [line.strip() for line in report.splitlines() if line.strip()]
+    print(report)
 
     failures = []
     if done.returncode != 0:

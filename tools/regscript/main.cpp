@@ -1,6 +1,7 @@
 // regscript [--unregister] [--seed FILE.reg] [--replace NAME=VALUE]... SCRIPT
 //
-// Runs a registry script (ASCII or UTF-8 text) through the register pass, or the unregister
+// Runs a registry script (UTF-8 text, with or without a byte-order mark, or UTF-16LE text with
+// one, as Windows editors save them) through the register pass, or the unregister
 // pass, against an in-memory registry, optionally seeded from a .reg file, then prints the
 // resulting registry as .reg text and the script's result as "hr=0x........".
 // Exit status: 0 when the script succeeded, 1 when it failed, 2 on a usage or input error.
@@ -47,6 +48,31 @@ bool ReadFile(const std::string& path, std::string* bytes) {
   if (!file) return false;
   bytes->assign(std::istreambuf_iterator<char>(file), std::istreambuf_iterator<char>());
   return !file.bad();
+}
+
+constexpr std::string_view kUtf8Bom = "\xEF\xBB\xBF";
+constexpr std::string_view kUtf16LeBom = "\xFF\xFE";
+constexpr std::string_view kUtf16BeBom = "\xFE\xFF";
+
+// The script's text up to its first NUL, as a NUL-terminated text ends; a message for the user
+// when the bytes cannot be a script.
+const char* DecodeScript(std::string_view bytes, std::u16string* text) {
+  if (bytes.starts_with(kUtf16BeBom)) return "UTF-16 big-endian scripts are not supported";
+  if (bytes.starts_with(kUtf16LeBom)) {
+    bytes.remove_prefix(kUtf16LeBom.size());
+    if (bytes.size() % 2 != 0) return "the UTF-16 script ends in half a character";
+    text->clear();
+    for (std::size_t i = 0; i < bytes.size(); i += 2) {
+      const auto unit = static_cast<char16_t>(static_cast<unsigned char>(bytes[i]) |
+                                              static_cast<unsigned char>(bytes[i + 1]) << 8);
+      if (unit == 0) break;
+      text->push_back(unit);
+    }
+    return nullptr;
+  }
+  if (bytes.starts_with(kUtf8Bom)) bytes.remove_prefix(kUtf8Bom.size());
+  *text = Utf8ToUtf16(bytes.substr(0, bytes.find('\0')));
+  return nullptr;
 }
 
 // Fills `options`; a message for the user when the arguments are not usable.
@@ -99,8 +125,8 @@ int main(int argc, char** argv) {
   for (const auto& [name, value] : options.replacements) {
     registrar.AppendReplacement(Utf8ToUtf16(name).c_str(), Utf8ToUtf16(value).c_str());
   }
-  // The script ends at its first NUL, as a NUL-terminated text does.
-  const std::u16string text = Utf8ToUtf16(script.substr(0, script.find('\0')));
+  std::u16string text;
+  if (const char* message = DecodeScript(script, &text)) return Usage(message);
   const HResult result = kindprobe::registration::ProcessScriptText(
       registrar, text.c_str(), options.registerPass, registry);
 

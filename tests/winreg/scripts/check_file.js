@@ -1,14 +1,19 @@
 // CheckFile from JScript through Windows Script Host, by both ProgIDs.
-// Arguments: the folder of the sample files, the module version expected from GetVersion.
-// Prints one line "file|TypeID|description" per file and "checked N, F failed" at the end, and
-// exits with the number of failures: an uncaught error would print nothing and exit 0.
+// Arguments: the folder of the sample files, the module version expected from GetVersion, the
+// report file. Writes one line "file|TypeID|description" per file and "checked N, F failed" at
+// the end to the report (UTF-16), and exits with the number of failures: an uncaught error would
+// write nothing more and exit 0.
+// The report is a file rather than the console: 32-bit Wine's cscript corrupts its heap when it
+// echoes Chinese text in a Chinese locale.
+var report = new ActiveXObject("Scripting.FileSystemObject")
+                 .CreateTextFile(WScript.Arguments(2), true, true);
 var failures = 0;
 var checkedCount = 0;
 
 function expect(ok, what) {
   if (!ok) {
     failures++;
-    WScript.Echo("FAIL: " + what);
+    report.WriteLine("FAIL: " + what);
   }
 }
 
@@ -23,7 +28,7 @@ try {
     checker.CheckFile(folder + "\\" + name);
     var gotType = checker.GetTypeID();
     var gotText = checker.GetErrorInfo();
-    WScript.Echo(name + "|" + gotType + "|" + gotText);
+    report.WriteLine(name + "|" + gotType + "|" + gotText);
     expect(gotType === typeId, name + ": TypeID " + gotType);
     expect(gotText === description, name + ": description");
     // One object serves the process: the other ProgID's reference sees the same result.
@@ -41,5 +46,6 @@ try {
   expect(false, "script error: " + error.message);
 }
 
-WScript.Echo("checked " + checkedCount + ", " + failures + " failed");
+report.WriteLine("checked " + checkedCount + ", " + failures + " failed");
+report.Close();
 WScript.Quit(failures);

@@ -1,8 +1,15 @@
 ' CheckFile from VBScript through Windows Script Host, by both ProgIDs.
-' Arguments: the folder of the sample files, the module version expected from GetVersion.
-' Prints one line "file|TypeID|description" per file and "checked N, F failed" at the end, and
-' exits with the number of failures: an uncaught error would print nothing and exit 0.
+' Arguments: the folder of the sample files, the module version expected from GetVersion, the
+' report file. Writes one line "file|TypeID|description" per file and "checked N, F failed" at
+' the end to the report (UTF-16), and exits with the number of failures: an uncaught error would
+' write nothing more and exit 0.
+' The report is a file rather than the console: 32-bit Wine's cscript corrupts its heap when it
+' echoes Chinese text in a Chinese locale.
 Option Explicit
+
+Dim fileSystem, report
+Set fileSystem = CreateObject("Scripting.FileSystemObject")
+Set report = fileSystem.CreateTextFile(WScript.Arguments(2), True, True)
 
 Dim failures, checkedCount
 failures = 0
@@ -11,7 +18,7 @@ checkedCount = 0
 Sub Expect(ok, what)
   If Not ok Then
     failures = failures + 1
-    WScript.Echo "FAIL: " & what
+    report.WriteLine "FAIL: " & what
   End If
 End Sub
 
@@ -41,7 +48,7 @@ Sub Check(name, typeId, description)
   Dim gotType, gotText
   gotType = checker.GetTypeID()
   gotText = checker.GetErrorInfo()
-  WScript.Echo name & "|" & gotType & "|" & gotText
+  report.WriteLine name & "|" & gotType & "|" & gotText
   Expect gotType = typeId, name & ": TypeID " & gotType
   Expect gotText = description, name & ": description"
   ' One object serves the process: the other ProgID's reference sees the same result.
@@ -57,5 +64,6 @@ Check "empty.avi", 3, Chinese(Array(&HC1E3, &HD7D6, &HBDDA)) & fileText
 Check "notes.txt", 2, Chinese(Array(&HCEC4, &HB1BE)) & fileText
 Check "unknown.xyz", 0, Chinese(Array(&HCEB4, &HD6AA, &HC0E0, &HD0CD))
 
-WScript.Echo "checked " & checkedCount & ", " & failures & " failed"
+report.WriteLine "checked " & checkedCount & ", " & failures & " failed"
+report.Close
 WScript.Quit failures
