@@ -108,7 +108,7 @@ class ClassifyFailing : public ::testing::Test {
 };
 
 TEST_F(ClassifyFailing, TheOneTimeLoadIsFinalEvenWhenMemoryRanOut) {
-  const std::u16string avi = TempDir::Utf16(dir_.Write("clip.avi", kAvi));
+  const std::u16string avi = testing::Utf16Path(dir_.Write("clip.avi", kAvi));
   RuleTable table;
   ResetRuleTable(table, nullptr);
   FileClassifier classifier(table);
@@ -125,13 +125,13 @@ TEST_F(ClassifyFailing, TheOneTimeLoadIsFinalEvenWhenMemoryRanOut) {
 }
 
 TEST_F(ClassifyFailing, EveryCheckEndsWithItsAnswerOrTheDefault) {
-  platform::SetStorePath(TempDir::Utf16(dir_.path() / "store"));
+  platform::SetStorePath(testing::Utf16Path(dir_.path() / "store"));
   const std::u16string paths[] = {
-      TempDir::Utf16(dir_.Write("片段.avi", kAvi)),
-      TempDir::Utf16(dir_.Write("empty.mp3", "")),
-      TempDir::Utf16(dir_.Write("notes.txt", "plain text")),
-      TempDir::Utf16(dir_.Write("store/VODCache/a.dat", kAvi)),
-      TempDir::Utf16(dir_.path() / "missing.avi"),
+      testing::Utf16Path(dir_.Write("片段.avi", kAvi)),
+      testing::Utf16Path(dir_.Write("empty.mp3", "")),
+      testing::Utf16Path(dir_.Write("notes.txt", "plain text")),
+      testing::Utf16Path(dir_.Write("store/VODCache/a.dat", kAvi)),
+      testing::Utf16Path(dir_.path() / "missing.avi"),
   };
   for (const std::u16string& path : paths) {
     FileClassifier classifier(*table_);

@@ -221,7 +221,7 @@ TEST_F(Classify, ClassifiersOnManyThreadsAgreeWithOneThread) {
 }
 
 TEST_F(Classify, EightThreadsMakingTheVeryFirstCheckTogetherLoadTheTableOnce) {
-  const std::u16string avi = TempDir::Utf16(dir_.Write("first.avi", kAvi));
+  const std::u16string avi = Utf16Path(dir_.Write("first.avi", kAvi));
   const CheckResult expected = Check(avi);
   ASSERT_EQ(expected.typeId, TypeIDInvalidMedia);
 
