@@ -18,13 +18,14 @@ struct Options {
   Action action = Action::kClassify;
   OutputMode output = OutputMode::kText;
   std::vector<std::u16string> paths;
-  // -f LIST; "-" is standard input.
-  std::optional<std::u16string> listFile;
+  // Every -f LIST, read in this order; "-" is standard input.
+  std::vector<std::u16string> listFiles;
   bool nulSeparated = false;
   bool recursive = false;
   bool followLinks = false;
   // 0: one per core.
   uint32_t jobs = 0;
+  // An empty value, like an absent one, means no setting.
   std::optional<std::u16string> storePath;
 };
 

@@ -13,6 +13,7 @@ struct Classification {
   int32_t typeId = 0;
   std::u16string_view description;
   int32_t ruleIndex = -1;  // -1: no rule decided
+  std::string_view error;  // why the file could not be examined; empty when it was
 };
 
 // The stable name of a TypeID ("Unknown", "PlayerCache", ...); "Unknown" for any other number.

@@ -133,10 +133,13 @@ void FileClassifier::ApplyRule(int32_t ruleIndex) {
 }
 
 void FileClassifier::CheckFile(const char16_t* path) {
+  if (path == nullptr) path = u"";
+  CheckOpenFile(path, platform::File::OpenForReading(path));
+}
+
+void FileClassifier::CheckOpenFile(const char16_t* path, platform::File file) {
   result_.Reset();
   if (path == nullptr) path = u"";
-
-  platform::File file = platform::File::OpenForReading(path);
   if (!file.IsOpen()) return;
   result_.examined = true;
 

@@ -6,6 +6,7 @@
 
 #include "engine/rule_table.h"
 #include "engine/signature_match.h"
+#include "platform/file.h"
 
 namespace kindprobe {
 
@@ -39,6 +40,9 @@ class FileClassifier {
 
   // Leaves the outcome in result(); never fails. `path` is NUL-terminated; null counts as empty.
   void CheckFile(const char16_t* path);
+  // The same for a file its caller has opened (a file that is not open was not examined);
+  // `path` names it, for the rules that look at the name.
+  void CheckOpenFile(const char16_t* path, platform::File file);
   const CheckResult& result() const { return result_; }
 
  private:

@@ -97,8 +97,8 @@ TEST(CliOutput, OutputThatCannotBeWrittenIsAFailure) {
   ProcessSettings settings;
   settings.outputFile = "/dev/full";
   const auto result = RunKindprobe({text.string()}, settings);
-  EXPECT_EQ(result.exitCode, 1);
-  EXPECT_NE(result.err.find("cannot write"), std::string::npos) << result.err;
+  EXPECT_EQ(result.exitCode, 2);
+  EXPECT_EQ(result.err, "kindprobe: write error: No space left on device\n");
 }
 
 TEST(CliOutput, DoubleDashEndsOptions) {

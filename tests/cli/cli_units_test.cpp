@@ -8,7 +8,6 @@
 #include <memory>
 #include <string>
 
-#include "cli/file_system.h"
 #include "cli/list_reader.h"
 #include "cli/options.h"
 #include "cli/ordered_classifier.h"
@@ -29,13 +28,13 @@ TEST(Options, ClustersAttachedValuesAndLongForms) {
   EXPECT_TRUE(o.recursive && o.followLinks && o.nulSeparated);
   EXPECT_EQ(o.output, OutputMode::kJson);  // the last output option wins
   EXPECT_EQ(o.jobs, 3u);
-  EXPECT_EQ(o.listFile, u"list");
+  EXPECT_EQ(o.listFiles, Args({u"list"}));
   EXPECT_EQ(o.paths, Args({u"x"}));
 
   const auto spaced = ParseOptions(Args({u"--jobs", u"2", u"--files-from=-", u"--null"}));
   ASSERT_TRUE(spaced.options) << spaced.error;
   EXPECT_EQ(spaced.options->jobs, 2u);
-  EXPECT_EQ(spaced.options->listFile, u"-");
+  EXPECT_EQ(spaced.options->listFiles, Args({u"-"}));
   EXPECT_TRUE(spaced.options->paths.empty());
 }
 
@@ -79,14 +78,15 @@ class TempStream {
             ("kindprobe-list-" + std::to_string(reinterpret_cast<uintptr_t>(this)) + "-" +
              std::to_string(++counter));
     std::ofstream(path_, std::ios::binary).write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
-    file = OpenListFile(path_.u16string());
+    int error = 0;
+    file = platform::OpenListFile(path_.u16string(), &error);
   }
   ~TempStream() {
     file.reset();
     std::error_code ignored;
     std::filesystem::remove(path_, ignored);
   }
-  FilePtr file;
+  platform::FilePtr file;
 
  private:
   std::filesystem::path path_;
@@ -120,7 +120,8 @@ TEST(ListReading, UndecodableBytesAreKept) {
 }
 
 TEST(ListReading, EntriesLongerThanOneReadAndAcrossReadBoundaries) {
-  const std::string longName(200000, 'n');
+  // As long as an entry may be: longer than one read.
+  const std::string longName(kMaxListEntryBytes, 'n');
   std::string bytes = longName + "\n";
   std::vector<std::u16string> expected = {std::u16string(longName.begin(), longName.end())};
   for (int i = 0; i < 30000; ++i) {
@@ -132,7 +133,7 @@ TEST(ListReading, EntriesLongerThanOneReadAndAcrossReadBoundaries) {
 }
 
 TEST(Paths, JoiningAddsOneSeparator) {
-  EXPECT_EQ(JoinPath(u"dir", u"f"), std::u16string(u"dir") + PreferredSeparator() + u"f");
+  EXPECT_EQ(JoinPath(u"dir", u"f"), std::u16string(u"dir") + platform::PreferredSeparator() + u"f");
   EXPECT_EQ(JoinPath(u"/", u"f"), u"/f");
 }
 
@@ -150,22 +151,24 @@ std::vector<std::string> ClassifyMissing(uint32_t threads, size_t ringSize, size
   size_t flushedLines = 0;
   io.nextIsReady = [&] { return !(mayWait = next % 3 == 2); };
   io.flush = [&] { flushedLines = lines.size(); };
-  io.next = [&](std::u16string* path) {
+  io.next = [&](PathItem* item) {
     if (mayWait) {
       EXPECT_EQ(lines.size(), next);
       EXPECT_EQ(flushedLines, next);
     }
     mayWait = false;
     if (next == count) return false;
-    *path = u"/nonexistent/kindprobe/" + platform::Utf8ToUtf16(std::to_string(next++));
+    *item = PathItem{};
+    item->path = u"/nonexistent/kindprobe/" + platform::Utf8ToUtf16(std::to_string(next++));
     return true;
   };
-  io.handOn = [&](std::string_view line, uint64_t done) {
-    EXPECT_EQ(done, lastDone + 1);
-    lastDone = done;
-    lines.emplace_back(line);
+  io.handOn = [&](const OrderedClassifier::Finished& finished) {
+    EXPECT_EQ(finished.done, lastDone + 1);
+    lastDone = finished.done;
+    lines.emplace_back(finished.line);
+    return true;
   };
-  *notExamined = classifier.Run(io);
+  *notExamined = classifier.Run(io).notExamined;
   return lines;
 }
 
