@@ -132,6 +132,34 @@ TEST(ListReading, EntriesLongerThanOneReadAndAcrossReadBoundaries) {
   EXPECT_EQ(ReadAll(bytes, false), expected);
 }
 
+TEST(ListReading, OneCrBeforeTheLineEndIsDroppedInLineModeOnly) {
+  EXPECT_EQ(ReadAll("a\r\nb\r\r\nc\r", false), Args({u"a", u"b\r", u"c"}));
+  EXPECT_EQ(ReadAll(std::string("a\r\0", 3), true), Args({u"a\r"}));
+}
+
+TEST(ListReading, OverlongEntriesAreCountedAndSkipped) {
+  const std::string bytes = std::string(kMaxListEntryBytes + 1, 'x') + "\nkept\n" +
+                            std::string(3 * kMaxListEntryBytes, 'y');
+  TempStream stream(bytes);
+  ASSERT_TRUE(stream.file);
+  ListReader reader(stream.file.get(), false);
+  std::u16string path;
+  ASSERT_TRUE(reader.Next(&path));
+  EXPECT_EQ(path, u"kept");
+  EXPECT_FALSE(reader.Next(&path));
+  EXPECT_EQ(reader.tooLong(), 2u);
+  EXPECT_FALSE(reader.failed());
+}
+
+TEST(Descriptors, ThreadsAreSizedToTheOpenFileLimit) {
+  EXPECT_EQ(JobsWithinDescriptorLimit(256, std::nullopt), 256u);
+  EXPECT_EQ(JobsWithinDescriptorLimit(256, 16), 1u);
+  EXPECT_EQ(JobsWithinDescriptorLimit(256, 0), 1u);
+  EXPECT_EQ(JobsWithinDescriptorLimit(256, 64), 8u);
+  EXPECT_EQ(JobsWithinDescriptorLimit(2, 1024), 2u);
+  EXPECT_EQ(JobsWithinDescriptorLimit(256, 1024), 168u);
+}
+
 TEST(Paths, JoiningAddsOneSeparator) {
   EXPECT_EQ(JoinPath(u"dir", u"f"), std::u16string(u"dir") + platform::PreferredSeparator() + u"f");
   EXPECT_EQ(JoinPath(u"/", u"f"), u"/f");
