@@ -24,11 +24,11 @@ const std::string kZip("PK\x03\x04\x14\0\0\0", 8);
 
 // Runs a shell script with the kindprobe under test as $1 and `more` as $2, $3, ...
 ProcessResult RunScript(const std::string& script, std::vector<std::string> more = {},
-                        ProcessSettings settings = {}) {
-  std::vector<std::string> args = {"-c", script, "sh", KINDPROBE_CLI_PATH};
+                        ProcessSettings settings = {}, const std::string& shell = "sh") {
+  std::vector<std::string> args = {"-c", script, shell, KINDPROBE_CLI_PATH};
   args.insert(args.end(), more.begin(), more.end());
   settings.environment.try_emplace("KINDPROBE_STORE_PATH", std::nullopt);
-  return RunProcess("sh", args, settings);
+  return RunProcess(shell, args, settings);
 }
 
 ProcessSettings Bounded() {
@@ -173,18 +173,28 @@ TEST(CliDescriptors, TooFewDescriptorsNeverTurnReadableFilesIntoUnknown) {
     list += dir.Write("files/f" + std::to_string(i) + ".zip", kZip).string() + "\n";
   }
   const auto listFile = dir.Write("list", list);
-  const auto listed =
-      RunScript("ulimit -n 16 && exec \"$1\" -b -j 256 -f \"$2\"", {listFile.string()});
-  EXPECT_EQ(listed.exitCode, 0) << listed.err;
-  EXPECT_EQ(listed.err, "");
   std::string expected;
   for (int i = 0; i < 300; ++i) expected += "ZIP压缩文档 (TypeID 2)\n";
-  EXPECT_TRUE(listed.out == expected) << listed.out.substr(0, 1000);
+  // Descriptors taken below the limit before it is lowered, so that few are left: with 16,
+  // the threads are cut to one; with 64, eight threads share three descriptors and wait for
+  // each other.
+  const auto squeeze = [](int limit, int left) {
+    std::string script = "exec";
+    for (int fd = 3; fd < limit - left; ++fd) script += " " + std::to_string(fd) + "</dev/null";
+    return script + " && ulimit -n " + std::to_string(limit) + " && exec \"$1\" -b -j 256 ";
+  };
+  for (const int limit : {16, 64}) {
+    SCOPED_TRACE(limit);
+    const auto listed = RunScript(squeeze(limit, 4) + "-f \"$2\"", {listFile.string()}, {}, "bash");
+    EXPECT_EQ(listed.exitCode, 0) << listed.err;
+    EXPECT_EQ(listed.err, "");
+    EXPECT_TRUE(listed.out == expected) << listed.out.substr(0, 1000);
 
-  const auto walked = RunScript("ulimit -n 16 && exec \"$1\" -b -j 256 -r \"$2\"",
-                                {(dir.path() / "files").string()});
-  EXPECT_EQ(walked.exitCode, 0) << walked.err;
-  EXPECT_TRUE(walked.out == expected) << walked.out.substr(0, 1000);
+    const auto walked =
+        RunScript(squeeze(limit, 4) + "-r \"$2\"", {(dir.path() / "files").string()}, {}, "bash");
+    EXPECT_EQ(walked.exitCode, 0) << walked.err;
+    EXPECT_TRUE(walked.out == expected) << walked.out.substr(0, 1000);
+  }
 }
 
 TEST(CliListTrouble, ListsThatCannotBeReadStopTheRunWithStatusTwo) {

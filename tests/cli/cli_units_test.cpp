@@ -11,8 +11,8 @@
 #include "cli/list_reader.h"
 #include "cli/options.h"
 #include "cli/ordered_classifier.h"
-#include "platform/utf.h"
 #include "cli/path_source.h"
+#include "platform/utf.h"
 
 namespace kindprobe::cli {
 namespace {
@@ -77,7 +77,8 @@ class TempStream {
     path_ = std::filesystem::temp_directory_path() /
             ("kindprobe-list-" + std::to_string(reinterpret_cast<uintptr_t>(this)) + "-" +
              std::to_string(++counter));
-    std::ofstream(path_, std::ios::binary).write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
+    std::ofstream(path_, std::ios::binary)
+        .write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
     int error = 0;
     file = platform::OpenListFile(path_.u16string(), &error);
   }
@@ -208,7 +209,8 @@ TEST(OrderedClassification, LinesComeInSourceOrderWhateverTheThreadsAndRing) {
       ASSERT_EQ(lines.size(), 500u);
       EXPECT_EQ(notExamined, 500u);
       for (size_t i = 0; i < lines.size(); ++i) {
-        ASSERT_EQ(lines[i], "/nonexistent/kindprobe/" + std::to_string(i) + ": 未知类型 (TypeID 0)\n")
+        ASSERT_EQ(lines[i],
+                  "/nonexistent/kindprobe/" + std::to_string(i) + ": 未知类型 (TypeID 0)\n")
             << threads << " threads, ring " << ring;
       }
     }
