@@ -161,6 +161,40 @@ TEST(Descriptors, ThreadsAreSizedToTheOpenFileLimit) {
   EXPECT_EQ(JobsWithinDescriptorLimit(256, 1024), 168u);
 }
 
+// The walk through the platform's directories, the same on every system.
+TEST(Walking, TreesComeInNameOrderAndFilesOpenFromTheirDirectory) {
+  const std::filesystem::path root =
+      std::filesystem::temp_directory_path() /
+      ("kindprobe-walk-" + std::to_string(reinterpret_cast<uintptr_t>(&root)));
+  std::filesystem::create_directories(root / "b" / "deeper");
+  for (const char* name : {"a.txt", "b/inner.txt", "b/deeper/z.txt", "c.txt"}) {
+    std::ofstream(root / name, std::ios::binary) << "text";
+  }
+  std::vector<std::u16string> arguments = {root.u16string(), (root / "missing").u16string()};
+  PathSource source(arguments, nullptr, {true, false});
+  std::vector<std::u16string> paths;
+  std::vector<bool> opened;
+  for (PathItem item; source.Next(&item);) {
+    paths.push_back(item.path);
+    platform::OpenStatus status;
+    const platform::File file = item.parent
+                                    ? item.parent->OpenFile(item.name, false, &status)
+                                    : platform::File::OpenForReading(item.path.c_str(), &status);
+    opened.push_back(file.IsOpen());
+  }
+  std::error_code ignored;
+  std::filesystem::remove_all(root, ignored);
+  const auto join = [&](std::initializer_list<std::u16string> parts) {
+    std::u16string path = root.u16string();
+    for (const std::u16string& part : parts) path = JoinPath(path, part);
+    return path;
+  };
+  EXPECT_EQ(paths, (std::vector<std::u16string>{join({u"a.txt"}), join({u"b", u"deeper", u"z.txt"}),
+                                                join({u"b", u"inner.txt"}), join({u"c.txt"}),
+                                                (root / "missing").u16string()}));
+  EXPECT_EQ(opened, (std::vector<bool>{true, true, true, true, false}));
+}
+
 TEST(Paths, JoiningAddsOneSeparator) {
   EXPECT_EQ(JoinPath(u"dir", u"f"), std::u16string(u"dir") + platform::PreferredSeparator() + u"f");
   EXPECT_EQ(JoinPath(u"/", u"f"), u"/f");
