@@ -85,7 +85,8 @@ int Classify(const Options& options, Output& output) {
   PathSource source(options.paths, &lists,
                     PathSource::Settings{options.recursive, options.followLinks});
   const uint32_t jobs = JobsWithinDescriptorLimit(
-      options.jobs != 0 ? options.jobs : std::min(platform::ProcessorCount(), kMaxJobs),
+      options.jobs != 0 ? options.jobs
+                        : std::min(std::max(platform::ProcessorCount(), kDefaultJobs), kMaxJobs),
       platform::OpenFileLimit());
   OrderedClassifier classifier(jobs, options.output);
   Progress progress(stderr, options.recursive && platform::IsTerminal(stderr));

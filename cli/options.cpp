@@ -196,7 +196,7 @@ class Parser {
 ParseOutcome ParseOptions(const std::vector<std::u16string>& args) { return Parser(args).Run(); }
 
 const char* UsageText() {
-  static_assert(kMaxJobs == 256, "the help text states the range of -j");
+  static_assert(kMaxJobs == 256 && kDefaultJobs == 64, "the help text states -j's numbers");
   return "Usage: kindprobe [OPTIONS] PATH...\n"
          "Tells what a file really is: one line per path, \"PATH: DESCRIPTION (TypeID N)\".\n"
          "\n"
@@ -210,7 +210,8 @@ const char* UsageText() {
          "  -r, --recursive        walk directories (in name order)\n"
          "  -L, --dereference      follow symbolic links met while walking (without it\n"
          "                         they are skipped)\n"
-         "  -j, --jobs N           classify on N threads, 1 to 256 (default: one per core;\n"
+         "  -j, --jobs N           classify on N threads, 1 to 256: reads in flight at once\n"
+         "                         (default: 64, or one per core if there are more;\n"
          "                         fewer when the limit on open files is low)\n"
 #ifndef _WIN32
          "      --store-path DIR   the player's StorePath setting (default: the environment\n"

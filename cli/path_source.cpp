@@ -6,6 +6,12 @@
 #include "platform/process.h"
 
 namespace kindprobe::cli {
+namespace {
+
+// Directories a walk keeps open: the deepest ones, where it goes on soonest.
+constexpr size_t kOpenFrames = 8;
+
+}  // namespace
 
 using platform::Directory;
 using platform::EntryKind;
@@ -44,8 +50,11 @@ PathSource::Entered PathSource::Enter(Directory directory, const std::u16string&
     }
   }
   Frame frame;
+  frame.identity = directory.Identity();
   int code = 0;
-  if (!directory.List(&frame.entries, &code)) {
+  // Listing takes a descriptor of its own; when there is none, the walk gives back its others.
+  if (!directory.List(&frame.entries, &code) &&
+      (!ReleaseAncestors() || !directory.List(&frame.entries, &code))) {
     *failure = DescribeListFailure(code);
     return Entered::kFailed;
   }
@@ -57,14 +66,50 @@ PathSource::Entered PathSource::Enter(Directory directory, const std::u16string&
   frame.directory = std::make_shared<const Directory>(std::move(directory));
   frame.path = path;
   walk_.push_back(std::move(frame));
+  if (walk_.size() > kOpenFrames) walk_[walk_.size() - 1 - kOpenFrames].directory.reset();
   return Entered::kYes;
+}
+
+bool PathSource::ReleaseAncestors() {
+  bool released = false;
+  for (size_t i = 0; i + 1 < walk_.size(); ++i) {
+    released |= walk_[i].directory != nullptr;
+    walk_[i].directory.reset();
+  }
+  return released;
+}
+
+bool PathSource::Leave(PathItem* item) {
+  const Frame& child = walk_.back();
+  if (walk_.size() >= 2 && !walk_[walk_.size() - 2].directory) {
+    Frame& parent = walk_[walk_.size() - 2];
+    // Up through "..", or, where a followed link led down, by the path.
+    platform::OpenStatus status;
+    Directory again = child.directory->OpenChild(u"..", true, &status);
+    if (!again.IsOpen() || again.Identity() != parent.identity) {
+      again = Directory::Open(parent.path, &status);
+    }
+    if (!again.IsOpen() || !parent.identity || again.Identity() != parent.identity) {
+      // Moved or gone while it was closed.
+      *item = PathItem{parent.path,
+                       nullptr,
+                       {},
+                       settings_.followLinks,
+                       "cannot return to the directory (moved or removed during the walk)"};
+      walk_.clear();
+      return false;
+    }
+    parent.directory = std::make_shared<const Directory>(std::move(again));
+  }
+  walk_.pop_back();
+  return true;
 }
 
 bool PathSource::NextFromWalk(PathItem* item) {
   while (!walk_.empty()) {
     Frame& frame = walk_.back();
     if (frame.next == frame.entries.size()) {
-      walk_.pop_back();
+      if (!Leave(item)) return true;
       continue;
     }
     const platform::DirectoryEntry& entry = frame.entries[frame.next++];
@@ -84,6 +129,9 @@ bool PathSource::NextFromWalk(PathItem* item) {
     }
     platform::OpenStatus status;
     Directory directory = frame.directory->OpenChild(entry.name, settings_.followLinks, &status);
+    if (status.reason == platform::OpenStatus::Reason::kOutOfDescriptors && ReleaseAncestors()) {
+      directory = frame.directory->OpenChild(entry.name, settings_.followLinks, &status);
+    }
     // `frame` may move when a directory is entered; nothing below uses it.
     std::string failure;
     if (!directory.IsOpen()) {

@@ -4,6 +4,7 @@
 
 #include <cstdint>
 #include <memory>
+#include <optional>
 #include <string>
 #include <unordered_set>
 #include <vector>
@@ -46,7 +47,10 @@ class PathSource {
 
  private:
   struct Frame {
+    // Closed (null) while the walk is deeper than kOpenFrames below it, reopened on the way
+    // back: a deep walk holds few descriptors.
     std::shared_ptr<const platform::Directory> directory;
+    std::optional<platform::FileIdentity> identity;
     std::u16string path;
     std::vector<platform::DirectoryEntry> entries;  // sorted by name
     size_t next = 0;
@@ -62,6 +66,12 @@ class PathSource {
   // Starts walking `directory`, found at `path`. On kFailed, `failure` says why.
   Entered Enter(platform::Directory directory, const std::u16string& path, std::string* failure);
   bool NextFromWalk(PathItem* item);
+  // Leaves the top frame for its parent, reopening the parent if it was closed. False when it
+  // cannot be found again: `item` then reports it, and the rest of this walk is dropped.
+  bool Leave(PathItem* item);
+  // Closes every directory of the walk but the deepest, for a system out of descriptors.
+  // False when there was none to close.
+  bool ReleaseAncestors();
 
   const std::vector<std::u16string>& arguments_;
   size_t nextArgument_ = 0;

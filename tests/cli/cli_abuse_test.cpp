@@ -92,33 +92,47 @@ TEST(CliWalkLimits, FollowedLinksWalkEachDirectoryOnce) {
   EXPECT_NE(result.err.find("skipped 26 symbolic link(s)"), std::string::npos) << result.err;
 }
 
-TEST(CliWalkLimits, WalksGoDeeperThanAPathMayBeLong) {
+TEST(CliWalkLimits, WalksGoDeeperThanAPathMayBeLongOrDescriptorsLast) {
   ScratchDir dir;
   const std::string name(200, 'd');
   constexpr int kDepth = 30;  // 6,000 bytes of path, beyond PATH_MAX
+  const auto writeFile = [](int at) {
+    const int file = ::openat(at, "f.png", O_WRONLY | O_CREAT, 0600);
+    const bool written =
+        file >= 0 && ::write(file, kPng.data(), kPng.size()) == static_cast<ssize_t>(kPng.size());
+    if (file >= 0) ::close(file);
+    return written;
+  };
   int fd = ::open(dir.path().c_str(), O_RDONLY | O_DIRECTORY);
   ASSERT_GE(fd, 0);
   std::string deep = dir.path().string();
-  for (int i = 0; i < kDepth; ++i) {
+  // Each level holds f.png beside the next level, which comes first in name order: the walk
+  // goes all the way down before it prints the files on its way back up.
+  std::string expected;
+  for (int i = 0; i <= kDepth; ++i) {
+    ASSERT_TRUE(writeFile(fd));
+    expected.insert(0, deep + "/f.png: PNG图像文件 (TypeID 2)\n");
+    if (i == kDepth) break;
     ASSERT_EQ(::mkdirat(fd, name.c_str(), 0700), 0);
     const int child = ::openat(fd, name.c_str(), O_RDONLY | O_DIRECTORY);
     ::close(fd);
     ASSERT_GE(fd = child, 0);
     deep += "/" + name;
   }
-  const int file = ::openat(fd, "bottom.png", O_WRONLY | O_CREAT, 0600);
-  ASSERT_GE(file, 0);
-  ASSERT_EQ(::write(file, kPng.data(), kPng.size()), static_cast<ssize_t>(kPng.size()));
-  ::close(file);
   ::close(fd);
   ASSERT_GT(deep.size(), 4096u);
 
   const auto result = RunKindprobe({"-r", dir.path().string()});
+  // Thirty levels deep with sixteen descriptors: the walk cannot hold one for each.
+  const auto squeezed =
+      RunScript("ulimit -n 16 && exec \"$1\" -r \"$2\"", {dir.path().string()}, {}, "bash");
   // The standard library's recursive removal stops at PATH_MAX; rm does not.
   RunProcess("rm", {"-rf", (dir.path() / name).string()});
   EXPECT_EQ(result.exitCode, 0) << result.err;
-  EXPECT_EQ(result.out, deep + "/bottom.png: PNG图像文件 (TypeID 2)\n");
+  EXPECT_TRUE(result.out == expected) << result.out.substr(0, 3000);
   EXPECT_EQ(result.err, "");
+  EXPECT_EQ(squeezed.exitCode, 0) << squeezed.err;
+  EXPECT_TRUE(squeezed.out == expected) << squeezed.out.substr(0, 3000);
 }
 
 TEST(CliFailures, EveryFailureSaysWhyOnStandardErrorAndKeepsItsLine) {
