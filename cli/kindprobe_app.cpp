@@ -80,6 +80,10 @@ int Classify(const Options& options, Output& output) {
 #endif
   // Standard output carries results only.
   platform::SetDiagnosticStream(stderr);
+  // Before any file or directory is opened: loading the table opens files of its own (the GBK
+  // converter's modules), which a walk short of descriptors would deny it, and every answer
+  // after that would be wrong.
+  EnsureRuleTableLoaded(ProcessRuleTable());
 
   ListSequence lists(options.listFiles, options.nulSeparated);
   PathSource source(options.paths, &lists,
