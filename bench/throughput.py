@@ -224,6 +224,7 @@ def main():
         commands.append(("file -b -f LIST", ["file", "-b", "-f", list_path]))
     commands.append(("kindprobe -j 1", [args.kindprobe, "-j", "1", "-f", list_path]))
     commands.append(("kindprobe -j 2", [args.kindprobe, "-j", "2", "-f", list_path]))
+    commands.append(("kindprobe default", [args.kindprobe, "-f", list_path]))
 
     print("%d files, %d processors, best of %d rounds after one warm-up run" %
           (count, os.cpu_count(), args.runs))
