@@ -41,16 +41,13 @@ bool PathSource::NextInput(std::u16string* path) {
 
 PathSource::Entered PathSource::Enter(Directory directory, const std::u16string& path,
                                       std::string* failure) {
-  // Without -L no link is followed, so no directory can be reached twice.
-  if (settings_.followLinks) {
-    const auto identity = directory.Identity();
-    if (identity && !visited_.insert(*identity).second) {
-      ++repeatsSkipped_;
-      return Entered::kRepeat;
-    }
-  }
   Frame frame;
   frame.identity = directory.Identity();
+  // Without -L no link is followed, so no directory can be reached twice.
+  if (settings_.followLinks && frame.identity && !visited_.insert(*frame.identity).second) {
+    ++repeatsSkipped_;
+    return Entered::kRepeat;
+  }
   int code = 0;
   // Listing takes a descriptor of its own; when there is none, the walk gives back its others.
   if (!directory.List(&frame.entries, &code) &&
