@@ -169,7 +169,7 @@ OrderedClassifier::Outcome OrderedClassifier::Run(const Io& io) {
       Classify(thread);
     }
   });
-  return {notExamined_.load(), stop_.load()};
+  return {static_cast<size_t>(notExamined_.load()), stop_.load()};
 }
 
 }  // namespace kindprobe::cli
