@@ -8,7 +8,13 @@ keeping each one's best time. Prints files per second, the time relative to the 
 
     bench/throughput.py --kindprobe build/release/cli/kindprobe \
                         --floor build/release/bench/syscall_floor
+
+With --cold, the page cache is dropped before every run (as root; otherwise the script says
+so and the figures are warm), and each program runs --runs times (at least 3) in turn, the
+median kept: the default options, -j 1, a range of -j, the parallel floor and `file -b`, over
+the list and over a walk of the corpus.
 """
+import statistics
 import argparse
 import os
 import random
@@ -136,6 +142,60 @@ def measure_all(commands, runs):
             for label, rs in results.items()}
 
 
+JOBS_TRIED = [4, 8, 16, 32, 64, 128]
+FLOOR_THREADS = 64
+
+
+def drop_page_cache():
+    subprocess.call(["sync"])
+    with open("/proc/sys/vm/drop_caches", "w") as control:
+        control.write("3\n")
+
+
+def measure_cold(commands, runs, can_drop):
+    """Median wall time and peak memory of each command, each run from a cold page cache."""
+    results = {label: [] for label, _ in commands}
+    for _ in range(runs):
+        for label, command in commands:
+            if can_drop:
+                drop_page_cache()
+            results[label].append(run_once(command))
+    return {label: (statistics.median(r[0] for r in rs), max(r[1] for r in rs))
+            for label, rs in results.items()}
+
+
+def cold(args, count, list_path):
+    can_drop = os.geteuid() == 0
+    if not can_drop:
+        print("not root: the page cache is NOT dropped, these figures are warm")
+    runs = max(args.runs, 3)
+    kp, root = args.kindprobe, args.corpus
+    walk_dirs = [os.path.join(root, d) for d in sorted(os.listdir(root)) if d.startswith("d")]
+    for name, source in (("list", ["-f", list_path]), ("walk", ["-r"] + walk_dirs)):
+        commands = [("default", [kp, "-b"] + source), ("-j 1", [kp, "-b", "-j", "1"] + source)]
+        commands += [("-j %d" % j, [kp, "-b", "-j", str(j)] + source) for j in JOBS_TRIED]
+        # The walk's floor reads the list: the same files, without the cost of walking.
+        commands.append(("floor %d threads" % FLOOR_THREADS,
+                         [args.floor, list_path, str(FLOOR_THREADS)]))
+        if not args.no_file and shutil.which("file"):
+            if name == "list":
+                commands.append(("file -b", ["file", "-b", "-f", list_path]))
+            else:
+                commands.append(("file -b", ["sh", "-c", 'find "$@" -type f | file -b -f -',
+                                             "sh"] + walk_dirs))
+        print("\n%s: %d files, %d processors, median of %d cold runs, interleaved" %
+              (name, count, os.cpu_count(), runs))
+        measured = measure_cold(commands, runs, can_drop)
+        best = min((measured[label][0], label) for label, _ in commands if label.startswith("-j"))
+        floor = measured["floor %d threads" % FLOOR_THREADS][0]
+        print("%-18s %9s %9s %9s %9s" % ("run", "seconds", "x best -j", "x floor", "peak KiB"))
+        for label, _ in commands:
+            elapsed, peak = measured[label]
+            print("%-18s %9.3f %9.2f %9.2f %9d" % (label, elapsed, elapsed / best[0],
+                                                     elapsed / floor, peak))
+        print("best -j: %s" % best[1])
+
+
 def main():
     parser = argparse.ArgumentParser(description=__doc__.splitlines()[0])
     parser.add_argument("--kindprobe", required=True)
@@ -144,6 +204,8 @@ def main():
     parser.add_argument("--runs", type=int, default=5)
     parser.add_argument("--no-file", action="store_true", help="leave out libmagic's file")
     parser.add_argument("--no-explain", action="store_true", help="leave out kindprobe --explain")
+    parser.add_argument("--cold", action="store_true",
+                        help="drop the page cache before every run (as root)")
     args = parser.parse_args()
 
     if not os.access("/usr/bin/time", os.X_OK):
@@ -151,6 +213,9 @@ def main():
     make_corpus(args.corpus)
     list_path = os.path.join(args.corpus, "LIST")
     count = make_list(args.corpus, list_path)
+    if args.cold:
+        cold(args, count, list_path)
+        return
 
     commands = [("syscall floor", [args.floor, list_path]),
                 # What two processors can give at best: two floors, each on half of the list.
@@ -160,6 +225,7 @@ def main():
         commands.append(("file -b -f LIST", ["file", "-b", "-f", list_path]))
     commands.append(("kindprobe -j 1", [args.kindprobe, "-j", "1", "-f", list_path]))
     commands.append(("kindprobe -j 2", [args.kindprobe, "-j", "2", "-f", list_path]))
+    commands.append(("kindprobe default", [args.kindprobe, "-f", list_path]))
     if not args.no_explain:
         # The cost of the reasons: the container walks and the name check on every file.
         commands.append(("--explain -j 1",

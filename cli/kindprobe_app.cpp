@@ -3,13 +3,14 @@
 #include <kindprobe/version.h>
 
 #include <algorithm>
+#include <cerrno>
 #include <cstdio>
+#include <cstring>
 #include <memory>
 #include <optional>
 #include <string>
 #include <string_view>
 
-#include "cli/file_system.h"
 #include "cli/list_reader.h"
 #include "cli/options.h"
 #include "cli/ordered_classifier.h"
@@ -24,6 +25,7 @@
 #include "platform/console.h"
 #include "platform/diagnostic.h"
 #include "platform/player_settings.h"
+#include "platform/process.h"
 #include "platform/utf.h"
 
 namespace kindprobe::cli {
@@ -31,97 +33,122 @@ namespace {
 
 constexpr size_t kOutputBufferSize = 64 * 1024;
 
-void Complain(const std::string& message) {
+void Complain(std::string_view message) {
   platform::WriteText(stderr, Join({"kindprobe: ", message, "\n"}));
 }
 
-void Write(std::FILE* out, const std::string& text) { platform::WriteText(out, text); }
+// Writes to standard output. The first failure is said once and ends the run: nothing written
+// after it could reach the reader either.
+class Output {
+ public:
+  explicit Output(std::FILE* out) : out_(out) {}
 
-// Output that could not be written is a failure of the run, not a quiet success.
-int Finish(std::FILE* out, int status) {
-  if (std::fflush(out) != 0 || std::ferror(out)) {
-    Complain("cannot write the results");
-    return status == kExitAllExamined ? kExitSomeNotExamined : status;
+  bool Write(std::string_view text) {
+    if (failed_) return false;
+    if (std::fwrite(text.data(), 1, text.size(), out_) == text.size()) return true;
+    return Fail();
   }
-  return status;
-}
+  bool Flush() {
+    if (failed_) return false;
+    if (std::fflush(out_) == 0 && !std::ferror(out_)) return true;
+    return Fail();
+  }
+  bool failed() const { return failed_; }
+
+ private:
+  bool Fail() {
+    const int error = errno;
+    failed_ = true;
+    Complain(Join({"write error: ", std::strerror(error)}));
+    return false;
+  }
+
+  std::FILE* out_;
+  bool failed_ = false;
+};
+
+int Finish(Output& output, int status) { return output.Flush() ? status : kExitUsage; }
 
 #ifndef _WIN32
 void ApplyStorePath(const Options& options) {
   std::optional<std::u16string> value = options.storePath;
-  if (!value) value = EnvironmentVariable(platform::kStorePathVariable);
+  if (!value) value = platform::EnvironmentVariable(platform::kStorePathVariable);
+  // An empty value names no directory: the same as none.
+  if (value && value->empty()) value.reset();
   platform::SetStorePath(std::move(value));
 }
 #endif
 
-int Classify(const Options& options, std::FILE* out, ClassifierTables tables) {
+int Classify(const Options& options, Output& output, ClassifierTables tables) {
 #ifndef _WIN32
   ApplyStorePath(options);
 #endif
   // Standard output carries results only; the diagnostic line is for -v.
   platform::SetDiagnosticStream(stderr);
   platform::SetDiagnosticsDiscarded(!options.verbose);
+  // Before any file or directory is opened: loading the table opens files of its own (the GBK
+  // converter's modules), which a walk short of descriptors would deny it, and every answer
+  // after that would be wrong.
+  EnsureRuleTableLoaded(*tables.table);
 
-  FilePtr listFile;
-  std::optional<ListReader> list;
-  if (options.listFile) {
-    std::FILE* stream = nullptr;
-    if (*options.listFile == u"-") {
-      stream = BinaryStandardInput();
-    } else {
-      listFile = OpenListFile(*options.listFile);
-      stream = listFile.get();
-    }
-    if (stream == nullptr) {
-      Complain(Join({"cannot open the list ", platform::Utf16ToUtf8(*options.listFile)}));
-      return kExitUsage;
-    }
-    list.emplace(stream, options.nulSeparated);
-  }
-
+  ListSequence lists(options.listFiles, options.nulSeparated);
   // Patterns the shell left for the program to expand; list entries are taken as written.
   const std::vector<std::u16string> paths =
       platform::ExpandPathArguments(options.paths, options.recursive);
-  PathSource source(paths, list ? &*list : nullptr,
-                    PathSource::Settings{options.recursive, options.followLinks});
-  const uint32_t jobs = options.jobs != 0 ? options.jobs : std::min(ProcessorCount(), kMaxJobs);
+  PathSource source(paths, &lists, PathSource::Settings{options.recursive, options.followLinks});
+  const uint32_t jobs = JobsWithinDescriptorLimit(
+      options.jobs != 0 ? options.jobs
+                        : std::min(std::max(platform::ProcessorCount(), kDefaultJobs), kMaxJobs),
+      platform::OpenFileLimit());
   OrderedClassifier classifier(jobs, options.output, kDefaultRingSize, tables);
   classifier.SetLanguage(options.language);
   if (options.explain) classifier.Explain(options.language);
-  Progress progress(stderr, options.recursive && IsTerminal(stderr));
+  Progress progress(stderr, options.recursive && platform::IsTerminal(stderr));
 
   OrderedClassifier::Io io;
   uint64_t handedOn = 0;
-  io.next = [&](std::u16string* path) { return source.Next(path); };
+  io.next = [&](PathItem* item) { return source.Next(item); };
   io.nextIsReady = [&] { return source.NextIsReady(); };
-  io.handOn = [&](std::string_view line, uint64_t done) {
-    handedOn = done;
+  io.handOn = [&](const OrderedClassifier::Finished& finished) {
+    handedOn = finished.done;
     progress.Clear();
-    platform::WriteText(out, line);
+    // Standard output is line-buffered on a terminal, so the two streams read in one order.
+    if (!finished.failure.empty()) {
+      Complain(Join({platform::Utf16ToUtf8(finished.path), ": ", finished.failure}));
+    }
+    if (!output.Write(finished.line)) return false;
     if (progress.Due()) {
       // The progress line goes to the terminal after the results printed before it.
-      std::fflush(out);
-      progress.Update(done);
+      if (!output.Flush()) return false;
+      progress.Update(finished.done);
     }
+    return true;
   };
-  io.flush = [&] { std::fflush(out); };
-  const size_t notExamined = classifier.Run(io);
+  io.flush = [&] { output.Flush(); };
+  const OrderedClassifier::Outcome outcome = classifier.Run(io);
   progress.Clear();
+  if (outcome.stopped || output.failed()) return kExitUsage;
 
-  if (source.loopsSkipped() > 0) {
-    Complain(Join({"skipped ", std::to_string(source.loopsSkipped()),
-                   " symbolic link(s) leading back into a directory being walked"}));
+  if (source.repeatsSkipped() > 0) {
+    Complain(Join({"skipped ", std::to_string(source.repeatsSkipped()),
+                   " symbolic link(s) leading to a directory walked already"}));
   }
   if (tables.candidate != nullptr) {
-    Complain(Join({std::to_string(handedOn - notExamined), " file(s) examined, ",
+    Complain(Join({std::to_string(handedOn - outcome.notExamined), " file(s) examined, ",
                    std::to_string(classifier.changed()), " changed"}));
   }
-  int status = notExamined == 0 ? kExitAllExamined : kExitSomeNotExamined;
-  if (list && list->failed()) {
-    Complain(Join({"cannot read the whole list ", platform::Utf16ToUtf8(*options.listFile)}));
+  int status = outcome.notExamined == 0 ? kExitAllExamined : kExitSomeNotExamined;
+  if (lists.tooLong() > 0) {
+    Complain(Join({"skipped ", std::to_string(lists.tooLong()), " list entr",
+                   lists.tooLong() == 1 ? "y" : "ies", " longer than ",
+                   std::to_string(kMaxListEntryBytes), " bytes"}));
     status = kExitSomeNotExamined;
   }
-  return Finish(out, status);
+  if (!lists.trouble().empty()) {
+    Complain(lists.trouble());
+    status = kExitUsage;
+  }
+  return Finish(output, status);
 }
 
 // Reads a rule file named on the command line, or says why it cannot be read.
@@ -134,7 +161,7 @@ std::optional<std::u16string> RuleFileText(const std::u16string& path) {
 }
 
 // --check-rules: the findings on standard output, a count on standard error.
-int CheckRules(const Options& options, std::FILE* out) {
+int CheckRules(const Options& options, Output& output) {
   const std::optional<std::u16string>& file =
       options.checkFile ? options.checkFile : options.rulesFile;
   std::optional<std::u16string> text;
@@ -149,21 +176,23 @@ int CheckRules(const Options& options, std::FILE* out) {
   if (!text) return kExitUsage;
   const std::vector<RuleDiagnostic> diagnostics = CheckRuleText(*text);
   const std::string name = file ? platform::Utf16ToUtf8(*file) : kEmbeddedRuleTextName;
-  Write(out, FormatRuleDiagnostics(name, diagnostics));
+  output.Write(FormatRuleDiagnostics(name, diagnostics));
   const size_t errors = static_cast<size_t>(std::count_if(
       diagnostics.begin(), diagnostics.end(), [](const RuleDiagnostic& d) { return d.error; }));
   Complain(Join({name, ": ", std::to_string(diagnostics.size() - errors), " warning(s), ",
                  std::to_string(errors), " error(s)"}));
-  return Finish(out, diagnostics.empty() ? kExitAllExamined : kExitSomeNotExamined);
+  return Finish(output, diagnostics.empty() ? kExitAllExamined : kExitSomeNotExamined);
 }
 
 }  // namespace
 
 int RunKindprobe(const std::vector<std::u16string>& args) {
-  std::FILE* out = BinaryStandardOutput();
+  platform::HoldClosedStandardStreams();
+  std::FILE* out = platform::BinaryStandardOutput();
   static char outputBuffer[kOutputBufferSize];
   // Whole blocks into pipes and files; whole lines onto a terminal, as they come.
-  std::setvbuf(out, outputBuffer, IsTerminal(out) ? _IOLBF : _IOFBF, sizeof outputBuffer);
+  std::setvbuf(out, outputBuffer, platform::IsTerminal(out) ? _IOLBF : _IOFBF, sizeof outputBuffer);
+  Output output(out);
 
   const ParseOutcome parsed = ParseOptions(args);
   if (!parsed.options) {
@@ -171,7 +200,7 @@ int RunKindprobe(const std::vector<std::u16string>& args) {
     return kExitUsage;
   }
   const Options& options = *parsed.options;
-  if (options.action == Action::kCheckRules) return CheckRules(options, out);
+  if (options.action == Action::kCheckRules) return CheckRules(options, output);
   // The table in use (the embedded one unless --rules-file names another), and the candidate
   // of a comparison.
   std::unique_ptr<RuleTable> rulesFileTable;
@@ -188,22 +217,22 @@ int RunKindprobe(const std::vector<std::u16string>& args) {
   RuleTable& tableInUse = rulesFileTable ? *rulesFileTable : ProcessRuleTable();
   switch (options.action) {
     case Action::kHelp:
-      Write(out, UsageText());
-      return Finish(out, kExitAllExamined);
+      output.Write(UsageText());
+      return Finish(output, kExitAllExamined);
     case Action::kVersion:
-      Write(out, Join({"kindprobe ", KINDPROBE_VERSION_TEXT, "\n"}));
-      return Finish(out, kExitAllExamined);
+      output.Write(Join({"kindprobe ", KINDPROBE_VERSION_TEXT, "\n"}));
+      return Finish(output, kExitAllExamined);
     case Action::kRules: {
       EnsureRuleTableLoaded(tableInUse);
-      Write(out, ListRules(tableInUse));
-      return Finish(out, kExitAllExamined);
+      output.Write(ListRules(tableInUse));
+      return Finish(output, kExitAllExamined);
     }
     case Action::kClassify:
     case Action::kCheckRules:
     case Action::kCompareRules:
       break;
   }
-  return Classify(options, out, {&tableInUse, candidateTable.get()});
+  return Classify(options, output, {&tableInUse, candidateTable.get()});
 }
 
 }  // namespace kindprobe::cli

@@ -85,7 +85,7 @@ class Parser {
       error_ = Join({"option ", name, " needs a file name"});
       return;
     }
-    options_.listFile = std::u16string(*value);
+    options_.listFiles.emplace_back(*value);
   }
 
   void RuleFile(std::optional<u16string_view> attached, std::string_view name,
@@ -237,10 +237,19 @@ class Parser {
       }
       return;
     }
+    if (options_.action == Action::kRules || options_.action == Action::kVersion) {
+      const char* name = options_.action == Action::kRules ? "--rules" : "--version";
+      if (!options_.paths.empty() || !options_.listFiles.empty()) {
+        error_ = Join({"option ", name, " takes no paths"});
+      } else if (options_.output == OutputMode::kJson) {
+        error_ = Join({"option ", name, " cannot be combined with --json"});
+      }
+      return;
+    }
     if (options_.action != Action::kClassify && options_.action != Action::kCompareRules) return;
-    if (options_.paths.empty() && !options_.listFile) {
+    if (options_.paths.empty() && options_.listFiles.empty()) {
       error_ = "no paths given (try --help)";
-    } else if (options_.nulSeparated && !options_.listFile) {
+    } else if (options_.nulSeparated && options_.listFiles.empty()) {
       error_ = "option -0 needs -f LIST";
     }
   }
@@ -256,17 +265,23 @@ class Parser {
 ParseOutcome ParseOptions(const std::vector<std::u16string>& args) { return Parser(args).Run(); }
 
 const char* UsageText() {
+  static_assert(kMaxJobs == 256 && kDefaultJobs == 64, "the help text states -j's numbers");
   return "Usage: kindprobe [OPTIONS] PATH...\n"
          "Tells what a file really is: one line per path, \"PATH: DESCRIPTION (TypeID N)\".\n"
          "\n"
          "  -b, --brief            leave out the path\n"
-         "      --json             JSON Lines: path, typeId, typeName, description, rule\n"
-         "  -f, --files-from LIST  read paths from LIST, one per line ('-': standard input)\n"
+         "      --json             JSON Lines: path, typeId, typeName, description, rule,\n"
+         "                         and \"error\" (why) for a path that could not be examined;\n"
+         "                         name bytes that are not UTF-8 appear as \\udcXX escapes\n"
+         "  -f, --files-from LIST  read paths from LIST, one per line ('-': standard input);\n"
+         "                         may be given again: the lists are read in order\n"
          "  -0, --null             paths in LIST are separated by NUL, not by line ends\n"
          "  -r, --recursive        walk directories (in name order)\n"
          "  -L, --dereference      follow symbolic links met while walking (without it\n"
          "                         they are skipped)\n"
-         "  -j, --jobs N           classify on N threads (default: one per core)\n"
+         "  -j, --jobs N           classify on N threads, 1 to 256: reads in flight at once\n"
+         "                         (default: 64, or one per core if there are more;\n"
+         "                         fewer when the limit on open files is low)\n"
 #ifndef _WIN32
          "      --store-path DIR   the player's StorePath setting (default: the environment\n"
          "                         variable KINDPROBE_STORE_PATH; neither: no setting)\n"
@@ -293,8 +308,11 @@ const char* UsageText() {
          "  -h, --help             print this help and exit\n"
          "\n"
          "TypeID: 0 Unknown, 1 PlayerCache, 2 NonMedia, 3 ZeroByte, 4 InvalidMedia.\n"
-         "Exit status: 0 every path was examined, 1 some could not be (printed with TypeID 0),\n"
-         "2 usage error.\n"
+         "A path that cannot be examined is printed with TypeID 0, and why goes to standard\n"
+         "error as \"kindprobe: PATH: REASON\".\n"
+         "Exit status: 0 every path was examined; 1 some paths could not be examined;\n"
+         "2 usage error, or trouble that stops the run (a list that cannot be read, output\n"
+         "that cannot be written).\n"
          "\n"
          "Changing the rule table:\n"
          "  kindprobe --check-rules new.txt            check what the parser makes of it\n"

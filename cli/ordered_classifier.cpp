@@ -3,15 +3,31 @@
 #include <algorithm>
 
 #include "cli/description_language.h"
+#include "cli/failure_text.h"
 #include "cli/output_format.h"
-#include "cli/worker_threads.h"
 
 namespace kindprobe::cli {
+namespace {
+
+// Standard streams, a list, the directories of a walk and whatever a library opens.
+constexpr uint64_t kDescriptorsReserved = 16;
+// For each thread: its file, and the directories of the paths read ahead for it.
+constexpr uint64_t kDescriptorsPerThread = 6;
+
+}  // namespace
+
+uint32_t JobsWithinDescriptorLimit(uint32_t jobs, std::optional<uint64_t> openLimit) {
+  if (!openLimit) return jobs;
+  const uint64_t spare = *openLimit > kDescriptorsReserved ? *openLimit - kDescriptorsReserved : 0;
+  const uint64_t affordable = std::max<uint64_t>(spare / kDescriptorsPerThread, 1);
+  return static_cast<uint32_t>(std::min<uint64_t>(jobs, affordable));
+}
 
 struct OrderedClassifier::Slot {
-  std::u16string path;
-  // Kept between uses so that its storage is reused.
+  PathItem item;
+  // Kept between uses so that their storage is reused.
   std::string line;
+  std::string failure;
   std::atomic<bool> done{false};
 };
 
@@ -22,6 +38,7 @@ OrderedClassifier::OrderedClassifier(uint32_t threads, OutputMode mode, size_t r
       ringSize_(std::max<size_t>(ringSize, 1)),
       slots_(std::make_unique<Slot[]>(ringSize_)) {
   RuleTable& table = tables.table != nullptr ? *tables.table : ProcessRuleTable();
+  table_ = &table;
   for (uint32_t i = 0; i < threads_; ++i) {
     classifiers_.push_back(std::make_unique<FileClassifier>(table));
     if (tables.candidate != nullptr) {
@@ -36,74 +53,116 @@ void OrderedClassifier::Explain(Language language) {
   language_ = language;
   collectors_.clear();
   for (uint32_t i = 0; i < threads_; ++i) {
-    collectors_.push_back(std::make_unique<explain::ReasonCollector>());
+    collectors_.push_back(std::make_unique<explain::ReasonCollector>(*table_));
   }
+}
+
+platform::File OrderedClassifier::Open(const PathItem& item, platform::OpenStatus* status) {
+  for (;;) {
+    const uint64_t closedBefore = filesClosed_.load();
+    platform::File file = item.parent ? item.parent->OpenFile(item.name, item.followLinks, status)
+                                      : platform::File::OpenForReading(item.path.c_str(), status);
+    if (status->reason != platform::OpenStatus::Reason::kOutOfDescriptors) return file;
+    // Out of descriptors says nothing about the file. While other threads hold files, one will
+    // be given back soon: wait for it. With none held here, no wait would end.
+    if (filesOpen_.load() == 0) return file;
+    fileClosed_.WaitUntil(
+        [&] { return filesClosed_.load() != closedBefore || filesOpen_.load() == 0; });
+  }
+}
+
+void OrderedClassifier::CheckItem(const PathItem& item, FileClassifier& classifier,
+                                  explain::ReasonCollector* collector, std::string* failure) {
+  std::string why = item.failure;
+  platform::File file;
+  if (why.empty()) {
+    platform::OpenStatus status;
+    file = Open(item, &status);
+    why = DescribeOpenFailure(status);
+  }
+  const bool open = file.IsOpen();
+  if (open) filesOpen_.fetch_add(1);
+  // The file is closed when the check returns.
+  if (collector != nullptr) {
+    collector->Check(classifier, item.path.c_str(), std::move(file));
+  } else {
+    classifier.CheckOpenFile(item.path.c_str(), std::move(file));
+  }
+  if (open) {
+    filesOpen_.fetch_sub(1);
+    filesClosed_.fetch_add(1);
+    fileClosed_.Wake();
+  }
+  if (failure != nullptr) *failure = std::move(why);
 }
 
 bool OrderedClassifier::ClassifyOne(uint32_t thread) {
   uint64_t index = claimed_.load(std::memory_order_relaxed);
   do {
-    if (index >= filled_.load(std::memory_order_acquire)) return false;
-  } while (!claimed_.compare_exchange_weak(index, index + 1, std::memory_order_acq_rel,
-                                           std::memory_order_relaxed));
+    if (index >= filled_.load() || stop_.load()) return false;
+  } while (!claimed_.compare_exchange_weak(index, index + 1));
   Slot& slot = slots_[index % ringSize_];
   FileClassifier& classifier = *classifiers_[thread];
+  explain::ReasonCollector* collector = collectors_.empty() ? nullptr : collectors_[thread].get();
+  CheckItem(slot.item, classifier, collector, &slot.failure);
   std::vector<ReasonLine> reasons;
-  if (collectors_.empty()) {
-    classifier.CheckFile(slot.path.c_str());
-  } else {
-    collectors_[thread]->Check(classifier, slot.path.c_str());
-    reasons = ReasonLines(collectors_[thread]->reasons(), language_);
-  }
+  if (collector != nullptr) reasons = ReasonLines(collector->reasons(), language_);
   const CheckResult& result = classifier.result();
   if (!result.examined) notExamined_.fetch_add(1, std::memory_order_relaxed);
   slot.line.clear();
   const Classification answer{result.typeId, DescriptionIn(language_, result.description),
-                             result.ruleIndex};
+                             result.ruleIndex, slot.failure};
   if (candidates_.empty()) {
     Classification explained = answer;
-    explained.reasons = collectors_.empty() ? nullptr : &reasons;
-    AppendResultLine(mode_, slot.path, explained, &slot.line);
+    explained.reasons = collector != nullptr ? &reasons : nullptr;
+    AppendResultLine(mode_, slot.item.path, explained, &slot.line);
   } else {
     FileClassifier& candidate = *candidates_[thread];
-    candidate.CheckFile(slot.path.c_str());
+    CheckItem(slot.item, candidate, nullptr, nullptr);
     const CheckResult& after = candidate.result();
     const Classification changed{after.typeId, DescriptionIn(language_, after.description),
                                   after.ruleIndex};
     // The same answer from another rule is no change for the player.
     if (answer.typeId != changed.typeId || answer.description != changed.description) {
       changed_.fetch_add(1, std::memory_order_relaxed);
-      AppendChangeLine(mode_, slot.path, answer, changed, &slot.line);
+      AppendChangeLine(mode_, slot.item.path, answer, changed, &slot.line);
     }
   }
-  slot.done.store(true, std::memory_order_release);
+  // The directory is needed no longer: let it close while the slot waits to be handed on.
+  slot.item.parent.reset();
+  slot.done.store(true);
+  slotDone_.Wake();
   return true;
 }
 
 void OrderedClassifier::Classify(uint32_t thread) {
-  for (unsigned idle = 0;;) {
-    if (ClassifyOne(thread)) {
-      idle = 0;
-      continue;
-    }
-    if (sourceDone_.load(std::memory_order_acquire) &&
-        claimed_.load(std::memory_order_acquire) >= filled_.load(std::memory_order_acquire)) {
-      return;
-    }
-    PauseBriefly(idle++);
+  for (;;) {
+    if (ClassifyOne(thread)) continue;
+    bool finished = false;
+    workArrived_.WaitUntil([&] {
+      if (stop_.load()) return finished = true;
+      if (claimed_.load() < filled_.load()) return true;
+      return finished = sourceDone_.load();
+    });
+    if (finished) return;
   }
 }
 
-bool OrderedClassifier::HandOnFinished(const Io& io, uint64_t filled) {
-  bool any = false;
+void OrderedClassifier::Stop() {
+  stop_.store(true);
+  workArrived_.Wake();
+  fileClosed_.Wake();
+}
+
+bool OrderedClassifier::HandOnFinished(const Io& io, uint64_t filled, bool* any) {
   while (handedOn_ < filled) {
     Slot& slot = slots_[handedOn_ % ringSize_];
     if (!slot.done.load(std::memory_order_acquire)) break;
-    io.handOn(slot.line, ++handedOn_);
+    *any = true;
+    if (!io.handOn({slot.item.path, slot.line, slot.failure, ++handedOn_})) return false;
     slot.done.store(false, std::memory_order_relaxed);
-    any = true;
   }
-  return any;
+  return true;
 }
 
 void OrderedClassifier::Coordinate(const Io& io) {
@@ -111,7 +170,7 @@ void OrderedClassifier::Coordinate(const Io& io) {
   // classifies one itself, few enough that results follow a slow source closely.
   const uint64_t readAhead = threads_ == 1 ? 1 : 4 * uint64_t{threads_};
   bool more = true;
-  for (unsigned idle = 0;;) {
+  for (;;) {
     bool progressed = false;
     uint64_t filled = filled_.load(std::memory_order_relaxed);
     while (more && filled - handedOn_ < ringSize_ &&
@@ -120,38 +179,42 @@ void OrderedClassifier::Coordinate(const Io& io) {
       if (handedOn_ < filled && !io.nextIsReady()) break;
       if (handedOn_ == filled && !io.nextIsReady()) io.flush();
       Slot& slot = slots_[filled % ringSize_];
-      if (!(more = io.next(&slot.path))) break;
-      filled_.store(++filled, std::memory_order_release);
+      if (!(more = io.next(&slot.item))) break;
+      filled_.store(++filled);
+      workArrived_.WakeOne();
       progressed = true;
     }
-    if (!more) sourceDone_.store(true, std::memory_order_release);
-    progressed |= HandOnFinished(io, filled);
+    if (!more && !sourceDone_.load(std::memory_order_relaxed)) {
+      sourceDone_.store(true);
+      workArrived_.Wake();
+    }
+    if (!HandOnFinished(io, filled, &progressed)) return Stop();
     if (!more && handedOn_ == filled) return;
     if (ClassifyOne(0)) progressed = true;
-    if (progressed) {
-      idle = 0;
-    } else {
+    if (!progressed) {
       // Every path read so far is being classified by other threads.
-      PauseBriefly(idle++);
+      Slot& front = slots_[handedOn_ % ringSize_];
+      slotDone_.WaitUntil([&] { return front.done.load() || claimed_.load() < filled_.load(); });
     }
   }
 }
 
-size_t OrderedClassifier::Run(const Io& io) {
+OrderedClassifier::Outcome OrderedClassifier::Run(const Io& io) {
   filled_ = 0;
   claimed_ = 0;
   handedOn_ = 0;
   sourceDone_ = false;
+  stop_ = false;
   notExamined_ = 0;
   changed_ = 0;
-  RunOnThreads(threads_, [&](uint32_t thread) {
+  platform::RunOnThreads(threads_, [&](uint32_t thread) {
     if (thread == 0) {
       Coordinate(io);
     } else {
       Classify(thread);
     }
   });
-  return notExamined_.load();
+  return {static_cast<size_t>(notExamined_.load()), stop_.load()};
 }
 
 }  // namespace kindprobe::cli

@@ -4,20 +4,24 @@
 // thread (the caller included) classifies filled slots, and the caller hands finished slots on
 // in order and frees them. No thread waits for a whole batch, so one slow file or one thread
 // the system puts aside holds up only the printing, not the classifying; memory stays bounded
-// by the ring however many files a run covers.
+// by the ring however many files a run covers. A thread with nothing to do sleeps until there
+// is something.
 #pragma once
 
 #include <atomic>
 #include <cstdint>
 #include <functional>
 #include <memory>
+#include <optional>
 #include <string>
 #include <string_view>
 #include <vector>
 
 #include "cli/options.h"
+#include "cli/path_source.h"
 #include "engine/explain/reason_collector.h"
 #include "engine/file_classifier.h"
+#include "platform/threads.h"
 
 namespace kindprobe::cli {
 
@@ -30,20 +34,39 @@ struct ClassifierTables {
   RuleTable* candidate = nullptr;
 };
 
+// The number of threads to run, at most `jobs`, such that the descriptors they may hold at
+// once (a file each, the directories of the paths read ahead for them) stay within `openLimit`
+// beside those the process needs anyway.
+uint32_t JobsWithinDescriptorLimit(uint32_t jobs, std::optional<uint64_t> openLimit);
+
 class OrderedClassifier {
  public:
+  // One path done.
+  struct Finished {
+    std::u16string_view path;
+    std::string_view line;     // line end included
+    std::string_view failure;  // why it could not be examined; empty when it was
+    uint64_t done;             // how many paths are done so far, this one included
+  };
+
   // What a run reads from and writes to; every function runs on the calling thread.
   struct Io {
     // Gives the next path; false when there are no more.
-    std::function<bool(std::u16string*)> next;
+    std::function<bool(PathItem*)> next;
     // Whether `next` can answer without waiting (for a path list still being written to a
     // pipe, it may not). Before a wait, every line that is done is handed on and flushed, so
     // results appear as soon as they are known.
     std::function<bool()> nextIsReady = [] { return true; };
-    // Receives each line (line end included) and how many paths are done so far.
-    std::function<void(std::string_view line, uint64_t done)> handOn;
+    // Receives each path done, in order. False stops the run at once: nothing more is read,
+    // classified or handed on.
+    std::function<bool(const Finished&)> handOn;
     // Pushes the lines handed on so far out to their reader.
     std::function<void()> flush = [] {};
+  };
+
+  struct Outcome {
+    size_t notExamined = 0;
+    bool stopped = false;  // handOn asked to stop
   };
 
   OrderedClassifier(uint32_t threads, OutputMode mode, size_t ringSize = kDefaultRingSize,
@@ -57,8 +80,8 @@ class OrderedClassifier {
   // Adds the reasons each file may not play to its line (--explain), in `language`.
   void Explain(Language language);
 
-  // Classifies every path `io.next` gives. Returns how many could not be examined.
-  size_t Run(const Io& io);
+  // Classifies every path `io.next` gives.
+  Outcome Run(const Io& io);
   // In a comparison: how many paths of the last run changed their answer.
   size_t changed() const { return changed_.load(); }
 
@@ -67,17 +90,26 @@ class OrderedClassifier {
 
   // The calling thread: fills, hands on, and classifies when there is nothing else to do.
   void Coordinate(const Io& io);
-  // Hands on the finished slots at the front of the ring, in order. True if there was one.
-  bool HandOnFinished(const Io& io, uint64_t filled);
+  // Hands on the finished slots at the front of the ring, in order. False when handOn asked
+  // to stop.
+  bool HandOnFinished(const Io& io, uint64_t filled, bool* any);
   void Classify(uint32_t thread);
   // Claims and classifies one filled slot. False when none is waiting.
   bool ClassifyOne(uint32_t thread);
+  // Opens the file of `item`; out of descriptors, waits for another thread to give one back.
+  platform::File Open(const PathItem& item, platform::OpenStatus* status);
+  // Opens and checks the file of `item` with `classifier` (through `collector` with
+  // --explain); `failure` gets why it could not be opened, empty when it was.
+  void CheckItem(const PathItem& item, FileClassifier& classifier,
+                 explain::ReasonCollector* collector, std::string* failure);
+  void Stop();
 
   uint32_t threads_;
   OutputMode mode_;
   Language language_ = Language::kChinese;
   size_t ringSize_;
   std::unique_ptr<Slot[]> slots_;
+  RuleTable* table_ = nullptr;  // the table in use
   // One classifier per thread: each owns its head and result.
   std::vector<std::unique_ptr<FileClassifier>> classifiers_;
   // In a comparison, one more per thread, over the candidate table.
@@ -85,12 +117,20 @@ class OrderedClassifier {
   // With --explain, one per thread beside its classifier; none without.
   std::vector<std::unique_ptr<explain::ReasonCollector>> collectors_;
 
+  // The flags and counters that threads wait on are sequentially consistent: see WaitPoint.
   std::atomic<uint64_t> filled_{0};   // slots [0, filled_) have been given a path
   std::atomic<uint64_t> claimed_{0};  // slots [0, claimed_) have been taken by a thread
   uint64_t handedOn_ = 0;             // slots [0, handedOn_) are done and freed (caller only)
   std::atomic<bool> sourceDone_{false};
+  std::atomic<bool> stop_{false};
   std::atomic<uint64_t> notExamined_{0};
   std::atomic<uint64_t> changed_{0};
+  std::atomic<uint32_t> filesOpen_{0};
+  std::atomic<uint64_t> filesClosed_{0};
+
+  platform::WaitPoint workArrived_;  // classifying threads wait here for filled slots
+  platform::WaitPoint slotDone_;     // the caller waits here for the front slot
+  platform::WaitPoint fileClosed_;   // threads out of descriptors wait here
 };
 
 }  // namespace kindprobe::cli

@@ -125,6 +125,11 @@ void AppendResultLine(OutputMode mode, std::u16string_view path, const Classific
     AppendJsonString(result.description, out);
     *out += "\",\"rule\":";
     *out += result.ruleIndex >= 0 ? std::to_string(result.ruleIndex) : "null";
+    if (!result.error.empty()) {
+      *out += ",\"error\":\"";
+      AppendJsonString(platform::Utf8ToUtf16(result.error), out);
+      *out += '"';
+    }
     if (result.reasons != nullptr) AppendJsonReasons(*result.reasons, out);
     *out += "}\n";
     return;

@@ -15,6 +15,7 @@ struct Classification {
   int32_t typeId = 0;
   std::u16string_view description;
   int32_t ruleIndex = -1;  // -1: no rule decided
+  std::string_view error;  // why the file could not be examined; empty when it was
   // With --explain: printed after the result, indented, or as the JSON array "reasons".
   const std::vector<ReasonLine>* reasons = nullptr;
 };

@@ -1,15 +1,30 @@
 // The paths to classify, in the order they are printed: the arguments, then the entries of the
-// list, each directory expanded in place when walking.
+// lists, each directory expanded in place when walking.
 #pragma once
 
+#include <cstdint>
+#include <memory>
 #include <optional>
 #include <string>
+#include <unordered_set>
 #include <vector>
 
-#include "cli/file_system.h"
 #include "cli/list_reader.h"
+#include "platform/directory.h"
 
 namespace kindprobe::cli {
+
+// One path to classify, and where to open it from.
+struct PathItem {
+  std::u16string path;  // as printed
+  // For a file met while walking: its open directory, in which it is opened as `name`, so that
+  // the length of `path` never matters.
+  std::shared_ptr<const platform::Directory> parent;
+  std::u16string name;
+  bool followLinks = true;
+  // Set when it is known already that the path cannot be examined, and why.
+  std::string failure;
+};
 
 class PathSource {
  public:
@@ -18,38 +33,54 @@ class PathSource {
     bool followLinks = false;
   };
 
-  // `arguments` and `list` must outlive the source; `list` may be null.
-  PathSource(const std::vector<std::u16string>& arguments, ListReader* list, Settings settings);
+  // `arguments` and `lists` must outlive the source; `lists` may be null.
+  PathSource(const std::vector<std::u16string>& arguments, ListSequence* lists, Settings settings);
 
   // The next path. False when every source is exhausted.
-  bool Next(std::u16string* path);
+  bool Next(PathItem* item);
 
-  // Whether Next can answer without reading the list again (which may wait on a pipe).
+  // Whether Next can answer without reading a list again (which may wait on a pipe).
   bool NextIsReady() const;
 
-  // Directories that were skipped because following links led back into them.
-  size_t loopsSkipped() const { return loopsSkipped_; }
+  // Directories not walked again because a followed link led to one walked already.
+  size_t repeatsSkipped() const { return repeatsSkipped_; }
 
  private:
   struct Frame {
-    std::u16string directory;
-    std::vector<DirectoryEntry> entries;  // sorted by name
+    // Closed (null) while the walk is deeper than kOpenFrames below it, reopened on the way
+    // back: a deep walk holds few descriptors.
+    std::shared_ptr<const platform::Directory> directory;
+    std::optional<platform::FileIdentity> identity;
+    std::u16string path;
+    std::vector<platform::DirectoryEntry> entries;  // sorted by name
     size_t next = 0;
-    std::optional<DirectoryIdentity> identity;
   };
+  struct IdentityHash {
+    size_t operator()(const platform::FileIdentity& id) const {
+      return std::hash<uint64_t>()(id.node * 0x9E3779B97F4A7C15ull ^ id.device);
+    }
+  };
+  enum class Entered { kYes, kRepeat, kFailed };
 
   bool NextInput(std::u16string* path);
-  // Starts walking `directory`. False when it cannot be listed: it is then reported itself.
-  bool Enter(const std::u16string& directory);
-  bool NextFromWalk(std::u16string* path);
-  bool IsOnWalk(const std::optional<DirectoryIdentity>& identity) const;
+  // Starts walking `directory`, found at `path`. On kFailed, `failure` says why.
+  Entered Enter(platform::Directory directory, const std::u16string& path, std::string* failure);
+  bool NextFromWalk(PathItem* item);
+  // Leaves the top frame for its parent, reopening the parent if it was closed. False when it
+  // cannot be found again: `item` then reports it, and the rest of this walk is dropped.
+  bool Leave(PathItem* item);
+  // Closes every directory of the walk but the deepest, for a system out of descriptors.
+  // False when there was none to close.
+  bool ReleaseAncestors();
 
   const std::vector<std::u16string>& arguments_;
   size_t nextArgument_ = 0;
-  ListReader* list_;
+  ListSequence* lists_;
   Settings settings_;
   std::vector<Frame> walk_;
-  size_t loopsSkipped_ = 0;
+  // With links followed, every directory the current walk has entered: each is walked once.
+  std::unordered_set<platform::FileIdentity, IdentityHash> visited_;
+  size_t repeatsSkipped_ = 0;
 };
 
 // `directory` and `name` joined by one separator.

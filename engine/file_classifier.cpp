@@ -139,20 +139,32 @@ void FileClassifier::ApplyRule(int32_t ruleIndex) {
 }
 
 void FileClassifier::CheckFile(const char16_t* path, FileVisitor* visitor) {
+  if (path == nullptr) path = u"";
+  platform::File file;
   try {
-    Classify(path, visitor);
+    file = platform::File::OpenForReading(path);
   } catch (const std::bad_alloc&) {
-    // Memory ran out part way (a path or the player's setting copied): the file counts as
-    // not examined and keeps the default answer.
+    // Memory ran out copying the path: not examined, the default answer.
+    result_.Reset();
+    return;
+  }
+  CheckOpenFile(path, std::move(file), visitor);
+}
+
+void FileClassifier::CheckOpenFile(const char16_t* path, platform::File file,
+                                   FileVisitor* visitor) {
+  try {
+    Classify(path, file, visitor);
+  } catch (const std::bad_alloc&) {
+    // Memory ran out part way (the player's setting copied, say): the file counts as not
+    // examined and keeps the default answer.
     result_.Reset();
   }
 }
 
-void FileClassifier::Classify(const char16_t* path, FileVisitor* visitor) {
+void FileClassifier::Classify(const char16_t* path, platform::File& file, FileVisitor* visitor) {
   result_.Reset();
   if (path == nullptr) path = u"";
-
-  platform::File file = platform::File::OpenForReading(path);
   if (!file.IsOpen()) return;
   result_.examined = true;
 

@@ -7,6 +7,7 @@
 
 #include "engine/rule_table.h"
 #include "engine/signature_match.h"
+#include "platform/file.h"
 
 namespace kindprobe {
 
@@ -51,10 +52,13 @@ class FileClassifier {
   // Leaves the outcome in result(); never fails. `path` is NUL-terminated; null counts as empty.
   // An `visitor` sees every file that was read, after its classification.
   void CheckFile(const char16_t* path, FileVisitor* visitor = nullptr);
+  // The same for a file its caller has opened (a file that is not open was not examined);
+  // `path` names it, for the rules that look at the name.
+  void CheckOpenFile(const char16_t* path, platform::File file, FileVisitor* visitor = nullptr);
   const CheckResult& result() const { return result_; }
 
  private:
-  void Classify(const char16_t* path, FileVisitor* visitor);
+  void Classify(const char16_t* path, platform::File& file, FileVisitor* visitor);
   void Decide(platform::File& file, const char16_t* path);
   void ApplyRule(int32_t ruleIndex);
   void SetResult(TypeID typeId, const char16_t* description);

@@ -5,6 +5,17 @@
 
 namespace kindprobe::platform {
 
+class Directory;
+
+// Why a file could not be opened for reading.
+struct OpenStatus {
+  enum class Reason { kNone, kSystem, kDirectory, kNotRegularFile, kOutOfDescriptors };
+  Reason reason = Reason::kNone;
+  // The system's error number (errno, or GetLastError on Windows) for kSystem and
+  // kOutOfDescriptors.
+  int code = 0;
+};
+
 // An open file, or none (the platform's invalid handle). Closes itself.
 class File {
  public:
@@ -19,6 +30,10 @@ class File {
   // that still writes the file, or a player that deletes it, is never refused while we look.
   // Anything that is not a regular file (directory, FIFO, device) gives no file.
   static File OpenForReading(const char16_t* path);
+  // The same, saying why when no file is given. The path is looked at before it is opened, so
+  // that a device whose opening has side effects (a tape rewinds, a modem hangs up) is never
+  // opened.
+  static File OpenForReading(const char16_t* path, OpenStatus* status);
 
   bool IsOpen() const;
   // The full 64-bit size (on POSIX, the size the file had when it was opened).
@@ -31,9 +46,15 @@ class File {
   void Close();
 
  private:
+  friend class Directory;  // opens files relative to an open directory
+
 #ifdef _WIN32
   void* handle_ = nullptr;  // null or INVALID_HANDLE_VALUE: no file
 #else
+  // Opens `name` relative to the open directory `directoryFd` (AT_FDCWD: the working
+  // directory), looking before opening.
+  static File OpenAt(int directoryFd, const char* name, bool followLinks, OpenStatus* status);
+
   int fd_ = -1;
   uint64_t size_ = 0;      // taken when the file is opened: one fstat per file, not three
   uint64_t position_ = 0;  // reads are positional: seeking costs no system call

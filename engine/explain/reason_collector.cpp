@@ -37,6 +37,12 @@ void ReasonCollector::Check(FileClassifier& classifier, const char16_t* path) {
   classifier.CheckFile(path, this);
 }
 
+void ReasonCollector::Check(FileClassifier& classifier, const char16_t* path,
+                            platform::File file) {
+  reasons_.clear();
+  classifier.CheckOpenFile(path, std::move(file), this);
+}
+
 void ReasonCollector::Visit(platform::File& file, uint64_t size, const FileHead& head,
                             const char16_t* path, const CheckResult& result) {
   reasons_.clear();

@@ -13,6 +13,8 @@ class ReasonCollector : public FileVisitor {
   // Classifies `path` with `classifier` and gathers its reasons: those of the container first,
   // then the name's. A file that could not be read, or is empty, has none.
   void Check(FileClassifier& classifier, const char16_t* path);
+  // The same for a file its caller has opened.
+  void Check(FileClassifier& classifier, const char16_t* path, platform::File file);
   const Reasons& reasons() const { return reasons_; }
 
   void Visit(platform::File& file, uint64_t size, const FileHead& head, const char16_t* path,

@@ -27,22 +27,43 @@ File& File::operator=(File&& other) noexcept {
 }
 
 File File::OpenForReading(const char16_t* path) {
+  OpenStatus ignored;
+  return OpenForReading(path, &ignored);
+}
+
+File File::OpenForReading(const char16_t* path, OpenStatus* status) {
+  if (path == nullptr || *path == u'\0') {
+    *status = {OpenStatus::Reason::kSystem, ENOENT};
+    return File();
+  }
+  return OpenAt(AT_FDCWD, Utf16ToUtf8(path).c_str(), true, status);
+}
+
+File File::OpenAt(int directoryFd, const char* name, bool followLinks, OpenStatus* status) {
   File file;
-  if (path == nullptr || *path == u'\0') return file;
-  const std::string native = Utf16ToUtf8(path);
-  // O_NONBLOCK: opening a FIFO must never wait for a writer. It is refused below anyway.
+  const auto fail = [&](OpenStatus::Reason reason, int code) {
+    if (code == EMFILE || code == ENFILE) reason = OpenStatus::Reason::kOutOfDescriptors;
+    *status = {reason, code};
+    return File();
+  };
+  const int noFollow = followLinks ? 0 : AT_SYMLINK_NOFOLLOW;
+  struct stat st;
+  if (::fstatat(directoryFd, name, &st, noFollow) != 0) return fail(OpenStatus::Reason::kSystem, errno);
+  if (S_ISDIR(st.st_mode)) return fail(OpenStatus::Reason::kDirectory, 0);
+  if (!S_ISREG(st.st_mode)) return fail(OpenStatus::Reason::kNotRegularFile, 0);
+  // O_NONBLOCK: should the name have been swapped for a FIFO since it was looked at, opening it
+  // must not wait for a writer. The fstat below refuses it then.
+  const int flags = O_RDONLY | O_CLOEXEC | O_NOCTTY | O_NONBLOCK | (followLinks ? 0 : O_NOFOLLOW);
   int fd;
   do {
-    fd = ::open(native.c_str(), O_RDONLY | O_CLOEXEC | O_NOCTTY | O_NONBLOCK);
+    fd = ::openat(directoryFd, name, flags);
   } while (fd < 0 && errno == EINTR);
-  if (fd < 0) return file;
-  struct stat st;
-  if (::fstat(fd, &st) != 0 || !S_ISREG(st.st_mode)) {
-    ::close(fd);
-    return file;
-  }
+  if (fd < 0) return fail(OpenStatus::Reason::kSystem, errno);
   file.fd_ = fd;
+  if (::fstat(fd, &st) != 0) return fail(OpenStatus::Reason::kSystem, errno);
+  if (!S_ISREG(st.st_mode)) return fail(OpenStatus::Reason::kNotRegularFile, 0);
   file.size_ = static_cast<uint64_t>(st.st_size);
+  *status = {};
   return file;
 }
 

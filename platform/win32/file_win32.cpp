@@ -25,19 +25,36 @@ File& File::operator=(File&& other) noexcept {
 }
 
 File File::OpenForReading(const char16_t* path) {
+  OpenStatus ignored;
+  return OpenForReading(path, &ignored);
+}
+
+File File::OpenForReading(const char16_t* path, OpenStatus* status) {
   File file;
-  if (path == nullptr || *path == u'\0') return file;
+  const auto fail = [&](OpenStatus::Reason reason, DWORD code) {
+    if (code == ERROR_TOO_MANY_OPEN_FILES) reason = OpenStatus::Reason::kOutOfDescriptors;
+    *status = {reason, static_cast<int>(code)};
+    return File();
+  };
+  if (path == nullptr || *path == u'\0') return fail(OpenStatus::Reason::kSystem, ERROR_FILE_NOT_FOUND);
+  const wchar_t* name = reinterpret_cast<const wchar_t*>(path);
+  const DWORD attributes = ::GetFileAttributesW(name);
+  if (attributes == INVALID_FILE_ATTRIBUTES) return fail(OpenStatus::Reason::kSystem, ::GetLastError());
+  if (attributes & FILE_ATTRIBUTE_DIRECTORY) return fail(OpenStatus::Reason::kDirectory, 0);
+  if (attributes & FILE_ATTRIBUTE_DEVICE) return fail(OpenStatus::Reason::kNotRegularFile, 0);
   // Sharing write and delete too: a download still being written, or a file the player is about
   // to delete, must neither be refused to us nor be blocked by us while we look.
   win32::UniqueFileHandle handle(::CreateFileW(
-      reinterpret_cast<const wchar_t*>(path), GENERIC_READ,
-      FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr, OPEN_EXISTING,
-      FILE_ATTRIBUTE_NORMAL, nullptr));
-  if (!handle) return file;
-  // Directories are refused by CreateFileW itself; consoles, pipes and other devices open but
-  // could block a read forever, so only disk files are examined.
-  if (::GetFileType(handle.get()) != FILE_TYPE_DISK) return file;
+      name, GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
+      OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
+  if (!handle) return fail(OpenStatus::Reason::kSystem, ::GetLastError());
+  // Consoles, pipes and other devices open but could block a read forever, so only disk files
+  // are examined.
+  if (::GetFileType(handle.get()) != FILE_TYPE_DISK) {
+    return fail(OpenStatus::Reason::kNotRegularFile, 0);
+  }
   file.handle_ = handle.release();
+  *status = {};
   return file;
 }
 

@@ -43,7 +43,8 @@ ProcessResult RunProcess(const std::string& program, const std::vector<std::stri
   if (pid < 0) return result;
   if (pid == 0) {
     // Only async-signal-safe work from here on, apart from setenv in a single-threaded child.
-    const int in = settings.input ? ::open(inPath.c_str(), O_RDONLY) : ::open("/dev/null", O_RDONLY);
+    const int in =
+        settings.input ? ::open(inPath.c_str(), O_RDONLY) : ::open("/dev/null", O_RDONLY);
     const int out = settings.outputFile
                         ? ::open(settings.outputFile->c_str(), O_WRONLY)
                         : ::open(outPath.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
@@ -52,6 +53,11 @@ ProcessResult RunProcess(const std::string& program, const std::vector<std::stri
     ::dup2(in, 0);
     ::dup2(out, 1);
     ::dup2(err, 2);
+    // The child gets the three streams and nothing else: tests that count descriptors count
+    // from there.
+    for (const int fd : {in, out, err}) {
+      if (fd > 2) ::close(fd);
+    }
     for (const auto& [name, value] : settings.environment) {
       if (value) {
         ::setenv(name.c_str(), value->c_str(), 1);

@@ -9,14 +9,13 @@
 #include <string>
 
 #include "cli/description_language.h"
-#include "cli/file_system.h"
 #include "cli/list_reader.h"
 #include "cli/options.h"
 #include "cli/ordered_classifier.h"
 #include "cli/output_format.h"
 #include "engine/rule_table.h"
-#include "platform/utf.h"
 #include "cli/path_source.h"
+#include "platform/utf.h"
 
 namespace kindprobe::cli {
 namespace {
@@ -32,13 +31,13 @@ TEST(Options, ClustersAttachedValuesAndLongForms) {
   EXPECT_TRUE(o.recursive && o.followLinks && o.nulSeparated);
   EXPECT_EQ(o.output, OutputMode::kJson);  // the last output option wins
   EXPECT_EQ(o.jobs, 3u);
-  EXPECT_EQ(o.listFile, u"list");
+  EXPECT_EQ(o.listFiles, Args({u"list"}));
   EXPECT_EQ(o.paths, Args({u"x"}));
 
   const auto spaced = ParseOptions(Args({u"--jobs", u"2", u"--files-from=-", u"--null"}));
   ASSERT_TRUE(spaced.options) << spaced.error;
   EXPECT_EQ(spaced.options->jobs, 2u);
-  EXPECT_EQ(spaced.options->listFile, u"-");
+  EXPECT_EQ(spaced.options->listFiles, Args({u"-"}));
   EXPECT_TRUE(spaced.options->paths.empty());
 }
 
@@ -136,15 +135,17 @@ class TempStream {
     path_ = std::filesystem::temp_directory_path() /
             ("kindprobe-list-" + std::to_string(reinterpret_cast<uintptr_t>(this)) + "-" +
              std::to_string(++counter));
-    std::ofstream(path_, std::ios::binary).write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
-    file = OpenListFile(path_.u16string());
+    std::ofstream(path_, std::ios::binary)
+        .write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
+    int error = 0;
+    file = platform::OpenListFile(path_.u16string(), &error);
   }
   ~TempStream() {
     file.reset();
     std::error_code ignored;
     std::filesystem::remove(path_, ignored);
   }
-  FilePtr file;
+  platform::FilePtr file;
 
  private:
   std::filesystem::path path_;
@@ -178,7 +179,8 @@ TEST(ListReading, UndecodableBytesAreKept) {
 }
 
 TEST(ListReading, EntriesLongerThanOneReadAndAcrossReadBoundaries) {
-  const std::string longName(200000, 'n');
+  // As long as an entry may be: longer than one read.
+  const std::string longName(kMaxListEntryBytes, 'n');
   std::string bytes = longName + "\n";
   std::vector<std::u16string> expected = {std::u16string(longName.begin(), longName.end())};
   for (int i = 0; i < 30000; ++i) {
@@ -192,8 +194,70 @@ TEST(ListReading, EntriesLongerThanOneReadAndAcrossReadBoundaries) {
   EXPECT_EQ(ReadAll(bytes, false), expected);
 }
 
+TEST(ListReading, OneCrBeforeTheLineEndIsDroppedInLineModeOnly) {
+  EXPECT_EQ(ReadAll("a\r\nb\r\r\nc\r", false), Args({u"a", u"b\r", u"c"}));
+  EXPECT_EQ(ReadAll(std::string("a\r\0", 3), true), Args({u"a\r"}));
+}
+
+TEST(ListReading, OverlongEntriesAreCountedAndSkipped) {
+  const std::string bytes = std::string(kMaxListEntryBytes + 1, 'x') + "\nkept\n" +
+                            std::string(3 * kMaxListEntryBytes, 'y');
+  TempStream stream(bytes);
+  ASSERT_TRUE(stream.file);
+  ListReader reader(stream.file.get(), false);
+  std::u16string path;
+  ASSERT_TRUE(reader.Next(&path));
+  EXPECT_EQ(path, u"kept");
+  EXPECT_FALSE(reader.Next(&path));
+  EXPECT_EQ(reader.tooLong(), 2u);
+  EXPECT_FALSE(reader.failed());
+}
+
+TEST(Descriptors, ThreadsAreSizedToTheOpenFileLimit) {
+  EXPECT_EQ(JobsWithinDescriptorLimit(256, std::nullopt), 256u);
+  EXPECT_EQ(JobsWithinDescriptorLimit(256, 16), 1u);
+  EXPECT_EQ(JobsWithinDescriptorLimit(256, 0), 1u);
+  EXPECT_EQ(JobsWithinDescriptorLimit(256, 64), 8u);
+  EXPECT_EQ(JobsWithinDescriptorLimit(2, 1024), 2u);
+  EXPECT_EQ(JobsWithinDescriptorLimit(256, 1024), 168u);
+}
+
+// The walk through the platform's directories, the same on every system.
+TEST(Walking, TreesComeInNameOrderAndFilesOpenFromTheirDirectory) {
+  const std::filesystem::path root =
+      std::filesystem::temp_directory_path() /
+      ("kindprobe-walk-" + std::to_string(reinterpret_cast<uintptr_t>(&root)));
+  std::filesystem::create_directories(root / "b" / "deeper");
+  for (const char* name : {"a.txt", "b/inner.txt", "b/deeper/z.txt", "c.txt"}) {
+    std::ofstream(root / name, std::ios::binary) << "text";
+  }
+  std::vector<std::u16string> arguments = {root.u16string(), (root / "missing").u16string()};
+  PathSource source(arguments, nullptr, {true, false});
+  std::vector<std::u16string> paths;
+  std::vector<bool> opened;
+  for (PathItem item; source.Next(&item);) {
+    paths.push_back(item.path);
+    platform::OpenStatus status;
+    const platform::File file = item.parent
+                                    ? item.parent->OpenFile(item.name, false, &status)
+                                    : platform::File::OpenForReading(item.path.c_str(), &status);
+    opened.push_back(file.IsOpen());
+  }
+  std::error_code ignored;
+  std::filesystem::remove_all(root, ignored);
+  const auto join = [&](std::initializer_list<std::u16string> parts) {
+    std::u16string path = root.u16string();
+    for (const std::u16string& part : parts) path = JoinPath(path, part);
+    return path;
+  };
+  EXPECT_EQ(paths, (std::vector<std::u16string>{join({u"a.txt"}), join({u"b", u"deeper", u"z.txt"}),
+                                                join({u"b", u"inner.txt"}), join({u"c.txt"}),
+                                                (root / "missing").u16string()}));
+  EXPECT_EQ(opened, (std::vector<bool>{true, true, true, true, false}));
+}
+
 TEST(Paths, JoiningAddsOneSeparator) {
-  EXPECT_EQ(JoinPath(u"dir", u"f"), std::u16string(u"dir") + PreferredSeparator() + u"f");
+  EXPECT_EQ(JoinPath(u"dir", u"f"), std::u16string(u"dir") + platform::PreferredSeparator() + u"f");
   EXPECT_EQ(JoinPath(u"/", u"f"), u"/f");
 }
 
@@ -211,22 +275,24 @@ std::vector<std::string> ClassifyMissing(uint32_t threads, size_t ringSize, size
   size_t flushedLines = 0;
   io.nextIsReady = [&] { return !(mayWait = next % 3 == 2); };
   io.flush = [&] { flushedLines = lines.size(); };
-  io.next = [&](std::u16string* path) {
+  io.next = [&](PathItem* item) {
     if (mayWait) {
       EXPECT_EQ(lines.size(), next);
       EXPECT_EQ(flushedLines, next);
     }
     mayWait = false;
     if (next == count) return false;
-    *path = u"/nonexistent/kindprobe/" + platform::Utf8ToUtf16(std::to_string(next++));
+    *item = PathItem{};
+    item->path = u"/nonexistent/kindprobe/" + platform::Utf8ToUtf16(std::to_string(next++));
     return true;
   };
-  io.handOn = [&](std::string_view line, uint64_t done) {
-    EXPECT_EQ(done, lastDone + 1);
-    lastDone = done;
-    lines.emplace_back(line);
+  io.handOn = [&](const OrderedClassifier::Finished& finished) {
+    EXPECT_EQ(finished.done, lastDone + 1);
+    lastDone = finished.done;
+    lines.emplace_back(finished.line);
+    return true;
   };
-  *notExamined = classifier.Run(io);
+  *notExamined = classifier.Run(io).notExamined;
   return lines;
 }
 
@@ -238,7 +304,8 @@ TEST(OrderedClassification, LinesComeInSourceOrderWhateverTheThreadsAndRing) {
       ASSERT_EQ(lines.size(), 500u);
       EXPECT_EQ(notExamined, 500u);
       for (size_t i = 0; i < lines.size(); ++i) {
-        ASSERT_EQ(lines[i], "/nonexistent/kindprobe/" + std::to_string(i) + ": 未知类型 (TypeID 0)\n")
+        ASSERT_EQ(lines[i],
+                  "/nonexistent/kindprobe/" + std::to_string(i) + ": 未知类型 (TypeID 0)\n")
             << threads << " threads, ring " << ring;
       }
     }

@@ -86,5 +86,21 @@ TEST(CommandLine, ReportsPathsItCouldNotExamine) {
   EXPECT_NE(std::string::npos, run.output.find(Line(missing, kUnknownText, 0))) << run.output;
 }
 
+TEST(CommandLine, WalksDirectoriesInNameOrderOnlyWhenAsked) {
+  TestDirectory dir;
+  const std::wstring second = dir.Write(L"b\\深处\\z.mp3", Mp3Bytes());
+  const std::wstring first = dir.Write(L"a.avi", AviBytes());
+  const std::wstring third = dir.Write(L"c.avi", AviBytes());
+  const RunResult walked = RunKindprobe({L"-r", dir.path()});
+  EXPECT_EQ(0u, walked.exitCode);
+  EXPECT_EQ(Line(first, kAviText, 4) + "\n" + Line(second, kMp3Text, 4) + "\n" +
+                Line(third, kAviText, 4) + "\n",
+            walked.output);
+
+  const RunResult unwalked = RunKindprobe({dir.path() + L"\\b"});
+  EXPECT_EQ(1u, unwalked.exitCode);
+  EXPECT_EQ(Line(dir.path() + L"\\b", kUnknownText, 0) + "\n", unwalked.output);
+}
+
 }  // namespace
 }  // namespace kindprobe::wintest

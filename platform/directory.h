@@ -1,0 +1,65 @@
+// Directories read and entered relative to open directories, so that a walk can go deeper than
+// any path the system would accept whole, and opens each file where its directory is.
+#pragma once
+
+#include <cstdint>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "platform/file.h"
+
+namespace kindprobe::platform {
+
+enum class EntryKind { kDirectory, kSymbolicLink, kOther };
+
+struct DirectoryEntry {
+  std::u16string name;
+  EntryKind kind = EntryKind::kOther;
+};
+
+// What makes a directory the same one however it is reached: device and inode, or volume serial
+// and file id.
+struct FileIdentity {
+  uint64_t device = 0;
+  uint64_t node = 0;
+  friend bool operator==(const FileIdentity&, const FileIdentity&) = default;
+};
+
+class Directory {
+ public:
+  Directory() = default;
+  ~Directory();
+  Directory(Directory&& other) noexcept;
+  Directory& operator=(Directory&& other) noexcept;
+  Directory(const Directory&) = delete;
+  Directory& operator=(const Directory&) = delete;
+
+  // Opens the directory at `path`, links followed.
+  static Directory Open(const std::u16string& path, OpenStatus* status);
+  // Opens the subdirectory `name` of this one; a link is followed only when `followLinks`.
+  Directory OpenChild(const std::u16string& name, bool followLinks, OpenStatus* status) const;
+  // Opens the regular file `name` of this one, looked at before it is opened.
+  File OpenFile(const std::u16string& name, bool followLinks, OpenStatus* status) const;
+
+  bool IsOpen() const;
+  // The entries without "." and "..", unsorted. False when they cannot be read (the system's
+  // error number in `error`).
+  bool List(std::vector<DirectoryEntry>* entries, int* error) const;
+  std::optional<FileIdentity> Identity() const;
+  // What the link `name` in this directory leads to: a directory, or something else (including
+  // nothing).
+  EntryKind KindBehindLink(const std::u16string& name) const;
+
+ private:
+#ifdef _WIN32
+  std::u16string path_;  // empty: none; Windows opens children by their full path
+#else
+  int fd_ = -1;
+#endif
+};
+
+// Whether `path` names a directory, following links.
+bool IsDirectory(const std::u16string& path);
+
+}  // namespace kindprobe::platform
