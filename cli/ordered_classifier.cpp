@@ -111,7 +111,7 @@ bool OrderedClassifier::ClassifyOne(uint32_t thread) {
   if (!result.examined) notExamined_.fetch_add(1, std::memory_order_relaxed);
   slot.line.clear();
   const Classification answer{result.typeId, DescriptionIn(language_, result.description),
-                             result.ruleIndex, slot.failure};
+                             result.ruleIndex, slot.failure, nullptr};
   if (candidates_.empty()) {
     Classification explained = answer;
     explained.reasons = collector != nullptr ? &reasons : nullptr;
@@ -121,7 +121,7 @@ bool OrderedClassifier::ClassifyOne(uint32_t thread) {
     CheckItem(slot.item, candidate, nullptr, nullptr);
     const CheckResult& after = candidate.result();
     const Classification changed{after.typeId, DescriptionIn(language_, after.description),
-                                  after.ruleIndex};
+                                  after.ruleIndex, {}, nullptr};
     // The same answer from another rule is no change for the player.
     if (answer.typeId != changed.typeId || answer.description != changed.description) {
       changed_.fetch_add(1, std::memory_order_relaxed);

@@ -5,8 +5,8 @@
 #include <span>
 #include <vector>
 
-#include "cli/file_system.h"
 #include "platform/gbk_text.h"
+#include "platform/process.h"
 #include "platform/utf.h"
 
 namespace kindprobe::cli {
@@ -34,9 +34,10 @@ bool DecodeRuleText(std::string_view bytes, std::u16string* text) {
 }
 
 bool ReadRuleFile(const std::u16string& path, std::u16string* text, std::string* error) {
-  const FilePtr file = OpenListFile(path);
+  int openError = 0;
+  const platform::FilePtr file = platform::OpenListFile(path, &openError);
   if (!file) {
-    *error = "cannot open it";
+    *error = "cannot open it (" + platform::ErrorText(openError) + ")";
     return false;
   }
   std::string bytes;

@@ -12,7 +12,7 @@
 #include <string>
 
 #include "cli_process.h"
-#include "scratch_dir.h"
+#include "temp_dir.h"
 
 namespace kindprobe::clitest {
 namespace {
@@ -38,7 +38,7 @@ ProcessSettings Bounded() {
 }
 
 TEST(CliOutputTrouble, TheFirstFailedWriteEndsAnEndlessRun) {
-  ScratchDir dir;
+  testsupport::TempDir dir;
   const auto file = dir.Write("a.png", kPng);
   // An endless list: the run can only end by giving up on its output.
   const auto full = RunScript("yes \"$2\" | \"$1\" -f - >/dev/full", {file.string()}, Bounded());
@@ -58,7 +58,7 @@ TEST(CliOutputTrouble, TheFirstFailedWriteEndsAnEndlessRun) {
 }
 
 TEST(CliOutputTrouble, AClosedStandardOutputIsAWriteError) {
-  ScratchDir dir;
+  testsupport::TempDir dir;
   const auto file = dir.Write("a.png", kPng);
   const auto result = RunScript("\"$1\" \"$2\" \"$2\" >&-", {file.string()});
   EXPECT_EQ(result.exitCode, 2);
@@ -67,7 +67,7 @@ TEST(CliOutputTrouble, AClosedStandardOutputIsAWriteError) {
 
 TEST(CliWalkLimits, FollowedLinksWalkEachDirectoryOnce) {
   // Each level links twice to the next: 2^14 routes to the deepest level, 14 directories.
-  ScratchDir dir;
+  testsupport::TempDir dir;
   constexpr int kLevels = 14;
   for (int i = 0; i < kLevels; ++i) dir.Write("L" + std::to_string(i) + "/f.txt", "text");
   for (int i = 0; i + 1 < kLevels; ++i) {
@@ -93,7 +93,7 @@ TEST(CliWalkLimits, FollowedLinksWalkEachDirectoryOnce) {
 }
 
 TEST(CliWalkLimits, WalksGoDeeperThanAPathMayBeLongOrDescriptorsLast) {
-  ScratchDir dir;
+  testsupport::TempDir dir;
   const std::string name(200, 'd');
   constexpr int kDepth = 30;  // 6,000 bytes of path, beyond PATH_MAX
   const auto writeFile = [](int at) {
@@ -136,7 +136,7 @@ TEST(CliWalkLimits, WalksGoDeeperThanAPathMayBeLongOrDescriptorsLast) {
 }
 
 TEST(CliFailures, EveryFailureSaysWhyOnStandardErrorAndKeepsItsLine) {
-  ScratchDir dir;
+  testsupport::TempDir dir;
   const auto file = dir.Write("sub/a.png", kPng);
   const std::string missing = (dir.path() / "missing.avi").string();
   const std::string sub = (dir.path() / "sub").string();
@@ -170,7 +170,7 @@ bool OpenedDuring(const fs::path& path, Run run) {
 }
 
 TEST(CliFailures, SpecialFilesAreLookedAtButNeverOpened) {
-  ScratchDir dir;
+  testsupport::TempDir dir;
   const fs::path fifo = dir.path() / "pipe.avi";
   ASSERT_EQ(::mkfifo(fifo.c_str(), 0600), 0);
   const auto plain = dir.Write("plain.png", kPng);
@@ -181,7 +181,7 @@ TEST(CliFailures, SpecialFilesAreLookedAtButNeverOpened) {
 }
 
 TEST(CliDescriptors, TooFewDescriptorsNeverTurnReadableFilesIntoUnknown) {
-  ScratchDir dir;
+  testsupport::TempDir dir;
   std::string list;
   for (int i = 0; i < 300; ++i) {
     list += dir.Write("files/f" + std::to_string(i) + ".zip", kZip).string() + "\n";
@@ -212,7 +212,7 @@ TEST(CliDescriptors, TooFewDescriptorsNeverTurnReadableFilesIntoUnknown) {
 }
 
 TEST(CliListTrouble, ListsThatCannotBeReadStopTheRunWithStatusTwo) {
-  ScratchDir dir;
+  testsupport::TempDir dir;
   const auto file = dir.Write("a.png", kPng);
   const auto missing = RunKindprobe({"-f", (dir.path() / "none").string()});
   EXPECT_EQ(missing.exitCode, 2);
@@ -230,7 +230,7 @@ TEST(CliListTrouble, ListsThatCannotBeReadStopTheRunWithStatusTwo) {
 }
 
 TEST(CliListTrouble, EveryListIsReadInTheOrderGiven) {
-  ScratchDir dir;
+  testsupport::TempDir dir;
   const auto a = dir.Write("a.png", kPng);
   const auto b = dir.Write("b.txt", "text");
   const auto first = dir.Write("first", a.string() + "\n");
@@ -241,7 +241,7 @@ TEST(CliListTrouble, EveryListIsReadInTheOrderGiven) {
 }
 
 TEST(CliListTrouble, ListsWrittenOnWindowsNameTheirFiles) {
-  ScratchDir dir;
+  testsupport::TempDir dir;
   const auto a = dir.Write("a.png", kPng);
   const auto b = dir.Write("b.txt", "text");
   const auto crlf = dir.Write("crlf", a.string() + "\r\n" + b.string() + "\r\n");
@@ -255,7 +255,7 @@ TEST(CliListTrouble, ListsWrittenOnWindowsNameTheirFiles) {
 }
 
 TEST(CliListTrouble, AnOverlongEntryIsSkippedAndTheRestIsRead) {
-  ScratchDir dir;
+  testsupport::TempDir dir;
   const auto a = dir.Write("a.png", kPng);
   const auto list = dir.Write("list", std::string(300000, 'x') + "\n" + std::string(200000, '\0') +
                                           "\n" + a.string() + "\n");
@@ -281,7 +281,7 @@ double ChildSeconds(const std::string& timesOutput) {
 }
 
 TEST(CliParallel, IdleThreadsSleepInsteadOfPolling) {
-  ScratchDir dir;
+  testsupport::TempDir dir;
   const auto a = dir.Write("a.png", kPng);
   // 255 threads wait two seconds for the list's only path. Waiting on the processor, they
   // would use seconds of it; asleep, next to nothing.
@@ -294,7 +294,7 @@ TEST(CliParallel, IdleThreadsSleepInsteadOfPolling) {
 }
 
 TEST(CliSettings, AnEmptyStorePathIsNoSetting) {
-  ScratchDir dir;
+  testsupport::TempDir dir;
   const auto cache = dir.Write("x/VODCache/part.dat", std::string("\x00\x01\x02", 3));
   const auto option = RunKindprobe({"-b", "--store-path", "", cache.string()});
   EXPECT_EQ(option.out, "未知类型 (TypeID 0)\n");

@@ -58,7 +58,8 @@ TEST(CliRules, AnUnreadableRuleFileIsAUsageError) {
     const auto result = RunKindprobe(args);
     EXPECT_EQ(result.exitCode, 2) << args[0];
     EXPECT_EQ(result.out, "");
-    EXPECT_EQ(result.err, "kindprobe: cannot read the rule file " + missing + ": cannot open it\n");
+    EXPECT_EQ(result.err, "kindprobe: cannot read the rule file " + missing +
+                              ": cannot open it (No such file or directory)\n");
   }
 }
 
