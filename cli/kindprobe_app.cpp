@@ -69,7 +69,6 @@ class Output {
 
 int Finish(Output& output, int status) { return output.Flush() ? status : kExitUsage; }
 
-#ifndef _WIN32
 void ApplyStorePath(const Options& options) {
   std::optional<std::u16string> value = options.storePath;
   if (!value) value = platform::EnvironmentVariable(platform::kStorePathVariable);
@@ -77,12 +76,9 @@ void ApplyStorePath(const Options& options) {
   if (value && value->empty()) value.reset();
   platform::SetStorePath(std::move(value));
 }
-#endif
 
 int Classify(const Options& options, Output& output, ClassifierTables tables) {
-#ifndef _WIN32
-  ApplyStorePath(options);
-#endif
+  if (!platform::kStorePathFromRegistry) ApplyStorePath(options);
   // Standard output carries results only; the diagnostic line is for -v.
   platform::SetDiagnosticStream(stderr);
   platform::SetDiagnosticsDiscarded(!options.verbose);

@@ -1,9 +1,11 @@
 #include "cli/options.h"
 
+#include <string>
 #include <string_view>
 
 #include "cli/text_join.h"
 #include "platform/command_line.h"
+#include "platform/player_settings.h"
 #include "platform/utf.h"
 
 namespace kindprobe::cli {
@@ -100,13 +102,12 @@ class Parser {
   }
 
   void StorePath(std::optional<u16string_view> attached) {
-#ifdef _WIN32
-    (void)attached;
-    error_ = "option --store-path is not available on Windows, where the registry is read";
-#else
+    if (platform::kStorePathFromRegistry) {
+      error_ = "option --store-path is not available on Windows, where the registry is read";
+      return;
+    }
     const auto value = Value(attached, "--store-path");
     if (value) options_.storePath = std::u16string(*value);
-#endif
   }
 
   void Lang(std::optional<u16string_view> attached) {
@@ -266,59 +267,62 @@ ParseOutcome ParseOptions(const std::vector<std::u16string>& args) { return Pars
 
 const char* UsageText() {
   static_assert(kMaxJobs == 256 && kDefaultJobs == 64, "the help text states -j's numbers");
-  return "Usage: kindprobe [OPTIONS] PATH...\n"
-         "Tells what a file really is: one line per path, \"PATH: DESCRIPTION (TypeID N)\".\n"
-         "\n"
-         "  -b, --brief            leave out the path\n"
-         "      --json             JSON Lines: path, typeId, typeName, description, rule,\n"
-         "                         and \"error\" (why) for a path that could not be examined;\n"
-         "                         name bytes that are not UTF-8 appear as \\udcXX escapes\n"
-         "  -f, --files-from LIST  read paths from LIST, one per line ('-': standard input);\n"
-         "                         may be given again: the lists are read in order\n"
-         "  -0, --null             paths in LIST are separated by NUL, not by line ends\n"
-         "  -r, --recursive        walk directories (in name order)\n"
-         "  -L, --dereference      follow symbolic links met while walking (without it\n"
-         "                         they are skipped)\n"
-         "  -j, --jobs N           classify on N threads, 1 to 256: reads in flight at once\n"
-         "                         (default: 64, or one per core if there are more;\n"
-         "                         fewer when the limit on open files is low)\n"
-#ifndef _WIN32
-         "      --store-path DIR   the player's StorePath setting (default: the environment\n"
-         "                         variable KINDPROBE_STORE_PATH; neither: no setting)\n"
-#endif
-         "      --explain          after each result, the reasons it may not play:\n"
-         "                           truncated      the container says the file is cut short\n"
-         "                           renamed        the extension is another format's\n"
-         "                           no-media-data  headers without audio or video data\n"
-         "      --lang zh|en       language of descriptions and explanations (default: zh)\n"
-         "  -v, --verbose          also print the cache-directory diagnostic line on\n"
-         "                         standard error\n"
-         "      --rules            print the rule table and exit\n"
-         "      --rules-file FILE  use the rule table in FILE, not the embedded one (GBK;\n"
-         "                         UTF-8 after a byte-order mark); --rules lists it\n"
-         "      --check-rules [FILE]\n"
-         "                         check a rule table (default: the one in use), printing\n"
-         "                         FILE:LINE: warning: ... for what the parser cuts, drops\n"
-         "                         or refuses and what can never match; exit 0: nothing\n"
-         "                         found, 1: findings, 2: FILE cannot be read\n"
-         "      --compare-rules FILE\n"
-         "                         classify PATHs with the table in use and with FILE;\n"
-         "                         print only \"PATH: OLD (TypeID N) -> NEW (TypeID M)\"\n"
-         "      --version          print the version and exit\n"
-         "  -h, --help             print this help and exit\n"
-         "\n"
-         "TypeID: 0 Unknown, 1 PlayerCache, 2 NonMedia, 3 ZeroByte, 4 InvalidMedia.\n"
-         "A path that cannot be examined is printed with TypeID 0, and why goes to standard\n"
-         "error as \"kindprobe: PATH: REASON\".\n"
-         "Exit status: 0 every path was examined; 1 some paths could not be examined;\n"
-         "2 usage error, or trouble that stops the run (a list that cannot be read, output\n"
-         "that cannot be written).\n"
-         "\n"
-         "Changing the rule table:\n"
-         "  kindprobe --check-rules new.txt            check what the parser makes of it\n"
-         "  kindprobe --rules-file new.txt PATH...     try it\n"
-         "  kindprobe --compare-rules new.txt -r DIR   see which answers change\n"
-         "then copy it to resources/rules.txt and rebuild.\n";
+  // Where the registry holds the player's setting, --store-path does not exist.
+  static const std::string text = Join({
+      "Usage: kindprobe [OPTIONS] PATH...\n"
+      "Tells what a file really is: one line per path, \"PATH: DESCRIPTION (TypeID N)\".\n"
+      "\n"
+      "  -b, --brief            leave out the path\n"
+      "      --json             JSON Lines: path, typeId, typeName, description, rule,\n"
+      "                         and \"error\" (why) for a path that could not be examined;\n"
+      "                         name bytes that are not UTF-8 appear as \\udcXX escapes\n"
+      "  -f, --files-from LIST  read paths from LIST, one per line ('-': standard input);\n"
+      "                         may be given again: the lists are read in order\n"
+      "  -0, --null             paths in LIST are separated by NUL, not by line ends\n"
+      "  -r, --recursive        walk directories (in name order)\n"
+      "  -L, --dereference      follow symbolic links met while walking (without it\n"
+      "                         they are skipped)\n"
+      "  -j, --jobs N           classify on N threads, 1 to 256: reads in flight at once\n"
+      "                         (default: 64, or one per core if there are more;\n"
+      "                         fewer when the limit on open files is low)\n",
+      platform::kStorePathFromRegistry
+          ? ""
+          : "      --store-path DIR   the player's StorePath setting (default: the environment\n"
+            "                         variable KINDPROBE_STORE_PATH; neither: no setting)\n",
+      "      --explain          after each result, the reasons it may not play:\n"
+      "                           truncated      the container says the file is cut short\n"
+      "                           renamed        the extension is another format's\n"
+      "                           no-media-data  headers without audio or video data\n"
+      "      --lang zh|en       language of descriptions and explanations (default: zh)\n"
+      "  -v, --verbose          also print the cache-directory diagnostic line on\n"
+      "                         standard error\n"
+      "      --rules            print the rule table and exit\n"
+      "      --rules-file FILE  use the rule table in FILE, not the embedded one (GBK;\n"
+      "                         UTF-8 after a byte-order mark); --rules lists it\n"
+      "      --check-rules [FILE]\n"
+      "                         check a rule table (default: the one in use), printing\n"
+      "                         FILE:LINE: warning: ... for what the parser cuts, drops\n"
+      "                         or refuses and what can never match; exit 0: nothing\n"
+      "                         found, 1: findings, 2: FILE cannot be read\n"
+      "      --compare-rules FILE\n"
+      "                         classify PATHs with the table in use and with FILE;\n"
+      "                         print only \"PATH: OLD (TypeID N) -> NEW (TypeID M)\"\n"
+      "      --version          print the version and exit\n"
+      "  -h, --help             print this help and exit\n"
+      "\n"
+      "TypeID: 0 Unknown, 1 PlayerCache, 2 NonMedia, 3 ZeroByte, 4 InvalidMedia.\n"
+      "A path that cannot be examined is printed with TypeID 0, and why goes to standard\n"
+      "error as \"kindprobe: PATH: REASON\".\n"
+      "Exit status: 0 every path was examined; 1 some paths could not be examined;\n"
+      "2 usage error, or trouble that stops the run (a list that cannot be read, output\n"
+      "that cannot be written).\n"
+      "\n"
+      "Changing the rule table:\n"
+      "  kindprobe --check-rules new.txt            check what the parser makes of it\n"
+      "  kindprobe --rules-file new.txt PATH...     try it\n"
+      "  kindprobe --compare-rules new.txt -r DIR   see which answers change\n"
+      "then copy it to resources/rules.txt and rebuild.\n"});
+  return text.c_str();
 }
 
 }  // namespace kindprobe::cli

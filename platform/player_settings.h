@@ -15,13 +15,20 @@ inline constexpr size_t kStorePathCapacity = 772;
 // larger than the buffer.
 bool ReadStorePath(char16_t* buffer);
 
-#ifndef _WIN32
+// Whether ReadStorePath reads the registry. Where it does not, a value the program gives
+// (SetStorePath) stands in for the registry value.
+#ifdef _WIN32
+inline constexpr bool kStorePathFromRegistry = true;
+#else
+inline constexpr bool kStorePathFromRegistry = false;
+#endif
+
 // The environment variable that stands in for the StorePath registry value off Windows.
 inline constexpr char kStorePathVariable[] = "KINDPROBE_STORE_PATH";
 
-// Off Windows there is no registry: this stands in for the value. No value means the key is
-// absent. Set it before checks start; it is read without a lock.
+// Where there is no registry, this stands in for the value; no value means the key is absent.
+// Set it before checks start; it is read without a lock. Where the registry is read, it is
+// not used.
 void SetStorePath(std::optional<std::u16string> value);
-#endif
 
 }  // namespace kindprobe::platform

@@ -6,6 +6,10 @@
 #include "platform/win32/unique_resource.h"
 
 namespace kindprobe::platform {
+
+// The registry holds the setting here.
+void SetStorePath(std::optional<std::u16string>) {}
+
 bool ReadStorePath(char16_t* buffer) {
   std::fill_n(buffer, kStorePathCapacity, u'\0');
   win32::UniqueRegKey key;
