@@ -31,3 +31,11 @@ if(KINDPROBE_FUZZ)
     -fsanitize=fuzzer-no-link,address,undefined -fno-omit-frame-pointer)
   target_link_options(kindprobe_options INTERFACE -fsanitize=address,undefined)
 endif()
+
+# Any sanitizer's runtime comes from the program, not from the libraries built here: shared
+# libraries leave its symbols undefined, and programs keep the shared C++ runtime it hooks.
+if(KINDPROBE_SANITIZE OR KINDPROBE_TSAN OR KINDPROBE_FUZZ)
+  set(KINDPROBE_INSTRUMENTED ON)
+else()
+  set(KINDPROBE_INSTRUMENTED OFF)
+endif()
