@@ -16,6 +16,7 @@
 #include "component/self_registration.h"
 #include "component/server_module.h"
 #include "kindprobe.h"
+#include "kindprobe/version.h"
 #include "platform/memory_registry.h"
 #include "platform/registry.h"
 #include "platform/win32/unique_resource.h"
@@ -58,6 +59,9 @@ using platform::win32::ComPtr;
 using platform::win32::UniqueBstr;
 using platform::win32::UniqueRegKey;
 
+// The file version the module's resources give it; this program carries the same resources.
+constexpr const wchar_t* kVersion = L"" KINDPROBE_VERSION_TEXT;
+
 HINSTANCE ThisModule() { return reinterpret_cast<HINSTANCE>(&__ImageBase); }
 
 // The program plays the module's part: attached before the first test, detached after the last.
@@ -77,6 +81,7 @@ struct Outcome {
   HRESULT result = S_OK;  // the failure that stopped it at `reached`
   long typeId = -1;
   std::wstring description;
+  std::wstring version;
 };
 
 // A class-entry table of the CheckFile class alone, fresh for every module object.
@@ -102,10 +107,13 @@ Outcome CreateAndCheck(ComServerModule& module, BSTR path) {
   if (FAILED(outcome.result)) return outcome;
   outcome.reached = Step::kAnswer;
   UniqueBstr description;
+  UniqueBstr version;
   outcome.result = checker->GetTypeID(&outcome.typeId);
   if (SUCCEEDED(outcome.result)) outcome.result = checker->GetErrorInfo(description.put());
+  if (SUCCEEDED(outcome.result)) outcome.result = checker->GetVersion(version.put());
   if (FAILED(outcome.result)) return outcome;
   outcome.description = description.get();
+  outcome.version = version.get();
   outcome.reached = Step::kDone;
   return outcome;
 }
@@ -139,13 +147,16 @@ TEST(ComAllocationFailure, CreatingTheClassObjectAndTheObject) {
             EXPECT_EQ(got.result, E_OUTOFMEMORY)
                 << "failed at step " << static_cast<int>(got.reached);
           } else if (run.failed) {
-            // A check that ran out of memory answers the default, as the engine's sweep shows.
+            // A check that ran out of memory answers the default, as the engine's sweep shows, and
+            // a version that could not be read is the documented "0.0.0.0".
+            EXPECT_TRUE(got.version == kVersion || got.version == L"0.0.0.0") << got.version;
             EXPECT_TRUE(got.typeId == 4 ||
                         (got.typeId == 0 && got.description == wintest::kUnknownText))
                 << got.typeId;
           } else {
             EXPECT_EQ(got.typeId, 4);
             EXPECT_EQ(got.description, wintest::kAviText);
+            EXPECT_EQ(got.version, kVersion);
           }
 
           // The same module again, nothing failing: a class object that could not be made is
@@ -160,6 +171,7 @@ TEST(ComAllocationFailure, CreatingTheClassObjectAndTheObject) {
             EXPECT_EQ(again.reached, Step::kDone) << std::hex << again.result;
             EXPECT_EQ(again.typeId, 4);
             EXPECT_EQ(again.description, wintest::kAviText);
+            EXPECT_EQ(again.version, kVersion);
           }
           module.TearDown();
         }
