@@ -2,10 +2,12 @@
 // (in Kindprobe.dll its allocations would go to the module's own C++ runtime, out of reach of
 // this program's operator new), and each scenario is swept like the engine's. Under Wine no leak
 // checker runs, so every run also counts the blocks it leaves behind.
-#include <gtest/gtest.h>
+#include <windows.h>
+
 #include <objbase.h>
 #include <olectl.h>
-#include <windows.h>
+
+#include <gtest/gtest.h>
 
 #include <array>
 #include <cstdlib>
