@@ -20,57 +20,22 @@
 #include "platform/utf.h"
 #include "registration/registry_script.h"
 #include "tests/alloc/failing_allocator.h"
+#include "tests/alloc/out_of_memory_registry.h"
+#include "tests/alloc/sweep.h"
 #include "tests/engine/test_files.h"
 
 namespace kindprobe {
 namespace {
 
-using alloctest::FailAllocation;
-using alloctest::StopFailing;
+using alloctest::Injected;
+using alloctest::OutOfMemoryAsError;
+using alloctest::RunFailing;
+using alloctest::Sweep;
 using testing::kShippedRuleCount;
 using testing::TempDir;
 
 const std::string kAvi = std::string("RIFF\x24\x08\0\0AVI LIST", 16) + std::string(64, '\0');
 
-// No scenario comes near this many allocations; a sweep that gets there has run away.
-constexpr std::size_t kSweepLimit = 20000;
-
-struct Injected {
-  bool failed;   // the armed allocation failed
-  bool escaped;  // std::bad_alloc came out of the code under test
-};
-
-template <typename Attempt>
-std::size_t SweepUntilDone(Attempt attempt) {
-  for (std::size_t nth = 1; nth < kSweepLimit; ++nth) {
-    SCOPED_TRACE("allocation " + std::to_string(nth) + " failing");
-    if (!attempt(nth)) return nth - 1;
-    if (::testing::Test::HasFatalFailure()) return nth;
-  }
-  ADD_FAILURE() << "the sweep did not end";
-  return kSweepLimit;
-}
-
-template <typename Body>
-Injected RunFailing(std::size_t nth, Body body) {
-  bool escaped = false;
-  FailAllocation(nth);
-  try {
-    body();
-  } catch (const std::bad_alloc&) {
-    escaped = true;
-  }
-  return {StopFailing(), escaped};
-}
-
-// Calls attempt(1), attempt(2), ... until one reports that its failure did not happen; the
-// number of allocations the scenario makes, also printed under `what`.
-template <typename Attempt>
-std::size_t Sweep(const std::string& what, Attempt attempt) {
-  const std::size_t allocations = SweepUntilDone(attempt);
-  std::printf("[ swept    ] %s: %zu allocations\n", what.c_str(), allocations);
-  return allocations;
-}
 TEST(AllocationFailure, LoadingTheShippedRuleTextFailsWholeOrSucceedsWhole) {
   const std::size_t allocations = Sweep("loading the shipped rule text", [](std::size_t nth) {
     RuleTable table;
@@ -158,58 +123,6 @@ TEST_F(ClassifyFailing, EveryCheckEndsWithItsAnswerOrTheDefault) {
   }
 }
 
-// The in-memory registry stands for the system's: like RegCreateKeyExW and its kin, a call
-// that runs out of memory answers ERROR_OUTOFMEMORY rather than throwing.
-class OutOfMemoryAsError final : public platform::Registry {
- public:
-  platform::MemoryRegistry& model() { return model_; }
-
-  Win32Error OpenKey(platform::RegKey parent, const char16_t* name, std::uint32_t access,
-                     platform::RegKey* result) override {
-    return Guard([&] { return model_.OpenKey(parent, name, access, result); });
-  }
-  Win32Error CreateKey(platform::RegKey parent, const char16_t* name, std::uint32_t access,
-                       platform::RegKey* result) override {
-    return Guard([&] { return model_.CreateKey(parent, name, access, result); });
-  }
-  Win32Error SetValue(platform::RegKey key, const char16_t* name, std::uint32_t type,
-                      const void* data, std::uint32_t size) override {
-    return Guard([&] { return model_.SetValue(key, name, type, data, size); });
-  }
-  Win32Error DeleteValue(platform::RegKey key, const char16_t* name) override {
-    return Guard([&] { return model_.DeleteValue(key, name); });
-  }
-  Win32Error DeleteKey(platform::RegKey parent, const char16_t* name) override {
-    return Guard([&] { return model_.DeleteKey(parent, name); });
-  }
-  Win32Error EnumKey(platform::RegKey key, std::uint32_t index, char16_t* name,
-                     std::uint32_t* length) override {
-    return Guard([&] { return model_.EnumKey(key, index, name, length); });
-  }
-  Win32Error CloseKey(platform::RegKey key) override {
-    return Guard([&] { return model_.CloseKey(key); });
-  }
-  Win32Error EnumValue(platform::RegKey key, std::uint32_t index, std::u16string* name) override {
-    return Guard([&] { return model_.EnumValue(key, index, name); });
-  }
-  Win32Error QueryValue(platform::RegKey key, const char16_t* name, std::uint32_t* type,
-                        std::vector<std::uint8_t>* data) override {
-    return Guard([&] { return model_.QueryValue(key, name, type, data); });
-  }
-
- private:
-  template <typename Call>
-  static Win32Error Guard(Call call) {
-    try {
-      return call();
-    } catch (const std::bad_alloc&) {
-      return platform::kErrorOutOfMemory;
-    }
-  }
-
-  platform::MemoryRegistry model_;
-};
-
 std::u16string ReadScript(const char* path) {
   std::ifstream file(path, std::ios::binary);
   const std::string bytes{std::istreambuf_iterator<char>(file), std::istreambuf_iterator<char>()};
@@ -236,7 +149,8 @@ class ScriptFailing : public ::testing::TestWithParam<const char*> {
 
   void SetUp() override {
     ASSERT_FALSE(script_.empty());
-    OutOfMemoryAsError registry;
+    platform::MemoryRegistry model;
+    OutOfMemoryAsError registry(model);
     ASSERT_EQ(Run(registry, true), hr::kOk);
     registered_ = platform::ExportRegText(registry);
     ASSERT_EQ(Run(registry, false), hr::kOk);
@@ -266,7 +180,8 @@ class ScriptFailing : public ::testing::TestWithParam<const char*> {
 TEST_P(ScriptFailing, RegisterPass) {
   const std::size_t allocations =
       Sweep(std::string("register pass of ") + GetParam(), [&](std::size_t nth) {
-        OutOfMemoryAsError registry;
+        platform::MemoryRegistry model;
+        OutOfMemoryAsError registry(model);
         HResult result = hr::kFail;
         const Injected run = RunFailing(nth, [&] { result = Run(registry, true); });
         if (!run.failed) {
@@ -281,7 +196,8 @@ TEST_P(ScriptFailing, RegisterPass) {
 TEST_P(ScriptFailing, UnregisterPass) {
   const std::size_t allocations =
       Sweep(std::string("unregister pass of ") + GetParam(), [&](std::size_t nth) {
-        OutOfMemoryAsError registry;
+        platform::MemoryRegistry model;
+        OutOfMemoryAsError registry(model);
         EXPECT_EQ(Run(registry, true), hr::kOk);
         HResult result = hr::kFail;
         const Injected run = RunFailing(nth, [&] { result = Run(registry, false); });
