@@ -45,7 +45,9 @@ class Output {
 
   bool Write(std::string_view text) {
     if (failed_) return false;
-    if (std::fwrite(text.data(), 1, text.size(), out_) == text.size()) return true;
+    // Through the platform's writer: a Windows console is given UTF-16 text.
+    platform::WriteText(out_, text);
+    if (!std::ferror(out_)) return true;
     return Fail();
   }
   bool Flush() {

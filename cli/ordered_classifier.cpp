@@ -111,7 +111,7 @@ bool OrderedClassifier::ClassifyOne(uint32_t thread) {
   if (!result.examined) notExamined_.fetch_add(1, std::memory_order_relaxed);
   slot.line.clear();
   const Classification answer{result.typeId, DescriptionIn(language_, result.description),
-                             result.ruleIndex, slot.failure, nullptr};
+                              result.ruleIndex, slot.failure, nullptr};
   if (candidates_.empty()) {
     Classification explained = answer;
     explained.reasons = collector != nullptr ? &reasons : nullptr;
@@ -120,8 +120,8 @@ bool OrderedClassifier::ClassifyOne(uint32_t thread) {
     FileClassifier& candidate = *candidates_[thread];
     CheckItem(slot.item, candidate, nullptr, nullptr);
     const CheckResult& after = candidate.result();
-    const Classification changed{after.typeId, DescriptionIn(language_, after.description),
-                                  after.ruleIndex, {}, nullptr};
+    const Classification changed{
+        after.typeId, DescriptionIn(language_, after.description), after.ruleIndex, {}, nullptr};
     // The same answer from another rule is no change for the player.
     if (answer.typeId != changed.typeId || answer.description != changed.description) {
       changed_.fetch_add(1, std::memory_order_relaxed);

@@ -48,7 +48,8 @@ File File::OpenAt(int directoryFd, const char* name, bool followLinks, OpenStatu
   };
   const int noFollow = followLinks ? 0 : AT_SYMLINK_NOFOLLOW;
   struct stat st;
-  if (::fstatat(directoryFd, name, &st, noFollow) != 0) return fail(OpenStatus::Reason::kSystem, errno);
+  if (::fstatat(directoryFd, name, &st, noFollow) != 0)
+    return fail(OpenStatus::Reason::kSystem, errno);
   if (S_ISDIR(st.st_mode)) return fail(OpenStatus::Reason::kDirectory, 0);
   if (!S_ISREG(st.st_mode)) return fail(OpenStatus::Reason::kNotRegularFile, 0);
   // O_NONBLOCK: should the name have been swapped for a FIFO since it was looked at, opening it

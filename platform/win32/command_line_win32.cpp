@@ -26,8 +26,8 @@ bool IsPattern(std::u16string_view path) {
 std::vector<std::u16string> MatchingNames(const std::u16string& pattern, bool withDirectories) {
   std::vector<std::u16string> names;
   WIN32_FIND_DATAW entry{};
-  const win32::UniqueFindHandle find(
-      ::FindFirstFileExW(Wide(pattern), FindExInfoBasic, &entry, FindExSearchNameMatch, nullptr, 0));
+  const win32::UniqueFindHandle find(::FindFirstFileExW(Wide(pattern), FindExInfoBasic, &entry,
+                                                        FindExSearchNameMatch, nullptr, 0));
   if (!find) return names;
   do {
     const std::u16string name(reinterpret_cast<const char16_t*>(entry.cFileName));

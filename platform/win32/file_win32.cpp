@@ -36,17 +36,19 @@ File File::OpenForReading(const char16_t* path, OpenStatus* status) {
     *status = {reason, static_cast<int>(code)};
     return File();
   };
-  if (path == nullptr || *path == u'\0') return fail(OpenStatus::Reason::kSystem, ERROR_FILE_NOT_FOUND);
+  if (path == nullptr || *path == u'\0')
+    return fail(OpenStatus::Reason::kSystem, ERROR_FILE_NOT_FOUND);
   const wchar_t* name = reinterpret_cast<const wchar_t*>(path);
   const DWORD attributes = ::GetFileAttributesW(name);
-  if (attributes == INVALID_FILE_ATTRIBUTES) return fail(OpenStatus::Reason::kSystem, ::GetLastError());
+  if (attributes == INVALID_FILE_ATTRIBUTES)
+    return fail(OpenStatus::Reason::kSystem, ::GetLastError());
   if (attributes & FILE_ATTRIBUTE_DIRECTORY) return fail(OpenStatus::Reason::kDirectory, 0);
   if (attributes & FILE_ATTRIBUTE_DEVICE) return fail(OpenStatus::Reason::kNotRegularFile, 0);
   // Sharing write and delete too: a download still being written, or a file the player is about
   // to delete, must neither be refused to us nor be blocked by us while we look.
-  win32::UniqueFileHandle handle(::CreateFileW(
-      name, GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
-      OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
+  win32::UniqueFileHandle handle(
+      ::CreateFileW(name, GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+                    nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
   if (!handle) return fail(OpenStatus::Reason::kSystem, ::GetLastError());
   // Consoles, pipes and other devices open but could block a read forever, so only disk files
   // are examined.
