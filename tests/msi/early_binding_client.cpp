@@ -16,9 +16,11 @@
 
 namespace {
 
-using kindprobe::wintest::Bstr;
 using kindprobe::wintest::ComApartment;
-using kindprobe::wintest::ComRef;
+using kindprobe::wintest::ComPtr;
+using kindprobe::wintest::MakeBstr;
+using kindprobe::wintest::ToWString;
+using kindprobe::wintest::UniqueBstr;
 
 std::string Utf8(const std::wstring& text) {
   if (text.empty()) return {};
@@ -49,24 +51,25 @@ int wmain(int argc, wchar_t** argv) {
   CLSID classId{};
   HRESULT result = ::CLSIDFromProgID(L"Kindprobe.CheckFile", &classId);
   if (FAILED(result)) return Fail("CLSIDFromProgID", result);
-  ComRef<ICheckFile> checker;
+  ComPtr<ICheckFile> checker;
   result =
       ::CoCreateInstance(classId, nullptr, CLSCTX_INPROC_SERVER, IID_ICheckFile, checker.out());
   if (FAILED(result)) return Fail("CoCreateInstance", result);
 
-  const Bstr path(argv[2]);
+  const UniqueBstr path = MakeBstr(argv[2]);
   result = checker->CheckFile(path.get());
   if (FAILED(result)) return Fail("CheckFile", result);
   long typeId = -1;
   result = checker->GetTypeID(&typeId);
   if (FAILED(result)) return Fail("GetTypeID", result);
-  Bstr description;
-  result = checker->GetErrorInfo(description.out());
+  UniqueBstr description;
+  result = checker->GetErrorInfo(description.put());
   if (FAILED(result)) return Fail("GetErrorInfo", result);
-  Bstr version;
-  result = checker->GetVersion(version.out());
+  UniqueBstr version;
+  result = checker->GetVersion(version.put());
   if (FAILED(result)) return Fail("GetVersion", result);
 
-  std::printf("%ld|%s\n%s\n", typeId, Utf8(description.str()).c_str(), Utf8(version.str()).c_str());
+  std::printf("%ld|%s\n%s\n", typeId, Utf8(ToWString(description)).c_str(),
+              Utf8(ToWString(version)).c_str());
   return 0;
 }
