@@ -39,66 +39,83 @@ size_t DecodeSequence(std::string_view text, size_t i, char32_t* cp) {
   return length;
 }
 
-void AppendUtf8(std::string& out, char32_t cp) {
+// Writes `cp` at `out` and returns the end of what it wrote (1 to 4 bytes).
+char* PutUtf8(char* out, char32_t cp) {
   if (cp < 0x80) {
-    out += static_cast<char>(cp);
+    *out++ = static_cast<char>(cp);
   } else if (cp < 0x800) {
-    out += static_cast<char>(0xC0 | (cp >> 6));
-    out += static_cast<char>(0x80 | (cp & 0x3F));
+    *out++ = static_cast<char>(0xC0 | (cp >> 6));
+    *out++ = static_cast<char>(0x80 | (cp & 0x3F));
   } else if (cp < 0x10000) {
-    out += static_cast<char>(0xE0 | (cp >> 12));
-    out += static_cast<char>(0x80 | ((cp >> 6) & 0x3F));
-    out += static_cast<char>(0x80 | (cp & 0x3F));
+    *out++ = static_cast<char>(0xE0 | (cp >> 12));
+    *out++ = static_cast<char>(0x80 | ((cp >> 6) & 0x3F));
+    *out++ = static_cast<char>(0x80 | (cp & 0x3F));
   } else {
-    out += static_cast<char>(0xF0 | (cp >> 18));
-    out += static_cast<char>(0x80 | ((cp >> 12) & 0x3F));
-    out += static_cast<char>(0x80 | ((cp >> 6) & 0x3F));
-    out += static_cast<char>(0x80 | (cp & 0x3F));
+    *out++ = static_cast<char>(0xF0 | (cp >> 18));
+    *out++ = static_cast<char>(0x80 | ((cp >> 12) & 0x3F));
+    *out++ = static_cast<char>(0x80 | ((cp >> 6) & 0x3F));
+    *out++ = static_cast<char>(0x80 | (cp & 0x3F));
   }
+  return out;
 }
 
 }  // namespace
 
+// Both conversions write into room for the longest result and trim it: names and paths are
+// converted for every file, and appending unit by unit cost more than the system calls around.
 std::u16string Utf8ToUtf16(std::string_view text) {
-  std::u16string out;
-  out.reserve(text.size());
+  // Never more units than bytes: a four-byte sequence gives two, anything else one per byte
+  // or fewer.
+  std::u16string out(text.size(), u'\0');
+  char16_t* end = out.data();
   for (size_t i = 0; i < text.size();) {
+    const auto byte = static_cast<unsigned char>(text[i]);
+    if (byte < 0x80) {
+      *end++ = byte;
+      ++i;
+      continue;
+    }
     char32_t cp;
     const size_t length = DecodeSequence(text, i, &cp);
     if (length == 0) {
-      out += static_cast<char16_t>(kRawByteBase + static_cast<unsigned char>(text[i]));
+      *end++ = static_cast<char16_t>(kRawByteBase + byte);
       ++i;
       continue;
     }
     if (cp >= 0x10000) {
       cp -= 0x10000;
-      out += static_cast<char16_t>(0xD800 + (cp >> 10));
-      out += static_cast<char16_t>(0xDC00 + (cp & 0x3FF));
+      *end++ = static_cast<char16_t>(0xD800 + (cp >> 10));
+      *end++ = static_cast<char16_t>(0xDC00 + (cp & 0x3FF));
     } else {
-      out += static_cast<char16_t>(cp);
+      *end++ = static_cast<char16_t>(cp);
     }
     i += length;
   }
+  out.resize(static_cast<size_t>(end - out.data()));
   return out;
 }
 
 std::string Utf16ToUtf8(std::u16string_view text) {
-  std::string out;
-  out.reserve(text.size() * 3 / 2);
+  // At most three bytes a unit (a surrogate pair: four for two).
+  std::string out(3 * text.size(), '\0');
+  char* end = out.data();
   for (size_t i = 0; i < text.size(); ++i) {
     const char16_t u = text[i];
-    if (u >= 0xD800 && u <= 0xDBFF && i + 1 < text.size() && text[i + 1] >= 0xDC00 &&
-        text[i + 1] <= 0xDFFF) {
-      AppendUtf8(out, 0x10000 + ((char32_t(u) - 0xD800) << 10) + (text[i + 1] - 0xDC00));
+    if (u < 0x80) {
+      *end++ = static_cast<char>(u);
+    } else if (u >= 0xD800 && u <= 0xDBFF && i + 1 < text.size() && text[i + 1] >= 0xDC00 &&
+               text[i + 1] <= 0xDFFF) {
+      end = PutUtf8(end, 0x10000 + ((char32_t(u) - 0xD800) << 10) + (text[i + 1] - 0xDC00));
       ++i;
     } else if (u >= 0xDC80 && u <= 0xDCFF) {
-      out += static_cast<char>(u - kRawByteBase);
+      *end++ = static_cast<char>(u - kRawByteBase);
     } else if (u >= 0xD800 && u <= 0xDFFF) {
-      AppendUtf8(out, 0xFFFD);
+      end = PutUtf8(end, 0xFFFD);
     } else {
-      AppendUtf8(out, u);
+      end = PutUtf8(end, u);
     }
   }
+  out.resize(static_cast<size_t>(end - out.data()));
   return out;
 }
 

@@ -21,6 +21,13 @@ TEST(Utf, UndecodableBytesSurviveTheRoundTrip) {
   EXPECT_EQ(platform::Utf16ToUtf8(wide), raw);
   EXPECT_FALSE(platform::HasRawBytes(u"片😀"));
   EXPECT_EQ(platform::Utf16ToUtf8(u"\xd800x"), "\xef\xbf\xbdx");  // other lone surrogates
+  // The longest results for their length: three bytes a unit, two units for four bytes.
+  std::string threeByteText;
+  for (int i = 0; i < 1000; ++i) threeByteText += "片";
+  EXPECT_EQ(platform::Utf16ToUtf8(std::u16string(1000, u'片')), threeByteText);
+  EXPECT_EQ(platform::Utf8ToUtf16(threeByteText), std::u16string(1000, u'片'));
+  EXPECT_EQ(platform::Utf16ToUtf8(platform::Utf8ToUtf16("😀😀😀")), "😀😀😀");
+  EXPECT_EQ(platform::Utf8ToUtf16(""), u"");
 }
 
 TEST(Gbk, WidensCodePage936) {
