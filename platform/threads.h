@@ -20,12 +20,17 @@ void RunOnThreads(uint32_t threads, const std::function<void(uint32_t)>& work);
 // load while nobody waits.
 class WaitPoint {
  public:
+  // How many times a waiter yields before it sleeps.
+  static constexpr int kYieldsBeforeSleeping = 16;
+
   WaitPoint();
   ~WaitPoint();
   WaitPoint(const WaitPoint&) = delete;
   WaitPoint& operator=(const WaitPoint&) = delete;
 
-  // Returns once `ready()` is true; it is called again after every Wake.
+  // Returns once `ready()` is true; it is called again after every Wake. The thread first
+  // gives its processor up a few times, looking between (what it waits for mostly comes within
+  // microseconds, and going to sleep and being woken costs more), then sleeps.
   void WaitUntil(const std::function<bool()>& ready);
   // Lets every waiter look at its condition again.
   void Wake();

@@ -33,6 +33,10 @@ WaitPoint::WaitPoint() : state_(std::make_unique<State>()) {}
 WaitPoint::~WaitPoint() = default;
 
 void WaitPoint::WaitUntil(const std::function<bool()>& ready) {
+  for (int i = 0; i < kYieldsBeforeSleeping; ++i) {
+    if (ready()) return;
+    std::this_thread::yield();
+  }
   std::unique_lock lock(state_->mutex);
   waiters_.fetch_add(1);
   while (!ready()) state_->changed.wait(lock);

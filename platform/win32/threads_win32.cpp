@@ -48,6 +48,10 @@ WaitPoint::WaitPoint() : state_(std::make_unique<State>()) {}
 WaitPoint::~WaitPoint() = default;
 
 void WaitPoint::WaitUntil(const std::function<bool()>& ready) {
+  for (int i = 0; i < kYieldsBeforeSleeping; ++i) {
+    if (ready()) return;
+    ::SwitchToThread();
+  }
   ::AcquireSRWLockExclusive(&state_->lock);
   waiters_.fetch_add(1);
   while (!ready()) ::SleepConditionVariableSRW(&state_->changed, &state_->lock, INFINITE, 0);
