@@ -6,6 +6,8 @@
 #include <memory>
 #include <optional>
 #include <string>
+#include <string_view>
+#include <unordered_map>
 #include <unordered_set>
 #include <vector>
 
@@ -21,6 +23,8 @@ struct PathItem {
   // the length of `path` never matters.
   std::shared_ptr<const platform::Directory> parent;
   std::u16string name;
+  // What `parent`'s listing showed `name` to be: a regular file is opened without a look first.
+  platform::EntryKind listedAs = platform::EntryKind::kOther;
   bool followLinks = true;
   // Set when it is known already that the path cannot be examined, and why.
   std::string failure;
@@ -61,8 +65,23 @@ class PathSource {
     }
   };
   enum class Entered { kYes, kRepeat, kFailed };
+  // The directory of the last paths named: once enough paths have fallen in it, they are
+  // opened through it, and its listing tells which are regular files.
+  struct NamedDirectory {
+    std::u16string path;  // as written, without the last separator
+    size_t pathsNamed = 0;
+    size_t listAfter = 0;  // the listing is made when this many paths have fallen in it
+    std::shared_ptr<const platform::Directory> directory;
+    bool unusable = false;  // it could not be opened or listed: paths go by their whole path
+    bool listed = false;
+    std::vector<platform::DirectoryEntry> entries;  // once listed
+    std::unordered_map<std::u16string_view, platform::EntryKind> kinds;  // names in `entries`
+  };
 
   bool NextInput(std::u16string* path);
+  // Gives `item`, a path as named, its directory and what the listing shows, when that is
+  // worth it.
+  void OpenThroughDirectory(PathItem* item);
   // Starts walking `directory`, found at `path`. On kFailed, `failure` says why.
   Entered Enter(platform::Directory directory, const std::u16string& path, std::string* failure);
   bool NextFromWalk(PathItem* item);
@@ -78,6 +97,7 @@ class PathSource {
   ListSequence* lists_;
   Settings settings_;
   std::vector<Frame> walk_;
+  NamedDirectory named_;
   // With links followed, every directory the current walk has entered: each is walked once.
   std::unordered_set<platform::FileIdentity, IdentityHash> visited_;
   size_t repeatsSkipped_ = 0;

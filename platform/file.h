@@ -49,11 +49,15 @@ class File {
   friend class Directory;  // opens files relative to an open directory
 
 #ifdef _WIN32
+  // Opens `path`, looking at it first when `lookFirst`.
+  static File Open(const char16_t* path, bool lookFirst, OpenStatus* status);
+
   void* handle_ = nullptr;  // null or INVALID_HANDLE_VALUE: no file
 #else
   // Opens `name` relative to the open directory `directoryFd` (AT_FDCWD: the working
-  // directory), looking before opening.
-  static File OpenAt(int directoryFd, const char* name, bool followLinks, OpenStatus* status);
+  // directory), looking at it first when `lookFirst`.
+  static File OpenAt(int directoryFd, const char* name, bool followLinks, bool lookFirst,
+                     OpenStatus* status);
 
   int fd_ = -1;
   uint64_t size_ = 0;      // taken when the file is opened: one fstat per file, not three

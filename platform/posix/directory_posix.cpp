@@ -21,6 +21,7 @@ struct DirCloser {
 EntryKind KindFromMode(mode_t mode) {
   if (S_ISDIR(mode)) return EntryKind::kDirectory;
   if (S_ISLNK(mode)) return EntryKind::kSymbolicLink;
+  if (S_ISREG(mode)) return EntryKind::kRegularFile;
   return EntryKind::kOther;
 }
 
@@ -70,8 +71,10 @@ Directory Directory::OpenChild(const std::u16string& name, bool followLinks,
   return child;
 }
 
-File Directory::OpenFile(const std::u16string& name, bool followLinks, OpenStatus* status) const {
-  return File::OpenAt(fd_, Utf16ToUtf8(name).c_str(), followLinks, status);
+File Directory::OpenFile(const std::u16string& name, bool followLinks, OpenStatus* status,
+                         EntryKind listedAs) const {
+  return File::OpenAt(fd_, Utf16ToUtf8(name).c_str(), followLinks,
+                      listedAs != EntryKind::kRegularFile, status);
 }
 
 bool Directory::IsOpen() const { return fd_ >= 0; }
@@ -105,6 +108,9 @@ bool Directory::List(std::vector<DirectoryEntry>* entries, int* error) const {
       case DT_LNK:
         out.kind = EntryKind::kSymbolicLink;
         break;
+      case DT_REG:
+        out.kind = EntryKind::kRegularFile;
+        break;
       case DT_UNKNOWN: {
         // Some file systems do not fill in the type: ask for it without following links.
         struct stat st;
@@ -126,6 +132,12 @@ std::optional<FileIdentity> Directory::Identity() const {
   struct stat st;
   if (::fstat(fd_, &st) != 0) return std::nullopt;
   return FileIdentity{static_cast<uint64_t>(st.st_dev), static_cast<uint64_t>(st.st_ino)};
+}
+
+uint64_t Directory::ListingSize() const {
+  struct stat st;
+  if (::fstat(fd_, &st) != 0 || st.st_size < 0) return 0;
+  return static_cast<uint64_t>(st.st_size);
 }
 
 EntryKind Directory::KindBehindLink(const std::u16string& name) const {

@@ -36,24 +36,27 @@ File File::OpenForReading(const char16_t* path, OpenStatus* status) {
     *status = {OpenStatus::Reason::kSystem, ENOENT};
     return File();
   }
-  return OpenAt(AT_FDCWD, Utf16ToUtf8(path).c_str(), true, status);
+  return OpenAt(AT_FDCWD, Utf16ToUtf8(path).c_str(), true, true, status);
 }
 
-File File::OpenAt(int directoryFd, const char* name, bool followLinks, OpenStatus* status) {
+File File::OpenAt(int directoryFd, const char* name, bool followLinks, bool lookFirst,
+                  OpenStatus* status) {
   File file;
   const auto fail = [&](OpenStatus::Reason reason, int code) {
     if (code == EMFILE || code == ENFILE) reason = OpenStatus::Reason::kOutOfDescriptors;
     *status = {reason, code};
     return File();
   };
-  const int noFollow = followLinks ? 0 : AT_SYMLINK_NOFOLLOW;
   struct stat st;
-  if (::fstatat(directoryFd, name, &st, noFollow) != 0)
-    return fail(OpenStatus::Reason::kSystem, errno);
-  if (S_ISDIR(st.st_mode)) return fail(OpenStatus::Reason::kDirectory, 0);
-  if (!S_ISREG(st.st_mode)) return fail(OpenStatus::Reason::kNotRegularFile, 0);
-  // O_NONBLOCK: should the name have been swapped for a FIFO since it was looked at, opening it
-  // must not wait for a writer. The fstat below refuses it then.
+  if (lookFirst) {
+    const int noFollow = followLinks ? 0 : AT_SYMLINK_NOFOLLOW;
+    if (::fstatat(directoryFd, name, &st, noFollow) != 0)
+      return fail(OpenStatus::Reason::kSystem, errno);
+    if (S_ISDIR(st.st_mode)) return fail(OpenStatus::Reason::kDirectory, 0);
+    if (!S_ISREG(st.st_mode)) return fail(OpenStatus::Reason::kNotRegularFile, 0);
+  }
+  // O_NONBLOCK: should the name have been swapped for a FIFO since it was looked at or listed,
+  // opening it must not wait for a writer. The fstat below refuses it then.
   const int flags = O_RDONLY | O_CLOEXEC | O_NOCTTY | O_NONBLOCK | (followLinks ? 0 : O_NOFOLLOW);
   int fd;
   do {
@@ -62,6 +65,7 @@ File File::OpenAt(int directoryFd, const char* name, bool followLinks, OpenStatu
   if (fd < 0) return fail(OpenStatus::Reason::kSystem, errno);
   file.fd_ = fd;
   if (::fstat(fd, &st) != 0) return fail(OpenStatus::Reason::kSystem, errno);
+  if (S_ISDIR(st.st_mode)) return fail(OpenStatus::Reason::kDirectory, 0);
   if (!S_ISREG(st.st_mode)) return fail(OpenStatus::Reason::kNotRegularFile, 0);
   file.size_ = static_cast<uint64_t>(st.st_size);
   *status = {};

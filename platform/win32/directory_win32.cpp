@@ -64,10 +64,10 @@ Directory Directory::OpenChild(const std::u16string& name, bool followLinks,
   return child;
 }
 
-File Directory::OpenFile(const std::u16string& name, bool /*followLinks*/,
-                         OpenStatus* status) const {
-  // Links to files are only listed when they are to be followed.
-  return File::OpenForReading(Join(path_, name).c_str(), status);
+File Directory::OpenFile(const std::u16string& name, bool /*followLinks*/, OpenStatus* status,
+                         EntryKind listedAs) const {
+  // Links to files are only listed when they are to be followed. A listing shows no devices.
+  return File::Open(Join(path_, name).c_str(), listedAs != EntryKind::kRegularFile, status);
 }
 
 bool Directory::IsOpen() const { return !path_.empty(); }
@@ -92,6 +92,8 @@ bool Directory::List(std::vector<DirectoryEntry>* entries, int* error) const {
       entry.kind = EntryKind::kSymbolicLink;
     } else if (data.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) {
       entry.kind = EntryKind::kDirectory;
+    } else {
+      entry.kind = EntryKind::kRegularFile;
     }
     entries->push_back(std::move(entry));
   } while (::FindNextFileW(find.get(), &data));
@@ -109,6 +111,8 @@ std::optional<FileIdentity> Directory::Identity() const {
   return FileIdentity{info.dwVolumeSerialNumber,
                       (static_cast<uint64_t>(info.nFileIndexHigh) << 32) | info.nFileIndexLow};
 }
+
+uint64_t Directory::ListingSize() const { return 0; }
 
 EntryKind Directory::KindBehindLink(const std::u16string& name) const {
   return IsDirectory(Join(path_, name)) ? EntryKind::kDirectory : EntryKind::kOther;

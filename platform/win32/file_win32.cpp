@@ -30,6 +30,10 @@ File File::OpenForReading(const char16_t* path) {
 }
 
 File File::OpenForReading(const char16_t* path, OpenStatus* status) {
+  return Open(path, true, status);
+}
+
+File File::Open(const char16_t* path, bool lookFirst, OpenStatus* status) {
   File file;
   const auto fail = [&](OpenStatus::Reason reason, DWORD code) {
     if (code == ERROR_TOO_MANY_OPEN_FILES) reason = OpenStatus::Reason::kOutOfDescriptors;
@@ -39,11 +43,13 @@ File File::OpenForReading(const char16_t* path, OpenStatus* status) {
   if (path == nullptr || *path == u'\0')
     return fail(OpenStatus::Reason::kSystem, ERROR_FILE_NOT_FOUND);
   const wchar_t* name = reinterpret_cast<const wchar_t*>(path);
-  const DWORD attributes = ::GetFileAttributesW(name);
-  if (attributes == INVALID_FILE_ATTRIBUTES)
-    return fail(OpenStatus::Reason::kSystem, ::GetLastError());
-  if (attributes & FILE_ATTRIBUTE_DIRECTORY) return fail(OpenStatus::Reason::kDirectory, 0);
-  if (attributes & FILE_ATTRIBUTE_DEVICE) return fail(OpenStatus::Reason::kNotRegularFile, 0);
+  if (lookFirst) {
+    const DWORD attributes = ::GetFileAttributesW(name);
+    if (attributes == INVALID_FILE_ATTRIBUTES)
+      return fail(OpenStatus::Reason::kSystem, ::GetLastError());
+    if (attributes & FILE_ATTRIBUTE_DIRECTORY) return fail(OpenStatus::Reason::kDirectory, 0);
+    if (attributes & FILE_ATTRIBUTE_DEVICE) return fail(OpenStatus::Reason::kNotRegularFile, 0);
+  }
   // Sharing write and delete too: a download still being written, or a file the player is about
   // to delete, must neither be refused to us nor be blocked by us while we look.
   win32::UniqueFileHandle handle(

@@ -9,6 +9,7 @@
 #include <fstream>
 #include <iterator>
 #include <string>
+#include <vector>
 
 #include "cli_process.h"
 #include "temp_dir.h"
@@ -102,6 +103,53 @@ TEST(CliSpecialFiles, AFifoNeverBlocksAndCannotBeExamined) {
   EXPECT_FALSE(walked.timedOut);
   EXPECT_EQ(walked.exitCode, 1);
   EXPECT_EQ(walked.out, direct.out);
+}
+
+// Paths of a list that share a directory are opened through it once it has been listed; the
+// answers must be those each path gets alone, by its whole path.
+TEST(CliLists, PathsOpenedThroughTheirListedDirectoryAnswerAsAlone) {
+  testsupport::TempDir dir;
+  std::vector<std::string> paths;
+  for (int i = 0; i < 60; ++i) {
+    const std::string name = "f" + std::to_string(100 + i);
+    paths.push_back(dir.Write(name + (i % 2 ? ".avi" : ".png"), i % 2 ? kAvi : kPng).string());
+  }
+  // Past the point where the directory is listed: a FIFO (never opened, so never waited on),
+  // a directory, a name that is not there, a link to a file, a link to nothing, a name that
+  // is not UTF-8, and the same file twice.
+  const fs::path fifo = dir.path() / "pipe.avi";
+  ASSERT_EQ(::mkfifo(fifo.c_str(), 0600), 0);
+  fs::create_directory(dir.path() / "sub");
+  fs::create_symlink(paths[1], dir.path() / "link.avi");
+  fs::create_symlink(dir.path() / "gone", dir.path() / "dangling.avi");
+  const auto raw = dir.Write("clip\xff.bin", kAvi);
+  for (const char* name : {"pipe.avi", "sub", "missing.avi", "link.avi", "dangling.avi"}) {
+    paths.insert(paths.begin() + 45, (dir.path() / name).string());
+  }
+  paths.push_back(raw.string());
+  paths.push_back(paths[50]);
+  paths.push_back(dir.path().string() + "/sub/..");
+  std::string listed;
+  for (const std::string& path : paths) listed += path + "\n";
+  const auto list = dir.Write("list", listed);
+
+  ProcessSettings bounded;
+  bounded.timeout = std::chrono::seconds(60);
+  const auto together = RunKindprobe({"-j", "1", "-f", list.string()}, bounded);
+  ASSERT_FALSE(together.timedOut);
+  std::string out;
+  std::string err;
+  for (const std::string& path : paths) {
+    const auto alone = RunKindprobe({path}, bounded);
+    ASSERT_FALSE(alone.timedOut) << path;
+    out += alone.out;
+    err += alone.err;
+  }
+  EXPECT_EQ(together.out, out);
+  EXPECT_EQ(together.err, err);
+  EXPECT_EQ(together.exitCode, 1);
+  // The default's threads give the same lines.
+  EXPECT_EQ(RunKindprobe({"-f", list.string()}, bounded).out, out);
 }
 
 TEST(CliSpecialFiles, ANameThatIsNotUtf8ReachesItsFile) {

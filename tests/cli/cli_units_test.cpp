@@ -15,6 +15,7 @@
 #include "cli/output_format.h"
 #include "engine/rule_table.h"
 #include "cli/path_source.h"
+#include "platform/directory.h"
 #include "platform/utf.h"
 
 namespace kindprobe::cli {
@@ -238,10 +239,14 @@ TEST(Walking, TreesComeInNameOrderAndFilesOpenFromTheirDirectory) {
   for (PathItem item; source.Next(&item);) {
     paths.push_back(item.path);
     platform::OpenStatus status;
-    const platform::File file = item.parent
-                                    ? item.parent->OpenFile(item.name, false, &status)
-                                    : platform::File::OpenForReading(item.path.c_str(), &status);
+    const platform::File file =
+        item.parent ? item.parent->OpenFile(item.name, false, &status, item.listedAs)
+                    : platform::File::OpenForReading(item.path.c_str(), &status);
     opened.push_back(file.IsOpen());
+    // Files met while walking are known from the listing, and need no look before opening.
+    if (item.parent) {
+      EXPECT_EQ(item.listedAs, platform::EntryKind::kRegularFile);
+    }
   }
   std::error_code ignored;
   std::filesystem::remove_all(root, ignored);
@@ -254,6 +259,47 @@ TEST(Walking, TreesComeInNameOrderAndFilesOpenFromTheirDirectory) {
                                                 join({u"b", u"inner.txt"}), join({u"c.txt"}),
                                                 (root / "missing").u16string()}));
   EXPECT_EQ(opened, (std::vector<bool>{true, true, true, true, false}));
+}
+
+// Named paths that share a directory: the first goes by its whole path, the next through the
+// directory, and once enough have come, the directory's listing says what each is.
+TEST(Walking, NamedPathsSharingADirectoryOpenThroughItsListing) {
+  if (!platform::kOpenListedPathsThroughDirectory) GTEST_SKIP() << "whole paths here";
+  const std::filesystem::path root =
+      std::filesystem::temp_directory_path() /
+      ("kindprobe-named-" + std::to_string(reinterpret_cast<uintptr_t>(&root)));
+  std::filesystem::create_directories(root / "sub");
+  std::vector<std::u16string> arguments;
+  for (int i = 0; i < 40; ++i) {
+    const std::string name = "f" + std::to_string(10 + i) + ".txt";
+    std::ofstream(root / name, std::ios::binary) << "text";
+    arguments.push_back((root / name).u16string());
+  }
+  for (const char* name : {"sub", "missing", "sub/"}) arguments.push_back((root / name).u16string());
+  PathSource source(arguments, nullptr, {false, false});
+  std::vector<PathItem> items;
+  for (PathItem item; source.Next(&item);) items.push_back(item);
+  ASSERT_EQ(items.size(), arguments.size());
+  EXPECT_EQ(items[0].parent, nullptr);
+  EXPECT_NE(items[1].parent, nullptr);
+  EXPECT_EQ(items[39].listedAs, platform::EntryKind::kRegularFile);
+  EXPECT_EQ(items[40].listedAs, platform::EntryKind::kDirectory);
+  EXPECT_EQ(items[41].listedAs, platform::EntryKind::kOther);
+  EXPECT_EQ(items[42].parent, nullptr);  // names a directory, not an entry of one
+  // Through the directory or by the whole path, each opens or fails alike.
+  for (const PathItem& item : items) {
+    platform::OpenStatus through;
+    platform::OpenStatus whole;
+    const platform::File viaDirectory =
+        item.parent ? item.parent->OpenFile(item.name, true, &through, item.listedAs)
+                    : platform::File::OpenForReading(item.path.c_str(), &through);
+    const platform::File viaPath = platform::File::OpenForReading(item.path.c_str(), &whole);
+    EXPECT_EQ(viaDirectory.IsOpen(), viaPath.IsOpen());
+    EXPECT_EQ(through.reason, whole.reason);
+    EXPECT_EQ(through.code, whole.code);
+  }
+  std::error_code ignored;
+  std::filesystem::remove_all(root, ignored);
 }
 
 TEST(Paths, JoiningAddsOneSeparator) {
