@@ -174,9 +174,12 @@ def cold(args, count, list_path):
     for name, source in (("list", ["-f", list_path]), ("walk", ["-r"] + walk_dirs)):
         commands = [("default", [kp, "-b"] + source), ("-j 1", [kp, "-b", "-j", "1"] + source)]
         commands += [("-j %d" % j, [kp, "-b", "-j", str(j)] + source) for j in JOBS_TRIED]
-        # The walk's floor reads the list: the same files, without the cost of walking.
-        commands.append(("floor %d threads" % FLOOR_THREADS,
-                         [args.floor, list_path, str(FLOOR_THREADS)]))
+        if args.before:
+            commands.insert(1, ("before: default", [args.before, "-b"] + source))
+        # The walk's floor walks too: the same directories read, on one thread, as it goes.
+        floor_source = [list_path, str(FLOOR_THREADS)] if name == "list" else \
+            ["--walk", str(FLOOR_THREADS)] + walk_dirs
+        commands.append(("floor %d threads" % FLOOR_THREADS, [args.floor] + floor_source))
         if not args.no_file and shutil.which("file"):
             if name == "list":
                 commands.append(("file -b", ["file", "-b", "-f", list_path]))
@@ -206,6 +209,8 @@ def main():
     parser.add_argument("--no-explain", action="store_true", help="leave out kindprobe --explain")
     parser.add_argument("--cold", action="store_true",
                         help="drop the page cache before every run (as root)")
+    parser.add_argument("--before", metavar="KINDPROBE",
+                        help="an earlier build, whose default run is measured beside")
     args = parser.parse_args()
 
     if not os.access("/usr/bin/time", os.X_OK):
@@ -226,6 +231,9 @@ def main():
     commands.append(("kindprobe -j 1", [args.kindprobe, "-j", "1", "-f", list_path]))
     commands.append(("kindprobe -j 2", [args.kindprobe, "-j", "2", "-f", list_path]))
     commands.append(("kindprobe default", [args.kindprobe, "-f", list_path]))
+    if args.before:
+        commands.append(("before -j 1", [args.before, "-j", "1", "-f", list_path]))
+        commands.append(("before: default", [args.before, "-f", list_path]))
     if not args.no_explain:
         # The cost of the reasons: the container walks and the name check on every file.
         commands.append(("--explain -j 1",

@@ -94,11 +94,12 @@ int Classify(const Options& options, Output& output, ClassifierTables tables) {
   const std::vector<std::u16string> paths =
       platform::ExpandPathArguments(options.paths, options.recursive);
   PathSource source(paths, &lists, PathSource::Settings{options.recursive, options.followLinks});
+  const uint32_t cores = std::min(platform::ProcessorCount(), kMaxJobs);
   const uint32_t jobs = JobsWithinDescriptorLimit(
-      options.jobs != 0 ? options.jobs
-                        : std::min(std::max(platform::ProcessorCount(), kDefaultJobs), kMaxJobs),
-      platform::OpenFileLimit());
+      options.jobs != 0 ? options.jobs : std::max(cores, kDefaultJobs), platform::OpenFileLimit());
   OrderedClassifier classifier(jobs, options.output, kDefaultRingSize, tables);
+  // Without -j: one thread per core, more only while the storage makes them wait.
+  if (options.jobs == 0) classifier.AdaptThreads(cores);
   classifier.SetLanguage(options.language);
   if (options.explain) classifier.Explain(options.language);
   Progress progress(stderr, options.recursive && platform::IsTerminal(stderr));

@@ -1,6 +1,7 @@
 #include "cli/ordered_classifier.h"
 
 #include <algorithm>
+#include <chrono>
 
 #include "cli/description_language.h"
 #include "cli/failure_text.h"
@@ -34,6 +35,7 @@ struct OrderedClassifier::Slot {
 OrderedClassifier::OrderedClassifier(uint32_t threads, OutputMode mode, size_t ringSize,
                                      ClassifierTables tables)
     : threads_(std::max<uint32_t>(threads, 1)),
+      fewestThreads_(threads_),
       mode_(mode),
       ringSize_(std::max<size_t>(ringSize, 1)),
       slots_(std::make_unique<Slot[]>(ringSize_)) {
@@ -49,6 +51,10 @@ OrderedClassifier::OrderedClassifier(uint32_t threads, OutputMode mode, size_t r
 
 OrderedClassifier::~OrderedClassifier() = default;
 
+void OrderedClassifier::AdaptThreads(uint32_t fewest) {
+  fewestThreads_ = std::clamp<uint32_t>(fewest, 1, threads_);
+}
+
 void OrderedClassifier::Explain(Language language) {
   language_ = language;
   collectors_.clear();
@@ -60,7 +66,8 @@ void OrderedClassifier::Explain(Language language) {
 platform::File OrderedClassifier::Open(const PathItem& item, platform::OpenStatus* status) {
   for (;;) {
     const uint64_t closedBefore = filesClosed_.load();
-    platform::File file = item.parent ? item.parent->OpenFile(item.name, item.followLinks, status)
+    platform::File file = item.parent ? item.parent->OpenFile(item.name, item.followLinks, status,
+                                                              item.listedAs)
                                       : platform::File::OpenForReading(item.path.c_str(), status);
     if (status->reason != platform::OpenStatus::Reason::kOutOfDescriptors) return file;
     // Out of descriptors says nothing about the file. While other threads hold files, one will
@@ -104,7 +111,13 @@ bool OrderedClassifier::ClassifyOne(uint32_t thread) {
   Slot& slot = slots_[index % ringSize_];
   FileClassifier& classifier = *classifiers_[thread];
   explain::ReasonCollector* collector = collectors_.empty() ? nullptr : collectors_[thread].get();
-  CheckItem(slot.item, classifier, collector, &slot.failure);
+  if (concurrency_->adapts()) {
+    const auto start = std::chrono::steady_clock::now();
+    CheckItem(slot.item, classifier, collector, &slot.failure);
+    if (concurrency_->Record(std::chrono::steady_clock::now() - start)) moreWanted_.Wake();
+  } else {
+    CheckItem(slot.item, classifier, collector, &slot.failure);
+  }
   std::vector<ReasonLine> reasons;
   if (collector != nullptr) reasons = ReasonLines(collector->reasons(), language_);
   const CheckResult& result = classifier.result();
@@ -135,8 +148,19 @@ bool OrderedClassifier::ClassifyOne(uint32_t thread) {
   return true;
 }
 
+bool OrderedClassifier::AwaitTurn(uint32_t thread) {
+  if (thread < concurrency_->active()) return true;
+  bool wanted = false;
+  moreWanted_.WaitUntil([&] {
+    wanted = thread < concurrency_->active();
+    return wanted || stop_.load() || sourceDone_.load();
+  });
+  return wanted;
+}
+
 void OrderedClassifier::Classify(uint32_t thread) {
   for (;;) {
+    if (!AwaitTurn(thread)) return;
     if (ClassifyOne(thread)) continue;
     bool finished = false;
     workArrived_.WaitUntil([&] {
@@ -152,6 +176,7 @@ void OrderedClassifier::Stop() {
   stop_.store(true);
   workArrived_.Wake();
   fileClosed_.Wake();
+  moreWanted_.Wake();
 }
 
 bool OrderedClassifier::HandOnFinished(const Io& io, uint64_t filled, bool* any) {
@@ -168,9 +193,10 @@ bool OrderedClassifier::HandOnFinished(const Io& io, uint64_t filled, bool* any)
 void OrderedClassifier::Coordinate(const Io& io) {
   // Paths read ahead of the threads: enough that none of them runs dry while this thread
   // classifies one itself, few enough that results follow a slow source closely.
-  const uint64_t readAhead = threads_ == 1 ? 1 : 4 * uint64_t{threads_};
   bool more = true;
   for (;;) {
+    const uint64_t classifying = concurrency_->active();
+    const uint64_t readAhead = classifying == 1 ? 1 : 4 * classifying;
     bool progressed = false;
     uint64_t filled = filled_.load(std::memory_order_relaxed);
     while (more && filled - handedOn_ < ringSize_ &&
@@ -187,6 +213,7 @@ void OrderedClassifier::Coordinate(const Io& io) {
     if (!more && !sourceDone_.load(std::memory_order_relaxed)) {
       sourceDone_.store(true);
       workArrived_.Wake();
+      moreWanted_.Wake();
     }
     if (!HandOnFinished(io, filled, &progressed)) return Stop();
     if (!more && handedOn_ == filled) return;
@@ -207,6 +234,7 @@ OrderedClassifier::Outcome OrderedClassifier::Run(const Io& io) {
   stop_ = false;
   notExamined_ = 0;
   changed_ = 0;
+  concurrency_.emplace(fewestThreads_, threads_);
   platform::RunOnThreads(threads_, [&](uint32_t thread) {
     if (thread == 0) {
       Coordinate(io);

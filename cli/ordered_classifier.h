@@ -19,6 +19,7 @@
 
 #include "cli/options.h"
 #include "cli/path_source.h"
+#include "cli/read_concurrency.h"
 #include "engine/explain/reason_collector.h"
 #include "engine/file_classifier.h"
 #include "platform/threads.h"
@@ -75,6 +76,9 @@ class OrderedClassifier {
   OrderedClassifier& operator=(const OrderedClassifier&) = delete;
   ~OrderedClassifier();
 
+  // Starts with `fewest` of the threads classifying and uses more of them while reads wait on
+  // the storage (see ReadConcurrency); without it, every thread classifies. Set before Run.
+  void AdaptThreads(uint32_t fewest);
   // Descriptions in `language` (Chinese unless set); set before Run.
   void SetLanguage(Language language) { language_ = language; }
   // Adds the reasons each file may not play to its line (--explain), in `language`.
@@ -94,6 +98,8 @@ class OrderedClassifier {
   // to stop.
   bool HandOnFinished(const Io& io, uint64_t filled, bool* any);
   void Classify(uint32_t thread);
+  // Waits while `thread` is not among those classifying. False when the run is over for it.
+  bool AwaitTurn(uint32_t thread);
   // Claims and classifies one filled slot. False when none is waiting.
   bool ClassifyOne(uint32_t thread);
   // Opens the file of `item`; out of descriptors, waits for another thread to give one back.
@@ -105,6 +111,8 @@ class OrderedClassifier {
   void Stop();
 
   uint32_t threads_;
+  uint32_t fewestThreads_;
+  std::optional<ReadConcurrency> concurrency_;  // made afresh for each run
   OutputMode mode_;
   Language language_ = Language::kChinese;
   size_t ringSize_;
@@ -131,6 +139,7 @@ class OrderedClassifier {
   platform::WaitPoint workArrived_;  // classifying threads wait here for filled slots
   platform::WaitPoint slotDone_;     // the caller waits here for the front slot
   platform::WaitPoint fileClosed_;   // threads out of descriptors wait here
+  platform::WaitPoint moreWanted_;   // threads not classifying now wait here
 };
 
 }  // namespace kindprobe::cli
