@@ -283,8 +283,9 @@ const char* UsageText() {
       "  -L, --dereference      follow symbolic links met while walking (without it\n"
       "                         they are skipped)\n"
       "  -j, --jobs N           classify on N threads, 1 to 256: reads in flight at once\n"
-      "                         (default: 64, or one per core if there are more;\n"
-      "                         fewer when the limit on open files is low)\n",
+      "                         (default: one per core, and up to 64 while the storage\n"
+      "                         makes reads wait and serves more at once; fewer when the\n"
+      "                         limit on open files is low)\n",
       platform::kStorePathFromRegistry
           ? ""
           : "      --store-path DIR   the player's StorePath setting (default: the environment\n"

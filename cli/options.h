@@ -15,10 +15,9 @@ enum class Language { kChinese, kEnglish };
 
 // The largest -j value accepted: more threads than this only adds contention.
 inline constexpr uint32_t kMaxJobs = 256;
-// Threads when -j is not given (or one per core, if there are more cores). Files that are not
-// in the page cache keep a thread waiting on the storage, which mostly serves many reads at
-// once (SSD, NVMe, network and virtual disks); idle threads sleep and cost nothing on a warm
-// cache.
+// The most threads when -j is not given (or one per core, if there are more cores). A run
+// starts with one per core and uses more only while reads wait on the storage, which mostly
+// serves many at once (SSD, NVMe, network and virtual disks); see ReadConcurrency.
 inline constexpr uint32_t kDefaultJobs = 64;
 
 struct Options {
@@ -30,7 +29,7 @@ struct Options {
   bool nulSeparated = false;
   bool recursive = false;
   bool followLinks = false;
-  // 0: the default, kDefaultJobs or one per core.
+  // 0: the default, one per core and up to kDefaultJobs while the storage makes reads wait.
   uint32_t jobs = 0;
   // An empty value, like an absent one, means no setting.
   std::optional<std::u16string> storePath;
