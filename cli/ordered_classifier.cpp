@@ -192,11 +192,12 @@ bool OrderedClassifier::HandOnFinished(const Io& io, uint64_t filled, bool* any)
 
 void OrderedClassifier::Coordinate(const Io& io) {
   // Paths read ahead of the threads: enough that none of them runs dry while this thread
-  // classifies one itself, few enough that results follow a slow source closely.
+  // classifies one itself or lists a directory (a few hundred microseconds for a large one),
+  // few enough that results follow a slow source closely.
   bool more = true;
   for (;;) {
     const uint64_t classifying = concurrency_->active();
-    const uint64_t readAhead = classifying == 1 ? 1 : 4 * classifying;
+    const uint64_t readAhead = classifying == 1 ? 1 : std::max<uint64_t>(4 * classifying, 32);
     bool progressed = false;
     uint64_t filled = filled_.load(std::memory_order_relaxed);
     while (more && filled - handedOn_ < ringSize_ &&
