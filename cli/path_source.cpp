@@ -183,9 +183,10 @@ void PathSource::OpenThroughDirectory(PathItem* item) {
     named_.directory = std::make_shared<const Directory>(std::move(opened));
   }
   if (!named_.listed && named_.pathsNamed >= named_.listAfter) {
+    // Listed once: a directory that cannot be read leaves every path to be looked at.
+    named_.listed = true;
     int code = 0;
-    named_.listed = named_.directory->List(&named_.entries, &code);
-    if (!named_.listed) named_.entries.clear();
+    if (!named_.directory->List(&named_.entries, &code)) named_.entries.clear();
     // Looked up by hash: sorting a large directory would cost more than the looks it spares.
     named_.kinds.reserve(named_.entries.size());
     for (const platform::DirectoryEntry& entry : named_.entries) {
