@@ -223,6 +223,8 @@ def main():
         return
 
     commands = [("syscall floor", [args.floor, list_path]),
+                # The same, each path looked at before it is opened (no device is opened).
+                ("floor, looking first", [args.floor, "--look", list_path]),
                 # What two processors can give at best: two floors, each on half of the list.
                 ("floor, 2 halves", ["sh", "-c", '"$0" "$1" & "$0" "$2"; wait', args.floor,
                                      list_path + ".1", list_path + ".2"])]
@@ -234,6 +236,11 @@ def main():
     if args.before:
         commands.append(("before -j 1", [args.before, "-j", "1", "-f", list_path]))
         commands.append(("before: default", [args.before, "-f", list_path]))
+        # And a walk of the same files, before and now.
+        walk_dirs = [os.path.join(args.corpus, d) for d in sorted(os.listdir(args.corpus))
+                     if d.startswith("d")]
+        commands.append(("default -r", [args.kindprobe, "-r"] + walk_dirs))
+        commands.append(("before: default -r", [args.before, "-r"] + walk_dirs))
     if not args.no_explain:
         # The cost of the reasons: the container walks and the name check on every file.
         commands.append(("--explain -j 1",
