@@ -31,6 +31,10 @@ for build in "${builds[@]}"; do
         -DCMAKE_TOOLCHAIN_FILE="$PWD/cmake/toolchains/$toolchain.cmake" \
         -DKINDPROBE_WERROR=ON -DBUILD_TESTING=OFF -DKINDPROBE_BENCH=OFF \
         -DCMAKE_C_FLAGS=-g -DCMAKE_CXX_FLAGS=-g >/dev/null
+  # An earlier run left stripped copies in the tree (see below); linking again restores the
+  # binaries with their debug sections, which the symbols are taken from.
+  rm -f "$directory/bin/Kindprobe.dll"
+  find "$directory" -name kindprobe.exe -not -path '*/CMakeFiles/*' -delete
   cmake --build "$directory" -j "$jobs" --target Kindprobe kindprobe
   mkdir -p "$bundle/$folder"
   # Kindprobe.dll goes to bin/, the command stays in its own folder.
