@@ -72,7 +72,7 @@ class PathSource {
     size_t pathsNamed = 0;
     size_t listAfter = 0;  // the listing is made when this many paths have fallen in it
     std::shared_ptr<const platform::Directory> directory;
-    bool unusable = false;  // it could not be opened or listed: paths go by their whole path
+    bool unusable = false;  // it could not be opened: paths go by their whole path
     bool listed = false;  // the listing was made, or could not be
     std::vector<platform::DirectoryEntry> entries;  // once listed
     std::unordered_map<std::u16string_view, platform::EntryKind> kinds;  // names in `entries`

@@ -63,7 +63,7 @@ class Directory {
   bool List(std::vector<DirectoryEntry>* entries, int* error) const;
   std::optional<FileIdentity> Identity() const;
   // The size the file system gives the directory, which grows with its entries (bytes of
-  // entries, or a count times a constant); 0 when unknown. What listing it would cost.
+  // entries, or a count times a constant); 0 when unknown. It says what listing would cost.
   uint64_t ListingSize() const;
   // What the link `name` in this directory leads to: a directory, or something else (including
   // nothing).
