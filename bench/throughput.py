@@ -112,6 +112,11 @@ def make_list(root, list_path):
     return len(paths)
 
 
+def corpus_directories(root):
+    """The corpus's directories, in name order: what a walk of the corpus is given."""
+    return [os.path.join(root, d) for d in sorted(os.listdir(root)) if d.startswith("d")]
+
+
 def run_once(command):
     # Peak memory from /usr/bin/time: a child forked from this interpreter would report the
     # interpreter's own size until it execs.
@@ -170,7 +175,7 @@ def cold(args, count, list_path):
         print("not root: the page cache is NOT dropped, these figures are warm")
     runs = max(args.runs, 3)
     kp, root = args.kindprobe, args.corpus
-    walk_dirs = [os.path.join(root, d) for d in sorted(os.listdir(root)) if d.startswith("d")]
+    walk_dirs = corpus_directories(root)
     for name, source in (("list", ["-f", list_path]), ("walk", ["-r"] + walk_dirs)):
         commands = [("default", [kp, "-b"] + source), ("-j 1", [kp, "-b", "-j", "1"] + source)]
         commands += [("-j %d" % j, [kp, "-b", "-j", str(j)] + source) for j in JOBS_TRIED]
@@ -237,8 +242,7 @@ def main():
         commands.append(("before -j 1", [args.before, "-j", "1", "-f", list_path]))
         commands.append(("before: default", [args.before, "-f", list_path]))
         # And a walk of the same files, before and now.
-        walk_dirs = [os.path.join(args.corpus, d) for d in sorted(os.listdir(args.corpus))
-                     if d.startswith("d")]
+        walk_dirs = corpus_directories(args.corpus)
         commands.append(("default -r", [args.kindprobe, "-r"] + walk_dirs))
         commands.append(("before: default -r", [args.before, "-r"] + walk_dirs))
     if not args.no_explain:
