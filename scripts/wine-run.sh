@@ -46,4 +46,10 @@ mkdir -p "$prefix"
   fi
 ) 9>"$prefix.lock"
 
+# Debian's wineserver leaves as soon as its last client does, and a program started just then
+# may meet it on its way out ("recvmsg: Connection reset by peer"). One server stays for the
+# prefix while programs keep coming; the suite ends it (wineserver -k) when it is done. Asking
+# again while it runs only changes nothing.
+"$(dirname "$loader")/wineserver" -p60 </dev/null >/dev/null 2>&1 9>&- || true
+
 exec "${KINDPROBE_WINE:-$loader}" "$@"

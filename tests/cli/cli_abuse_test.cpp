@@ -8,7 +8,6 @@
 
 #include <cstdio>
 #include <filesystem>
-#include <sstream>
 #include <string>
 
 #include "cli_process.h"
@@ -263,34 +262,6 @@ TEST(CliListTrouble, AnOverlongEntryIsSkippedAndTheRestIsRead) {
   EXPECT_EQ(result.exitCode, 1);
   EXPECT_EQ(result.out, a.string() + ": PNG图像文件 (TypeID 2)\n");
   EXPECT_EQ(result.err, "kindprobe: skipped 2 list entries longer than 65536 bytes\n");
-}
-
-// User and system time of the shell's children, from the second line of `times`.
-double ChildSeconds(const std::string& timesOutput) {
-  std::istringstream in(timesOutput);
-  std::string line;
-  std::getline(in, line);
-  std::getline(in, line);
-  double total = 0;
-  for (size_t at = 0; (at = line.find('m', at)) != std::string::npos; ++at) {
-    const size_t start = line.rfind(' ', at);
-    const double minutes = std::stod(line.substr(start == std::string::npos ? 0 : start, at));
-    total += minutes * 60 + std::stod(line.substr(at + 1));
-  }
-  return total;
-}
-
-TEST(CliParallel, IdleThreadsSleepInsteadOfPolling) {
-  testsupport::TempDir dir;
-  const auto a = dir.Write("a.png", kPng);
-  // 255 threads wait two seconds for the list's only path. Waiting on the processor, they
-  // would use seconds of it; asleep, next to nothing.
-  const auto result =
-      RunScript("{ sleep 2; echo \"$2\"; } | \"$1\" -b -j 256 -f - && times", {a.string()});
-  ASSERT_EQ(result.exitCode, 0) << result.err;
-  ASSERT_EQ(result.out.rfind("PNG图像文件 (TypeID 2)\n", 0), 0u) << result.out;
-  const std::string times = result.out.substr(result.out.find('\n') + 1);
-  EXPECT_LT(ChildSeconds(times), 0.5) << times;
 }
 
 TEST(CliSettings, AnEmptyStorePathIsNoSetting) {

@@ -1,13 +1,17 @@
-// The number of threads a run without -j uses, driven by simulated storage.
+// The number of threads a run without -j uses, driven by simulated storage; and how the
+// threads a run does not want wait.
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <atomic>
 #include <chrono>
 #include <cstdint>
 #include <deque>
 #include <functional>
+#include <thread>
 
 #include "cli/read_concurrency.h"
+#include "platform/threads.h"
 
 namespace kindprobe::cli {
 namespace {
@@ -78,6 +82,41 @@ TEST(ReadConcurrency, StorageThatSaturatesStopsWhereMoreNoLongerPays) {
   });
   EXPECT_GE(concurrency.active(), 16u);
   EXPECT_LE(concurrency.active(), 32u);
+}
+
+// Waiters sleep: once they have given up their processor a few times, their condition is
+// looked at again only when someone wakes them. A waiter that polled would look at it
+// thousands of times in the pause below, however busy the machine; the count does not
+// depend on how long anything takes.
+TEST(WaitPoint, WaitersLookOnlyWhenWoken) {
+  constexpr uint32_t kWaiters = 8;
+  constexpr uint64_t kLooksBeforeSleeping = platform::WaitPoint::kYieldsBeforeSleeping + 1;
+  // The system may wake a sleeping thread now and then for no reason.
+  constexpr uint64_t kSpuriousAllowed = kWaiters;
+  platform::WaitPoint point;
+  std::atomic<bool> go{false};
+  std::atomic<uint64_t> looks{0};
+  uint64_t whileAsleep = 0;
+  uint64_t afterOneWake = 0;
+  platform::RunOnThreads(kWaiters + 1, [&](uint32_t thread) {
+    if (thread != 0) {
+      point.WaitUntil([&] {
+        looks.fetch_add(1);
+        return go.load();
+      });
+      return;
+    }
+    while (looks.load() < kWaiters * kLooksBeforeSleeping) std::this_thread::yield();
+    std::this_thread::sleep_for(std::chrono::milliseconds(200));
+    whileAsleep = looks.load() - kWaiters * kLooksBeforeSleeping;
+    point.Wake();  // nothing changed: each waiter looks once and sleeps again
+    while (looks.load() < kWaiters * (kLooksBeforeSleeping + 1)) std::this_thread::yield();
+    afterOneWake = looks.load() - kWaiters * (kLooksBeforeSleeping + 1);
+    go.store(true);
+    point.Wake();
+  });
+  EXPECT_LE(whileAsleep, kSpuriousAllowed);
+  EXPECT_LE(afterOneWake, 2 * kSpuriousAllowed);
 }
 
 }  // namespace

@@ -92,6 +92,7 @@ TEST_F(Classify, ContentDecidesWhenTheExtensionMisleads) {
   EXPECT_EQ(classifier_.result().ruleIndex, -1);
   EXPECT_EQ(Description(Check("page.html", "<html><body>")), u"HTML文档");
   EXPECT_EQ(Description(Check("blob", std::string("ab\x07") + "cdef")), u"未知类型");
+  EXPECT_EQ(Description(Check("backspaced", "abc\bdef")), u"文本文件");  // 0x08 is the lowest
   EXPECT_TRUE(classifier_.result().examined);
 }
 

@@ -94,6 +94,11 @@ TEST_F(Match, TailTestsReadTheLastBytesOfTheFile) {
   Load("abc", zeros.get());
   EXPECT_TRUE(Matches(0));
   EXPECT_FALSE(Matches(1));
+
+  // The mask applies to the bytes read from the end as it does to the head.
+  auto masked = Table(u".m;2;M;-1,1,0F,01");
+  Load("x\x31", masked.get());
+  EXPECT_TRUE(Matches(0));
 }
 
 TEST_F(Match, HeadTestsNeverReachPastTheHead) {
