@@ -22,4 +22,12 @@ HRESULT CallAtBoundary(Body&& body) noexcept {
   }
 }
 
+// Whether a caller passed a null pointer where COM declares a reference (REFIID, REFCLSID): the
+// caller's mistake, answered with E_INVALIDARG instead of a crash. The address is read through
+// a volatile pointer, so the compiler cannot assume that a reference is never null.
+inline bool IsNullId(const GUID& id) noexcept {
+  const GUID* volatile address = &id;
+  return address == nullptr;
+}
+
 }  // namespace kindprobe::component

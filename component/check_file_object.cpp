@@ -35,6 +35,10 @@ void CheckFileObject::Destroy(CheckFileObject* object) { delete object; }
 
 STDMETHODIMP CheckFileObject::QueryInterface(REFIID iid, void** object) {
   if (object == nullptr) return E_POINTER;
+  if (IsNullId(iid)) {
+    *object = nullptr;
+    return E_INVALIDARG;
+  }
   if (IsEqualIID(iid, IID_IUnknown) || IsEqualIID(iid, IID_IDispatch) ||
       IsEqualIID(iid, IID_ICheckFile)) {
     *object = static_cast<ICheckFile*>(this);

@@ -36,6 +36,10 @@ HRESULT CheckFileClassObject::Create(REFIID iid, void** object) {
 
 STDMETHODIMP CheckFileClassObject::QueryInterface(REFIID iid, void** object) {
   if (object == nullptr) return E_POINTER;
+  if (IsNullId(iid)) {
+    *object = nullptr;
+    return E_INVALIDARG;
+  }
   if (IsEqualIID(iid, IID_IUnknown) || IsEqualIID(iid, IID_IClassFactory)) {
     *object = static_cast<IClassFactory*>(this);
     AddRef();

@@ -3,6 +3,7 @@
 #include <cstring>
 #include <new>
 
+#include "component/boundary.h"
 #include "kindprobe.h"
 #include "platform/win32/unique_resource.h"
 
@@ -56,6 +57,7 @@ HRESULT ComServerModule::GetClassObject(REFCLSID classId, REFIID iid, void** obj
   if (!classEntriesLive_.load(std::memory_order_acquire)) return E_UNEXPECTED;
   if (object == nullptr) return E_POINTER;
   *object = nullptr;
+  if (IsNullId(classId) || IsNullId(iid)) return E_INVALIDARG;
 
   ClassEntry* entry = nullptr;
   for (ClassEntry& candidate : classEntries_) {

@@ -11,6 +11,12 @@ namespace {
 // Any GUID the module does not serve.
 const CLSID kForeignClassId = {0x0c7e1a2b, 0x5d3f, 0x4e61, {0x9a, 0x10, 0x3b, 0x44, 0x21, 0x7c, 0x08, 0xd5}};
 
+// What a C caller's NULL becomes where COM declares a reference (REFIID, REFCLSID).
+const GUID& NullId() {
+  const GUID* volatile none = nullptr;
+  return *none;
+}
+
 TEST(ClassObject, AnsweredForItsInterfacesOnlyAndOnlyForItsClass) {
   const KindprobeDll& dll = KindprobeDll::Get();
   ComPtr<IUnknown> unknown;
@@ -27,6 +33,12 @@ TEST(ClassObject, AnsweredForItsInterfacesOnlyAndOnlyForItsClass) {
   EXPECT_EQ(CLASS_E_CLASSNOTAVAILABLE, dll.GetClassObject(kForeignClassId, IID_IUnknown, &other));
   EXPECT_EQ(nullptr, other);
   EXPECT_EQ(E_POINTER, dll.GetClassObject(CLSID_CheckFile, IID_IClassFactory, nullptr));
+  for (const bool nullClass : {true, false}) {
+    other = reinterpret_cast<void*>(1);
+    EXPECT_EQ(E_INVALIDARG, dll.GetClassObject(nullClass ? NullId() : CLSID_CheckFile,
+                                               nullClass ? IID_IUnknown : NullId(), &other));
+    EXPECT_EQ(nullptr, other);
+  }
 }
 
 TEST(ClassObject, IsCreatedOnceAndSharesOneObject) {
@@ -57,6 +69,12 @@ TEST(ClassObject, RefusesAggregationAndBadArguments) {
   EXPECT_EQ(nullptr, object);
   object = reinterpret_cast<void*>(1);
   EXPECT_EQ(E_NOINTERFACE, factory->QueryInterface(IID_IDispatch, &object));
+  EXPECT_EQ(nullptr, object);
+  object = reinterpret_cast<void*>(1);
+  EXPECT_EQ(E_INVALIDARG, factory->QueryInterface(NullId(), &object));
+  EXPECT_EQ(nullptr, object);
+  object = reinterpret_cast<void*>(1);
+  EXPECT_EQ(E_INVALIDARG, factory->CreateInstance(nullptr, NullId(), &object));
   EXPECT_EQ(nullptr, object);
 }
 
