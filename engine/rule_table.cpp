@@ -67,11 +67,13 @@ void CopyBounded(char16_t* out, size_t capacity, const char16_t* text, size_t le
 
 }  // namespace
 
-RuleTable& ProcessRuleTable() {
-  // Constant-initialised: usable from module attach, before any dynamic initialiser.
-  static constinit RuleTable table;
-  return table;
-}
+namespace {
+// Constant-initialised, so usable from module attach, before any dynamic initialiser; at
+// namespace scope, so no runtime guard (and its lock) comes with it.
+constinit RuleTable processRuleTable;
+}  // namespace
+
+RuleTable& ProcessRuleTable() { return processRuleTable; }
 
 int NextToken(const char16_t** cursor, const char16_t* separator, char16_t* out,
               size_t capacity) {

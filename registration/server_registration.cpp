@@ -133,10 +133,9 @@ bool IsTypeLibRegistered(const TLIBATTR& attributes) {
 
 }  // namespace
 
-UINT ScriptCodePage() {
-  static const UINT codePage = ChooseScriptCodePage();
-  return codePage;
-}
+// Asked on every script run (a few per registration): kept in a function-local static, it
+// would cost the runtime's guard lock, left behind each time the module is unloaded.
+UINT ScriptCodePage() { return ChooseScriptCodePage(); }
 
 HRESULT RunRegistryScript(RegistrarModule& module, UINT resourceId, bool doRegister,
                           std::span<const ScriptReplacement> extra) {

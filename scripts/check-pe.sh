@@ -39,6 +39,10 @@ for file in "$@"; do
       grep -qE "\] ${name}\$" <<<"$exports" || fail "$file" "missing undecorated export $name"
     done
     ! grep -q '@' <<<"$exports" || fail "$file" "decorated exports"
+    # A guarded function-local static takes a lock the runtime never frees: one handle left
+    # behind by every unload (where the binary still has its symbols to tell).
+    ! "$arch-w64-mingw32-nm" "$file" 2>/dev/null | grep -q '__cxa_guard_acquire$' ||
+      fail "$file" "has guarded statics, whose lock every unload leaves behind"
   fi
   [ $status -ne 0 ] || echo "$file: $format, $(grep -o '(Windows [A-Z]*)' <<<"$headers"), imports" \
     $(sed -n 's/^[[:space:]]*DLL Name: //p' <<<"$headers")

@@ -2,6 +2,7 @@
 #include <windows.h>
 
 #include <algorithm>
+#include <atomic>
 #include <string>
 
 #include "platform/console.h"
@@ -21,17 +22,29 @@ HANDLE FindConsole(std::FILE* stream) {
   return ::GetConsoleMode(handle, &mode) ? handle : nullptr;
 }
 
-// The console behind `stream`, or null when it is a file, a pipe or nothing. Asked once for
-// the standard streams: every result line is written through here.
+// What FindConsole answered for one standard stream, kept: every result line is written
+// through here. Threads that ask at once all find the same answer and may all store it, so
+// plain atomics do, without the runtime's guard of a function-local static (whose lock a
+// module would leave behind each time it is unloaded).
+struct KnownConsole {
+  std::atomic<bool> asked{false};
+  std::atomic<HANDLE> console{nullptr};
+};
+constinit KnownConsole knownOutput;
+constinit KnownConsole knownError;
+
+HANDLE Remembered(KnownConsole& known, std::FILE* stream) {
+  if (!known.asked.load(std::memory_order_acquire)) {
+    known.console.store(FindConsole(stream), std::memory_order_relaxed);
+    known.asked.store(true, std::memory_order_release);
+  }
+  return known.console.load(std::memory_order_relaxed);
+}
+
+// The console behind `stream`, or null when it is a file, a pipe or nothing.
 HANDLE ConsoleOf(std::FILE* stream) {
-  if (stream == stdout) {
-    static const HANDLE output = FindConsole(stdout);
-    return output;
-  }
-  if (stream == stderr) {
-    static const HANDLE error = FindConsole(stderr);
-    return error;
-  }
+  if (stream == stdout) return Remembered(knownOutput, stdout);
+  if (stream == stderr) return Remembered(knownError, stderr);
   return FindConsole(stream);
 }
 

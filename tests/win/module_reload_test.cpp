@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 
 #include <string>
+#include <vector>
 
 #include "kindprobe_dll.h"
 #include "registered_type_library.h"
@@ -79,6 +80,56 @@ TEST(ModuleReload, EachLoadStartsFreshAndServesIDispatch) {
     RunOneRound(modulePath, avi);
     if (HasFatalFailure()) return;
   }
+}
+
+// What the process holds: open handles and heap bytes in use. GetProcessHandleCount answers 0
+// under Wine, so handles are counted by asking each possible value whether it is one.
+struct ProcessHoldings {
+  size_t handles = 0;
+  size_t heapBytes = 0;
+  bool operator==(const ProcessHoldings&) const = default;
+};
+
+ProcessHoldings Holdings() {
+  ProcessHoldings holdings;
+  for (uintptr_t value = 4; value < 0x10000; value += 4) {
+    DWORD flags = 0;
+    if (::GetHandleInformation(reinterpret_cast<HANDLE>(value), &flags)) ++holdings.handles;
+  }
+  std::vector<HANDLE> heaps(::GetProcessHeaps(0, nullptr) + 16);
+  heaps.resize(::GetProcessHeaps(static_cast<DWORD>(heaps.size()), heaps.data()));
+  for (HANDLE heap : heaps) {
+    if (!::HeapLock(heap)) continue;
+    PROCESS_HEAP_ENTRY entry = {};
+    while (::HeapWalk(heap, &entry)) {
+      if (entry.wFlags & PROCESS_HEAP_ENTRY_BUSY) holdings.heapBytes += entry.cbData;
+    }
+    ::HeapUnlock(heap);
+  }
+  return holdings;
+}
+
+// A host that frees idle servers loads and unloads the module all day: after the first rounds
+// (the system's own caches filling), a round leaves no handle and no heap byte behind.
+TEST(ModuleReload, RoundsLeaveNothingBehind) {
+  constexpr int kWarmUpRounds = 10;
+  constexpr int kAllRounds = 200;
+  const std::wstring modulePath = ProgramDirectory() + L"\\Kindprobe.dll";
+  const RegisteredTypeLibrary library(modulePath);
+  ASSERT_EQ(S_OK, library.hr());
+  TestDirectory dir;
+  const std::wstring avi = dir.Write(L"clip.avi", AviBytes());
+  ProcessHoldings warm;
+  for (int round = 1; round <= kAllRounds; ++round) {
+    RunOneRound(modulePath, avi);
+    if (HasFailure()) return;
+    if (round == kWarmUpRounds) warm = Holdings();
+  }
+  const ProcessHoldings last = Holdings();
+  EXPECT_EQ(last.handles, warm.handles) << "handles left per round: "
+                                        << (double(last.handles) - warm.handles) / (kAllRounds - kWarmUpRounds);
+  EXPECT_EQ(last.heapBytes, warm.heapBytes) << "heap bytes left per round: "
+                                            << (double(last.heapBytes) - warm.heapBytes) / (kAllRounds - kWarmUpRounds);
 }
 
 }  // namespace
