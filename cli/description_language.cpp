@@ -4,6 +4,7 @@
 #include <string>
 #include <unordered_map>
 
+#include "cli/tab_table.h"
 #include "platform/utf.h"
 
 extern const unsigned char kEmbeddedEnglishDescriptions[];
@@ -14,19 +15,12 @@ namespace {
 
 using EnglishTable = std::unordered_map<std::u16string, std::u16string>;
 
-// Lines "CHINESE<TAB>ENGLISH"; blank lines, "#" comments and lines without a tab are skipped.
+// Rows "CHINESE<TAB>ENGLISH".
 EnglishTable ParseTable(std::string_view text) {
   EnglishTable table;
-  while (!text.empty()) {
-    const size_t end = text.find('\n');
-    std::string_view line = text.substr(0, end);
-    text = end == std::string_view::npos ? std::string_view() : text.substr(end + 1);
-    if (!line.empty() && line.back() == '\r') line.remove_suffix(1);
-    const size_t tab = line.find('\t');
-    if (line.empty() || line.front() == '#' || tab == std::string_view::npos) continue;
-    table.emplace(platform::Utf8ToUtf16(line.substr(0, tab)),
-                  platform::Utf8ToUtf16(line.substr(tab + 1)));
-  }
+  ForEachTableRow<2>(text, [&](const auto& row) {
+    table.emplace(platform::Utf8ToUtf16(row[0]), platform::Utf8ToUtf16(row[1]));
+  });
   return table;
 }
 

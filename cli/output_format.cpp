@@ -8,32 +8,15 @@
 namespace kindprobe::cli {
 namespace {
 
-bool IsHighSurrogate(char16_t c) { return c >= 0xD800 && c <= 0xDBFF; }
-bool IsLowSurrogate(char16_t c) { return c >= 0xDC00 && c <= 0xDFFF; }
+using platform::AppendUtf8;
+using platform::IsHighSurrogate;
+using platform::IsLowSurrogate;
 
 void AppendEscape(char16_t unit, std::string* out) {
   static constexpr char kHex[] = "0123456789abcdef";
   const char escape[] = {'\\', 'u', kHex[(unit >> 12) & 0xF], kHex[(unit >> 8) & 0xF],
                          kHex[(unit >> 4) & 0xF], kHex[unit & 0xF]};
   out->append(escape, sizeof escape);
-}
-
-void AppendUtf8(char32_t cp, std::string* out) {
-  if (cp < 0x80) {
-    *out += static_cast<char>(cp);
-  } else if (cp < 0x800) {
-    *out += static_cast<char>(0xC0 | (cp >> 6));
-    *out += static_cast<char>(0x80 | (cp & 0x3F));
-  } else if (cp < 0x10000) {
-    *out += static_cast<char>(0xE0 | (cp >> 12));
-    *out += static_cast<char>(0x80 | ((cp >> 6) & 0x3F));
-    *out += static_cast<char>(0x80 | (cp & 0x3F));
-  } else {
-    *out += static_cast<char>(0xF0 | (cp >> 18));
-    *out += static_cast<char>(0x80 | ((cp >> 12) & 0x3F));
-    *out += static_cast<char>(0x80 | ((cp >> 6) & 0x3F));
-    *out += static_cast<char>(0x80 | (cp & 0x3F));
-  }
 }
 
 void AppendOctalEscape(unsigned char byte, std::string* out) {
@@ -74,15 +57,6 @@ void AppendPrintableName(std::u16string_view name, std::string* out) {
       *out += static_cast<char>(byte);
     }
   }
-}
-
-std::string_view TypeName(int32_t typeId) {
-  static constexpr std::array<std::string_view, 5> kNames = {
-      "Unknown", "PlayerCache", "NonMedia", "ZeroByte", "InvalidMedia"};
-  static_assert(TypeIDUnknown == 0 && TypeIDPlayerCache == 1 && TypeIDNonMedia == 2 &&
-                TypeIDZeroByte == 3 && TypeIDInvalidMedia == 4);
-  if (typeId < 0 || static_cast<size_t>(typeId) >= kNames.size()) return kNames[0];
-  return kNames[static_cast<size_t>(typeId)];
 }
 
 void AppendJsonString(std::u16string_view text, std::string* out) {

@@ -20,9 +20,6 @@ struct Classification {
   const std::vector<ReasonLine>* reasons = nullptr;
 };
 
-// The stable name of a TypeID ("Unknown", "PlayerCache", ...); "Unknown" for any other number.
-std::string_view TypeName(int32_t typeId);
-
 // Appends the line for `path`, line end included, as UTF-8.
 void AppendResultLine(OutputMode mode, std::u16string_view path, const Classification& result,
                       std::string* out);

@@ -5,6 +5,7 @@
 #include <optional>
 
 #include "cli/description_language.h"
+#include "cli/tab_table.h"
 #include "platform/utf.h"
 
 extern const unsigned char kEmbeddedExplainMessages[];
@@ -28,22 +29,12 @@ struct Texts {
   std::u16string english;
 };
 
-// Lines "KEY<TAB>Chinese<TAB>English"; "#" opens a comment line.
+// Rows "KEY<TAB>Chinese<TAB>English".
 std::map<std::string, Texts, std::less<>> ParseTable(std::string_view text) {
   std::map<std::string, Texts, std::less<>> table;
-  while (!text.empty()) {
-    const size_t end = text.find('\n');
-    std::string_view line = text.substr(0, end);
-    text = end == std::string_view::npos ? std::string_view() : text.substr(end + 1);
-    if (!line.empty() && line.back() == '\r') line.remove_suffix(1);
-    if (line.empty() || line.front() == '#') continue;
-    const size_t first = line.find('\t');
-    const size_t second = first == std::string_view::npos ? first : line.find('\t', first + 1);
-    if (second == std::string_view::npos) continue;
-    table[std::string(line.substr(0, first))] = {
-        platform::Utf8ToUtf16(line.substr(first + 1, second - first - 1)),
-        platform::Utf8ToUtf16(line.substr(second + 1))};
-  }
+  ForEachTableRow<3>(text, [&](const auto& row) {
+    table[std::string(row[0])] = {platform::Utf8ToUtf16(row[1]), platform::Utf8ToUtf16(row[2])};
+  });
   return table;
 }
 

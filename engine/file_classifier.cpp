@@ -62,7 +62,7 @@ void CheckResult::Reset() {
   examined = false;
 }
 
-void GetFileExtension(const char16_t* path, char16_t (&extension)[kFileExtensionCapacity]) {
+void GetFileExtension(const char16_t* path, char16_t (&extension)[kExtensionCapacity]) {
   std::fill(std::begin(extension), std::end(extension), u'\0');
   if (path == nullptr) return;
   const std::u16string_view view(path);
@@ -71,7 +71,7 @@ void GetFileExtension(const char16_t* path, char16_t (&extension)[kFileExtension
   const size_t separator = view.find_last_of(u"\\/");
   // A dot before the last separator belongs to a directory name.
   if (separator != std::u16string_view::npos && dot < separator) return;
-  const size_t n = std::min(view.size() - dot, kFileExtensionCapacity - 1);
+  const size_t n = std::min(view.size() - dot, kExtensionCapacity - 1);
   for (size_t i = 0; i < n; ++i) extension[i] = LowerAscii(view[dot + i]);
 }
 
@@ -205,7 +205,7 @@ void FileClassifier::Classify(const char16_t* path, platform::File& file, FileVi
 void FileClassifier::Decide(platform::File& file, const char16_t* path) {
   EnsureRuleTableLoaded(table_);
 
-  char16_t extension[kFileExtensionCapacity];
+  char16_t extension[kExtensionCapacity];
   GetFileExtension(path, extension);
   const std::u16string_view ext(extension);
   if (const char16_t* answer = BuiltInExtensionAnswer(ext)) {

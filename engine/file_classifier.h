@@ -19,8 +19,13 @@ enum TypeID : int32_t {
   TypeIDInvalidMedia = 4,
 };
 
-// Capacity of an extension, leading dot and terminator included.
-inline constexpr size_t kFileExtensionCapacity = 32;
+// The stable name of a TypeID ("Unknown", "PlayerCache", ...), as the command's JSON and the C
+// library hand it out; "Unknown" for any other number.
+constexpr const char* TypeName(int32_t typeId) {
+  constexpr const char* kNames[] = {"Unknown", "PlayerCache", "NonMedia", "ZeroByte",
+                                    "InvalidMedia"};
+  return typeId > TypeIDUnknown && typeId <= TypeIDInvalidMedia ? kNames[typeId] : kNames[0];
+}
 
 struct CheckResult {
   int32_t typeId = TypeIDUnknown;
@@ -70,7 +75,7 @@ class FileClassifier {
 
 // The extension of the last path component, with its dot, cut to 31 units, A-Z lower-cased.
 // "\" and "/" both separate directories.
-void GetFileExtension(const char16_t* path, char16_t (&extension)[kFileExtensionCapacity]);
+void GetFileExtension(const char16_t* path, char16_t (&extension)[kExtensionCapacity]);
 // The description given to every file with `extension` before any rule is looked at (shortcuts
 // and unfinished downloads, always TypeIDNonMedia), or null when the rules decide.
 const char16_t* BuiltInExtensionAnswer(std::u16string_view extension);

@@ -53,21 +53,24 @@ int SignatureMatcher::RuleMatchesFile(const FileTypeRule* rule, platform::File* 
   return 0;
 }
 
+int32_t FirstRuleListing(const RuleTable& table, std::u16string_view extension) {
+  for (int32_t r = 0; r < table.ruleCount; ++r) {
+    const FileTypeRule& rule = *table.rules[r];
+    for (int32_t e = 0; e < rule.extensionCount; ++e) {
+      if (extension == rule.extensions[e].get()) return r;
+    }
+  }
+  return -1;
+}
+
 int SignatureMatcher::FindRuleByExtension(platform::File* file, const char16_t* extension,
                                           int32_t* ruleIndex) const {
   if (extension == nullptr || file == nullptr || !file->IsOpen()) return 0;
-  const std::u16string_view wanted(extension);
-  for (int32_t r = 0; r < table_.ruleCount; ++r) {
-    const FileTypeRule* rule = table_.rules[r].get();
-    for (int32_t e = 0; e < rule->extensionCount; ++e) {
-      if (wanted != rule->extensions[e].get()) continue;
-      // The first rule that lists the extension decides alone.
-      if (!RuleMatchesFile(rule, file)) return 0;
-      *ruleIndex = r;
-      return 1;
-    }
-  }
-  return 0;
+  // The first rule that lists the extension decides alone.
+  const int32_t r = FirstRuleListing(table_, extension);
+  if (r < 0 || !RuleMatchesFile(table_.rules[r].get(), file)) return 0;
+  *ruleIndex = r;
+  return 1;
 }
 
 int SignatureMatcher::FindMatchingRule(platform::File* file, int32_t* ruleIndex) const {

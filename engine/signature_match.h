@@ -3,6 +3,7 @@
 
 #include <cstdint>
 #include <memory>
+#include <string_view>
 
 #include "engine/rule_table.h"
 #include "platform/file.h"
@@ -17,6 +18,10 @@ struct FileHead {
   std::unique_ptr<uint8_t[]> data;
   uint32_t headLength = 0;
 };
+
+// The index of the first rule that lists `extension` (compared exactly: dot and case as
+// written), or -1. That rule alone decides a file by its name.
+int32_t FirstRuleListing(const RuleTable& table, std::u16string_view extension);
 
 // Matches rules against one file: head tests read the FileHead, tail tests the open file.
 // A null or closed file stands for the platform's invalid handle.

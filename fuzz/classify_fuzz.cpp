@@ -83,9 +83,9 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
 
   // Names as the engine sees them, raw bytes kept.
   const std::u16string name16 = platform::Utf8ToUtf16(input.name);
-  char16_t extension[kFileExtensionCapacity];
+  char16_t extension[kExtensionCapacity];
   GetFileExtension(name16.c_str(), extension);
-  if (extension[kFileExtensionCapacity - 1] != u'\0') abort();
+  if (extension[kExtensionCapacity - 1] != u'\0') abort();
 
   platform::SetStorePath(platform::Utf8ToUtf16(input.storePath));
   (void)IsPlayerCacheFile(name16.c_str());

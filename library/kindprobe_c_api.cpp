@@ -22,8 +22,6 @@ struct kindprobe_checker {
 
 namespace {
 
-constexpr const char* kTypeNames[] = {"Unknown", "PlayerCache", "NonMedia", "ZeroByte",
-                                      "InvalidMedia"};
 static_assert(kindprobe::TypeIDUnknown == KINDPROBE_TYPE_UNKNOWN &&
               kindprobe::TypeIDPlayerCache == KINDPROBE_TYPE_PLAYER_CACHE &&
               kindprobe::TypeIDNonMedia == KINDPROBE_TYPE_NON_MEDIA &&
@@ -70,7 +68,7 @@ int kindprobe_check(kindprobe_checker* checker, const char* path, kindprobe_resu
                            ? checked.typeId
                            : KINDPROBE_TYPE_UNKNOWN;
     result->type_id = typeId;
-    result->type_name = kTypeNames[typeId];
+    result->type_name = kindprobe::TypeName(typeId);
     result->description = checker->description.c_str();
     result->rule = checked.ruleIndex;
     result->examined = checked.examined ? 1 : 0;

@@ -61,6 +61,11 @@ char* PutUtf8(char* out, char32_t cp) {
 
 }  // namespace
 
+void AppendUtf8(char32_t codePoint, std::string* out) {
+  char bytes[4];
+  out->append(bytes, static_cast<size_t>(PutUtf8(bytes, codePoint) - bytes));
+}
+
 // Both conversions write into room for the longest result and trim it: names and paths are
 // converted for every file, and appending unit by unit cost more than the system calls around.
 std::u16string Utf8ToUtf16(std::string_view text) {
@@ -103,8 +108,7 @@ std::string Utf16ToUtf8(std::u16string_view text) {
     const char16_t u = text[i];
     if (u < 0x80) {
       *end++ = static_cast<char>(u);
-    } else if (u >= 0xD800 && u <= 0xDBFF && i + 1 < text.size() && text[i + 1] >= 0xDC00 &&
-               text[i + 1] <= 0xDFFF) {
+    } else if (IsHighSurrogate(u) && i + 1 < text.size() && IsLowSurrogate(text[i + 1])) {
       end = PutUtf8(end, 0x10000 + ((char32_t(u) - 0xD800) << 10) + (text[i + 1] - 0xDC00));
       ++i;
     } else if (u >= 0xDC80 && u <= 0xDCFF) {
@@ -122,8 +126,7 @@ std::string Utf16ToUtf8(std::u16string_view text) {
 bool HasRawBytes(std::u16string_view text) {
   for (size_t i = 0; i < text.size(); ++i) {
     const char16_t u = text[i];
-    if (u >= 0xD800 && u <= 0xDBFF && i + 1 < text.size() && text[i + 1] >= 0xDC00 &&
-        text[i + 1] <= 0xDFFF) {
+    if (IsHighSurrogate(u) && i + 1 < text.size() && IsLowSurrogate(text[i + 1])) {
       ++i;
     } else if (u >= 0xDC80 && u <= 0xDCFF) {
       return true;

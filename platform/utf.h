@@ -8,6 +8,12 @@
 
 namespace kindprobe::platform {
 
+constexpr bool IsHighSurrogate(char16_t unit) { return unit >= 0xD800 && unit <= 0xDBFF; }
+constexpr bool IsLowSurrogate(char16_t unit) { return unit >= 0xDC00 && unit <= 0xDFFF; }
+
+// Appends one code point (below U+110000, not a surrogate) as 1 to 4 bytes of UTF-8.
+void AppendUtf8(char32_t codePoint, std::string* out);
+
 std::u16string Utf8ToUtf16(std::string_view text);
 
 // Lone surrogates U+DC80..U+DCFF become their original byte; any other lone surrogate becomes

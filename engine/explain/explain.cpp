@@ -3,6 +3,7 @@
 #include <algorithm>
 
 #include "engine/explain/explainers.h"
+#include "engine/signature_match.h"
 
 namespace kindprobe::explain {
 namespace {
@@ -13,16 +14,6 @@ using Explainer = bool (*)(ExplainReader&, Reasons*);
 // transport stream comes last: its only mark is a byte that other heads may have too.
 constexpr Explainer kExplainers[] = {ExplainRiff, ExplainIsoMedia,  ExplainMatroska, ExplainFlv,
                                      ExplainOgg,  ExplainMpegAudio, ExplainMpegTs};
-
-int32_t FirstRuleListing(const RuleTable& table, std::u16string_view extension) {
-  for (int32_t r = 0; r < table.ruleCount; ++r) {
-    const FileTypeRule& rule = *table.rules[r];
-    for (int32_t e = 0; e < rule.extensionCount; ++e) {
-      if (extension == rule.extensions[e].get()) return r;
-    }
-  }
-  return -1;
-}
 
 }  // namespace
 

@@ -52,7 +52,7 @@ void ReasonCollector::Visit(platform::File& file, uint64_t size, const FileHead&
     ExplainReader reader(std::span<const uint8_t>(head.data.get(), head.headLength), size, &source);
     reasons_ = ExplainContainer(reader);
   }
-  char16_t extension[kFileExtensionCapacity];
+  char16_t extension[kExtensionCapacity];
   GetFileExtension(path, extension);
   if (auto renamed = ExplainName(table_, extension, result.ruleIndex)) {
     reasons_.push_back(std::move(*renamed));

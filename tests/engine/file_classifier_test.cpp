@@ -97,7 +97,7 @@ TEST_F(Classify, ContentDecidesWhenTheExtensionMisleads) {
 }
 
 TEST_F(Classify, ExtensionsBelongToTheLastPathComponent) {
-  char16_t ext[kFileExtensionCapacity];
+  char16_t ext[kExtensionCapacity];
   GetFileExtension(u"C:\\dir.old\\readme", ext);
   EXPECT_EQ(std::u16string(ext), u"");
   GetFileExtension(u"C:/dir.old/readme", ext);
