@@ -14,7 +14,12 @@ else()
 endif()
 include(GoogleTest)
 # Cross builds list their tests when CTest runs them, not when they are built: a build never
-# needs Wine, and a machine that cannot run the programs can still build them.
+# needs Wine, and a machine that cannot run the programs can still build them. Listing them
+# starts Wine, and the first start in a prefix creates it, which on a busy machine takes
+# minutes: the time allowed is a bound against a hang, not a speed.
 if(CMAKE_CROSSCOMPILING)
   set(CMAKE_GTEST_DISCOVER_TESTS_DISCOVERY_MODE PRE_TEST)
+  set(KINDPROBE_DISCOVERY_TIMEOUT 900)
+else()
+  set(KINDPROBE_DISCOVERY_TIMEOUT 120)
 endif()

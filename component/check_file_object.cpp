@@ -5,6 +5,7 @@
 #include <new>
 
 #include "component/boundary.h"
+#include "component/reference_count.h"
 #include "component/module_version.h"
 #include "component/server_module.h"
 #include "component/type_info_cache.h"
@@ -49,27 +50,12 @@ STDMETHODIMP CheckFileObject::QueryInterface(REFIID iid, void** object) {
   return E_NOINTERFACE;
 }
 
-// The class object's own reference never holds the module; all client references together hold
-// exactly one module lock.
-STDMETHODIMP_(ULONG) CheckFileObject::AddRef() {
-  platform::LockGuard guard(instanceRefLock_);
-  const LONG count = ++refCount_;
-  if (count == 2) ServerModule().Lock();
-  return static_cast<ULONG>(count);
-}
+STDMETHODIMP_(ULONG) CheckFileObject::AddRef() { return AddReference(instanceRefLock_, refCount_); }
 
 STDMETHODIMP_(ULONG) CheckFileObject::Release() {
-  LONG count;
-  {
-    platform::LockGuard guard(instanceRefLock_);
-    count = --refCount_;
-  }
-  if (count == 0) {
-    delete this;
-  } else if (count == 1) {
-    ServerModule().Unlock();
-  }
-  return static_cast<ULONG>(count);
+  const ULONG count = ReleaseReference(instanceRefLock_, refCount_);
+  if (count == 0) delete this;
+  return count;
 }
 
 STDMETHODIMP CheckFileObject::GetTypeInfoCount(UINT* count) {

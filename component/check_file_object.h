@@ -48,7 +48,7 @@ class CheckFileObject final : public ICheckFile {
   CheckFileObject() = default;
   ~CheckFileObject() = default;
 
-  LONG refCount_ = 0;
+  LONG refCount_ = 0;  // under instanceRefLock_
   // Holds the CheckResult and, during a check, the FileHead.
   FileClassifier classifier_;
   platform::win32::CriticalSection instanceRefLock_;

@@ -4,6 +4,7 @@
 #include <new>
 
 #include "component/boundary.h"
+#include "component/reference_count.h"
 #include "component/check_file_object.h"
 #include "component/server_module.h"
 #include "platform/win32/unique_resource.h"
@@ -49,27 +50,12 @@ STDMETHODIMP CheckFileClassObject::QueryInterface(REFIID iid, void** object) {
   return E_NOINTERFACE;
 }
 
-// The class-entry table's own reference never holds the module; all client references together
-// hold exactly one module lock.
-STDMETHODIMP_(ULONG) CheckFileClassObject::AddRef() {
-  platform::LockGuard guard(refLock_);
-  const LONG count = ::InterlockedIncrement(&refCount_);
-  if (count == 2) ServerModule().Lock();
-  return static_cast<ULONG>(count);
-}
+STDMETHODIMP_(ULONG) CheckFileClassObject::AddRef() { return AddReference(refLock_, refCount_); }
 
 STDMETHODIMP_(ULONG) CheckFileClassObject::Release() {
-  LONG count;
-  {
-    platform::LockGuard guard(refLock_);
-    count = ::InterlockedDecrement(&refCount_);
-  }
-  if (count == 0) {
-    delete this;
-  } else if (count == 1) {
-    ServerModule().Unlock();
-  }
-  return static_cast<ULONG>(count);
+  const ULONG count = ReleaseReference(refLock_, refCount_);
+  if (count == 0) delete this;
+  return count;
 }
 
 HRESULT CheckFileClassObject::CreateSharedObject() {

@@ -35,7 +35,7 @@ class CheckFileClassObject final : public IClassFactory {
   HRESULT Init();
   HRESULT CreateSharedObject();
 
-  volatile LONG refCount_ = 0;
+  LONG refCount_ = 0;  // under refLock_
   platform::win32::CriticalSection createLock_;
   // The outcome of the one creation and the object it made; both written under createLock_ and
   // published (release) for callers that test them without it (acquire).
