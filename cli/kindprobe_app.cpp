@@ -20,6 +20,7 @@
 #include "cli/rule_file.h"
 #include "cli/rule_listing.h"
 #include "cli/text_join.h"
+#include "cli/usage_text.h"
 #include "engine/rule_table.h"
 #include "platform/command_line.h"
 #include "platform/console.h"

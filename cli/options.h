@@ -55,7 +55,4 @@ struct ParseOutcome {
 // `args` excludes the program name.
 ParseOutcome ParseOptions(const std::vector<std::u16string>& args);
 
-// The --help text.
-const char* UsageText();
-
 }  // namespace kindprobe::cli

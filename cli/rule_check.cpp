@@ -18,10 +18,6 @@ namespace {
 
 using std::to_string;
 
-// Field positions of a rule line as the parser counts them.
-constexpr int32_t kKindField = 1;
-constexpr int32_t kDescriptionField = 2;
-constexpr int32_t kFirstPatternField = 3;
 // The most bytes one test can hold: twice as many hex digits must fit in one item.
 constexpr size_t kMaxTestBytes = (kPatternItemCapacity - 1) / 2;
 // Quoted texts are shortened to this many characters in messages.
@@ -33,10 +29,10 @@ std::string Quote(std::u16string_view text) {
 }
 
 std::string FieldName(int32_t position) {
-  if (position < kKindField) return "the extension list";
-  if (position == kKindField) return "the kind";
-  if (position == kDescriptionField) return "the description";
-  return Join({"pattern field ", to_string(position - kDescriptionField)});
+  if (position < kFieldKind) return "the extension list";
+  if (position == kFieldKind) return "the kind";
+  if (position == kFieldDescription) return "the description";
+  return Join({"pattern field ", to_string(position - kFieldDescription)});
 }
 
 std::string TestName(int32_t group) { return Join({"test ", to_string(group + 1)}); }
@@ -83,26 +79,19 @@ std::string DescribeTest(const ByteTest& test) {
 // Where each rule stands in the text and which field gave each of its stored patterns.
 struct RuleOrigin {
   size_t line = 0;
-  // For every pattern field: its position and how many patterns the rule held before it.
-  std::vector<std::pair<int32_t, int32_t>> patternFields;
+  // By pattern index: the position of the field it came from, as the parser tells.
+  std::vector<int32_t> patternFields;
 
-  // The field that gave stored pattern `pattern`: the last field read while the rule held
-  // exactly that many patterns, since only an accepted field raises the count.
-  int32_t FieldOf(int32_t pattern) const {
-    int32_t field = -1;
-    for (const auto& [position, before] : patternFields) {
-      if (before == pattern) field = position;
-    }
-    return field;
-  }
+  int32_t FieldOf(int32_t pattern) const { return patternFields[static_cast<size_t>(pattern)]; }
 };
 
 class Lint : public RuleTextObserver {
  public:
   explicit Lint(const std::u16string& text) : text_(text), nul_(text.find(u'\0')) {}
 
-  void OnLine(size_t offset, std::u16string_view line, const FileTypeRule* rule) override {
-    AdvanceTo(offset);
+  void OnLine(size_t offset, size_t number, std::u16string_view line,
+              const FileTypeRule* rule) override {
+    line_ = number;
     rule_ = rule;
     field_ = -1;
     if (rule != nullptr) origins_.push_back(RuleOrigin{line_, {}});
@@ -117,11 +106,13 @@ class Lint : public RuleTextObserver {
     }
   }
 
-  void OnField(int32_t position, std::u16string_view /*field*/) override {
-    field_ = position;
-    if (position >= kFirstPatternField && rule_ != nullptr) {
-      origins_.back().patternFields.emplace_back(position, rule_->patternCount);
-    }
+  void OnField(int32_t position, std::u16string_view /*field*/) override { field_ = position; }
+
+  void OnPattern(int32_t position, int32_t index) override {
+    if (rule_ == nullptr) return;
+    std::vector<int32_t>& fields = origins_.back().patternFields;
+    if (fields.size() <= static_cast<size_t>(index)) fields.resize(static_cast<size_t>(index) + 1);
+    fields[static_cast<size_t>(index)] = position;
   }
 
   void OnNotice(const RuleTextNotice& notice) override {
@@ -206,10 +197,12 @@ class Lint : public RuleTextObserver {
     }
   }
 
-  // The first NUL ends the text for the parser.
+  // The first NUL ends the text for the parser, which never hears of it: its line is counted
+  // here.
   void CheckNul() {
     if (nul_ == std::u16string::npos) return;
-    AdvanceTo(nul_);
+    line_ = 1 + static_cast<size_t>(
+                    std::count(text_.begin(), text_.begin() + static_cast<ptrdiff_t>(nul_), u'\n'));
     Warn("a NUL character ends the text here: nothing after it is read");
   }
 
@@ -221,19 +214,6 @@ class Lint : public RuleTextObserver {
   }
 
  private:
-  // Moves the current line to the one holding text offset `offset`.
-  void AdvanceTo(size_t offset) {
-    if (offset < counted_) {
-      counted_ = 0;
-      lineAtCounted_ = 1;
-    }
-    lineAtCounted_ +=
-        static_cast<size_t>(std::count(text_.begin() + static_cast<ptrdiff_t>(counted_),
-                                       text_.begin() + static_cast<ptrdiff_t>(offset), u'\n'));
-    counted_ = offset;
-    line_ = lineAtCounted_;
-  }
-
   // "WHAT has N characters; it is cut to its first M"
   static std::string Cut(std::string_view what, const RuleTextNotice& notice, size_t capacity) {
     return Join({what, " has ", to_string(notice.length), " characters; it is cut to its first ",
@@ -319,8 +299,6 @@ class Lint : public RuleTextObserver {
   const std::u16string& text_;
   const size_t nul_;  // where the parser's text ends, npos when at the real end
   size_t line_ = 1;
-  size_t counted_ = 0;        // text offset up to which line feeds are counted
-  size_t lineAtCounted_ = 1;  // the line at that offset
   const FileTypeRule* rule_ = nullptr;
   int32_t field_ = -1;
   std::vector<RuleOrigin> origins_;

@@ -15,8 +15,6 @@ constexpr char16_t kLineSeparator[] = u"\r\n";
 constexpr char16_t kFieldSeparator[] = u";";
 constexpr char16_t kItemSeparator[] = u",";
 
-// Field positions of a rule line; every field from the first pattern on is a pattern.
-enum RuleField { kFieldExtensions = 0, kFieldKind = 1, kFieldDescription = 2, kFieldFirstPattern = 3 };
 // Item positions within one test's group of four.
 enum TestItem { kItemOffset = 0, kItemCount = 1, kItemMask = 2, kItemValue = 3, kItemsPerTest = 4 };
 
@@ -236,7 +234,11 @@ int ParseRuleLine(RuleStorage& storage, FileTypeRule& rule, const char16_t* line
         CopyBounded(rule.description, kDescriptionCapacity, field, Length(field));
         break;
       default:
-        result &= ParsePattern(storage, rule, field, observer) != 0;
+        if (ParsePattern(storage, rule, field, observer) == 0) {
+          result = 0;
+        } else if (observer != nullptr) {
+          observer->OnPattern(position, rule.patternCount - 1);
+        }
         break;
     }
   }
@@ -249,12 +251,14 @@ int ParseRuleText(RuleTable& table, const char16_t* text, RuleTextObserver* obse
   int result = 0;
   char16_t line[kLineCapacity];
   const char16_t* lineStart = text;
+  size_t number = 1;  // counted for an observer only
   for (; NextToken(&text, kLineSeparator, line, kLineCapacity); lineStart = text) {
     const bool isRuleLine = line[0] == u'.' || line[0] == u';';
     TablePtr<FileTypeRule> rule;
     if (isRuleLine && table.ruleCount < kMaxRules) rule = table.storage.New<FileTypeRule>();
     if (observer != nullptr) {
-      observer->OnLine(static_cast<size_t>(lineStart - start), line, rule.get());
+      observer->OnLine(static_cast<size_t>(lineStart - start), number, line, rule.get());
+      number += static_cast<size_t>(std::count(lineStart, text, u'\n'));
       if (isRuleLine && table.ruleCount >= kMaxRules) {
         Report(observer, RuleTextEvent::kRuleLimit, line);
       } else {

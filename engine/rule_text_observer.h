@@ -12,6 +12,14 @@ namespace kindprobe {
 
 struct FileTypeRule;
 
+// Field positions of a rule line; every field from the first pattern on is a pattern.
+enum RuleField {
+  kFieldExtensions = 0,
+  kFieldKind = 1,
+  kFieldDescription = 2,
+  kFieldFirstPattern = 3
+};
+
 enum class RuleTextEvent {
   kLineCut,            // a line longer than the line buffer: the rest of it is dropped
   kRuleLimit,          // a rule line after the last rule the table can hold ends the parse
@@ -46,12 +54,17 @@ class RuleTextObserver {
  public:
   virtual ~RuleTextObserver() = default;
   // Every line of the text, rule line or not: where it starts (in units from the start of the
-  // text) and what the parser keeps of it. `rule` is the rule the line becomes, or null when
-  // the line is skipped (or ends the parse).
-  virtual void OnLine(size_t offset, std::u16string_view line, const FileTypeRule* rule) = 0;
-  // Every field of the current rule line, before it is read; `position` 0 is the extension
-  // list, 1 the kind, 2 the description, and every later one a pattern field.
+  // text), its number and what the parser keeps of it. The number counts from 1 at every line
+  // feed, as an editor does, although only CR LF ends a line for the parser: an author looks
+  // the line up by it. `rule` is the rule the line becomes, or null when the line is skipped
+  // (or ends the parse).
+  virtual void OnLine(size_t offset, size_t number, std::u16string_view line,
+                      const FileTypeRule* rule) = 0;
+  // Every field of the current rule line, before it is read; `position` is a RuleField or,
+  // from kFieldFirstPattern on, a pattern field.
   virtual void OnField(int32_t position, std::u16string_view field) = 0;
+  // A pattern field the rule keeps, once it is read: it became the rule's pattern `index`.
+  virtual void OnPattern(int32_t position, int32_t index) = 0;
   virtual void OnNotice(const RuleTextNotice& notice) = 0;
 };
 

@@ -26,8 +26,9 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     (void)printed;
     const auto quiet = kindprobe::cli::RuleTableFromText(text);
     struct Deaf : kindprobe::RuleTextObserver {
-      void OnLine(size_t, std::u16string_view, const kindprobe::FileTypeRule*) override {}
+      void OnLine(size_t, size_t, std::u16string_view, const kindprobe::FileTypeRule*) override {}
       void OnField(int32_t, std::u16string_view) override {}
+      void OnPattern(int32_t, int32_t) override {}
       void OnNotice(const kindprobe::RuleTextNotice&) override {}
     } deaf;
     auto heard = std::make_unique<kindprobe::RuleTable>();

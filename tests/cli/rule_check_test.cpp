@@ -202,8 +202,9 @@ TEST(RuleCheck, TheShippedTableHasItsKnownFindings) {
 // Hears the parser and counts what it hears.
 class CountingObserver : public RuleTextObserver {
  public:
-  void OnLine(size_t, std::u16string_view, const FileTypeRule*) override { ++heard; }
+  void OnLine(size_t, size_t, std::u16string_view, const FileTypeRule*) override { ++heard; }
   void OnField(int32_t, std::u16string_view) override { ++heard; }
+  void OnPattern(int32_t, int32_t) override { ++heard; }
   void OnNotice(const RuleTextNotice&) override { ++heard; }
   size_t heard = 0;
 };
