@@ -1,4 +1,4 @@
-#include "platform/memory_registry.h"
+#include "tools/registry_model/memory_registry.h"
 
 #include <algorithm>
 #include <cstring>
@@ -7,7 +7,11 @@
 #include "platform/text_routines.h"
 #include "platform/utf.h"
 
-namespace kindprobe::platform {
+namespace kindprobe::registry_model {
+
+// The model is a stand-in for the seam and speaks its language throughout.
+using namespace platform;
+
 namespace {
 
 constexpr std::uint32_t kAllAccess = 0xF003F;
@@ -260,12 +264,8 @@ Win32Error MemoryRegistry::SetReadOnly(RegKey parent, const char16_t* name, bool
   return kErrorSuccess;
 }
 
-}  // namespace kindprobe::platform
-
 // ---- .reg text ---------------------------------------------------------------------------
 
-
-namespace kindprobe::platform {
 namespace {
 
 constexpr std::string_view kRegHeader = "Windows Registry Editor Version 5.00";
@@ -604,4 +604,4 @@ bool ImportRegText(Registry& registry, std::string_view text, std::string* error
   return true;
 }
 
-}  // namespace kindprobe::platform
+}  // namespace kindprobe::registry_model
