@@ -1,5 +1,6 @@
 // The inner steps of the registry-script interpreter, its limits and its tables. Internal to
-// the interpreter and its tests.
+// the interpreter and its tests, and to the in-memory registry model, whose .reg text names the
+// roots by this table and whose [-key] sections delete through DeleteKeyTree.
 #pragma once
 
 #include <cstddef>
@@ -43,26 +44,21 @@ inline constexpr char16_t kDelete[] = u"Delete";
 inline constexpr char16_t kNoRemove[] = u"NoRemove";
 inline constexpr char16_t kVal[] = u"Val";
 
+// A predefined root goes by either of its names.
 struct RootKeyRow {
-  const char16_t* name;
+  const char16_t* abbreviation;
+  const char16_t* full;
   platform::RegKey key;
 };
 
 inline constexpr RootKeyRow kRootKeyTable[] = {
-    {u"HKCR", platform::kHkeyClassesRoot},
-    {u"HKCU", platform::kHkeyCurrentUser},
-    {u"HKLM", platform::kHkeyLocalMachine},
-    {u"HKU", platform::kHkeyUsers},
-    {u"HKPD", platform::kHkeyPerformanceData},
-    {u"HKDD", platform::kHkeyDynData},
-    {u"HKCC", platform::kHkeyCurrentConfig},
-    {u"HKEY_CLASSES_ROOT", platform::kHkeyClassesRoot},
-    {u"HKEY_CURRENT_USER", platform::kHkeyCurrentUser},
-    {u"HKEY_LOCAL_MACHINE", platform::kHkeyLocalMachine},
-    {u"HKEY_USERS", platform::kHkeyUsers},
-    {u"HKEY_PERFORMANCE_DATA", platform::kHkeyPerformanceData},
-    {u"HKEY_DYN_DATA", platform::kHkeyDynData},
-    {u"HKEY_CURRENT_CONFIG", platform::kHkeyCurrentConfig},
+    {u"HKCR", u"HKEY_CLASSES_ROOT", platform::kHkeyClassesRoot},
+    {u"HKCU", u"HKEY_CURRENT_USER", platform::kHkeyCurrentUser},
+    {u"HKLM", u"HKEY_LOCAL_MACHINE", platform::kHkeyLocalMachine},
+    {u"HKU", u"HKEY_USERS", platform::kHkeyUsers},
+    {u"HKPD", u"HKEY_PERFORMANCE_DATA", platform::kHkeyPerformanceData},
+    {u"HKDD", u"HKEY_DYN_DATA", platform::kHkeyDynData},
+    {u"HKCC", u"HKEY_CURRENT_CONFIG", platform::kHkeyCurrentConfig},
 };
 
 enum class ValueKind { kString, kMultiString, kNumber, kBinary };

@@ -1,8 +1,10 @@
+#include <algorithm>
 #include <bit>
 #include <cstring>
 #include <memory>
 #include <new>
 
+#include "platform/hex.h"
 #include "platform/text_routines.h"
 #include "registration/script_steps.h"
 
@@ -34,12 +36,8 @@ std::size_t TokenLength(const TokenBuffer& token) {
   return length;
 }
 
-std::uint8_t HexDigitValue(char16_t unit) {
-  if (unit >= u'0' && unit <= u'9') return static_cast<std::uint8_t>(unit - u'0');
-  if (unit >= u'A' && unit <= u'F') return static_cast<std::uint8_t>(unit - u'A' + 10);
-  if (unit >= u'a' && unit <= u'f') return static_cast<std::uint8_t>(unit - u'a' + 10);
-  return 0;  // anything else counts as a zero digit
-}
+// Anything but a hexadecimal digit counts as a zero digit.
+int DataDigitValue(char16_t unit) { return std::max(platform::HexDigitValue(unit), 0); }
 
 Win32Error StoreBinary(platform::Registry& registry, platform::RegKey key, const char16_t* name,
                        const TokenBuffer& value, HResult* failure) {
@@ -57,7 +55,7 @@ Win32Error StoreBinary(platform::Registry& registry, platform::RegKey key, const
   std::memset(bytes, 0, digits / 2);
   for (std::size_t i = 0; i < digits; ++i) {
     const unsigned shift = (i % 2 == 0) ? 4 : 0;
-    bytes[i / 2] = static_cast<std::uint8_t>(bytes[i / 2] | (HexDigitValue(value.units[i]) << shift));
+    bytes[i / 2] = static_cast<std::uint8_t>(bytes[i / 2] | (DataDigitValue(value.units[i]) << shift));
   }
   return registry.SetValue(key, name, platform::kRegBinary, bytes,
                            static_cast<std::uint32_t>(digits / 2));
