@@ -54,19 +54,17 @@ HResult ExpandedText::Append(const char16_t* units, std::size_t count) {
 HResult ExpandReplacements(const ScriptRegistrar& registrar, const char16_t* text,
                            ExpandedText* expanded) {
   if (text == nullptr) return hr::kPointer;
-  if (const HResult result = expanded->Start(TextLength(text)); hr::Failed(result)) return result;
+  KINDPROBE_RETURN_IF_FAILED(expanded->Start(TextLength(text)));
   const char16_t* position = text;
   while (*position != 0) {
     if (*position != kPercent) {
       const char16_t* next = platform::NextCharacter(position);
-      if (const HResult result = expanded->Append(position, next - position); hr::Failed(result)) {
-        return result;
-      }
+      KINDPROBE_RETURN_IF_FAILED(expanded->Append(position, next - position));
       position = next;
       continue;
     }
     if (position[1] == kPercent) {  // "%%" stands for one percent sign
-      if (const HResult result = expanded->Append(position, 1); hr::Failed(result)) return result;
+      KINDPROBE_RETURN_IF_FAILED(expanded->Append(position, 1));
       position += 2;
       continue;
     }
@@ -81,9 +79,7 @@ HResult ExpandReplacements(const ScriptRegistrar& registrar, const char16_t* tex
     nameBuffer[nameLength] = 0;
     const char16_t* value = registrar.FindReplacement(nameBuffer);
     if (value == nullptr) return hr::kDispException;
-    if (const HResult result = expanded->Append(value, TextLength(value)); hr::Failed(result)) {
-      return result;
-    }
+    KINDPROBE_RETURN_IF_FAILED(expanded->Append(value, TextLength(value)));
     position = close + 1;
   }
   return hr::kOk;

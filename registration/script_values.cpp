@@ -99,18 +99,18 @@ Win32Error StoreMultiString(platform::Registry& registry, platform::RegKey key,
 
 HResult SkipAssignedValue(ScriptRun& run) {
   if (run.token.units[0] != kEquals) return hr::kOk;
-  if (const HResult result = ReadToken(run.cursor, run.token); hr::Failed(result)) return result;
+  KINDPROBE_RETURN_IF_FAILED(ReadToken(run.cursor, run.token));
   TokenBuffer value;
-  if (const HResult result = ReadToken(run.cursor, value); hr::Failed(result)) return result;
+  KINDPROBE_RETURN_IF_FAILED(ReadToken(run.cursor, value));
   return ReadToken(run.cursor, run.token);
 }
 
 HResult WriteScriptValue(ScriptRun& run, platform::RegKey key, const char16_t* name) {
-  if (const HResult result = ReadToken(run.cursor, run.token); hr::Failed(result)) return result;
+  KINDPROBE_RETURN_IF_FAILED(ReadToken(run.cursor, run.token));
   const ValueTypeRow* type = ValueTypeFromLetter(run.token.units);
   if (type == nullptr) return hr::kDispException;
   TokenBuffer value;
-  if (const HResult result = ReadToken(run.cursor, value); hr::Failed(result)) return result;
+  KINDPROBE_RETURN_IF_FAILED(ReadToken(run.cursor, value));
 
   HResult failure = hr::kOk;
   Win32Error error = platform::kErrorSuccess;
