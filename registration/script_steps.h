@@ -5,7 +5,7 @@
 
 #include <cstddef>
 #include <cstdint>
-#include <memory>
+#include <string>
 
 #include "platform/hresult.h"
 #include "platform/registry.h"
@@ -25,12 +25,6 @@ inline constexpr std::size_t kRememberedKeyNameCapacity = 260;
 inline constexpr std::size_t kSubkeyNameCapacity = platform::kMaxKeyNameLength + 1;  // 256
 // Key levels below a root key; deeper blocks are refused rather than recursed into.
 inline constexpr int kMaxKeyDepth = 512;
-// Bytes of "B" and "M" data built without a heap allocation.
-inline constexpr std::size_t kInlineScratchBytes = 256;
-// Initial capacity of the expanded text: twice the script, but never less than this when the
-// script is tiny.
-inline constexpr std::size_t kMinExpandedCapacity = 1000;
-inline constexpr std::size_t kTinyExpandedThreshold = 100;
 
 inline constexpr char16_t kOpenBrace = u'{';
 inline constexpr char16_t kCloseBrace = u'}';
@@ -84,22 +78,6 @@ inline constexpr const char16_t* kProtectedKeyNames[] = {
     u"SYSTEM",   u"Software", u"TypeLib",
 };
 
-// The replacement-expanded script. Grows by doubling; always NUL-terminated once built.
-class ExpandedText {
- public:
-  // Reserves the initial capacity for a script of `scriptLength` units.
-  HResult Start(std::size_t scriptLength);
-  HResult Append(const char16_t* units, std::size_t count);
-  const char16_t* data() const { return buffer_.get(); }
-  std::size_t length() const { return length_; }
-  std::size_t capacity() const { return capacity_; }
-
- private:
-  std::unique_ptr<char16_t[]> buffer_;
-  std::size_t length_ = 0;
-  std::size_t capacity_ = 0;
-};
-
 // The current token; shared by every nesting level of one script run.
 struct TokenBuffer {
   char16_t units[kTokenCapacity];
@@ -124,8 +102,10 @@ struct ScriptRun {
   bool blockRefused = false;
 };
 
+// The script with its %NAME% references replaced; E_OUTOFMEMORY, never an exception, when the
+// text cannot be held.
 HResult ExpandReplacements(const ScriptRegistrar& registrar, const char16_t* text,
-                           ExpandedText* expanded);
+                           std::u16string* expanded);
 
 bool IsBlank(char16_t unit);
 void SkipBlanks(ScriptCursor& cursor);

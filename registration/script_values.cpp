@@ -1,8 +1,8 @@
 #include <algorithm>
 #include <bit>
-#include <cstring>
-#include <memory>
 #include <new>
+#include <string>
+#include <vector>
 
 #include "platform/hex.h"
 #include "platform/text_routines.h"
@@ -14,21 +14,6 @@ namespace {
 // Registry data is little-endian; the UTF-16 units and numbers below are stored as they lie in
 // memory.
 static_assert(std::endian::native == std::endian::little);
-
-// Room for "B" and "M" data: an inline area for the common small values, the heap beyond it.
-class ScratchBuffer {
- public:
-  // Null when the heap cannot provide `bytes`.
-  std::uint8_t* Allocate(std::size_t bytes) {
-    if (bytes <= sizeof(inline_)) return inline_;
-    heap_.reset(new (std::nothrow) std::uint8_t[bytes]);
-    return heap_.get();
-  }
-
- private:
-  alignas(char16_t) std::uint8_t inline_[kInlineScratchBytes];
-  std::unique_ptr<std::uint8_t[]> heap_;
-};
 
 std::size_t TokenLength(const TokenBuffer& token) {
   std::size_t length = 0;
@@ -46,52 +31,61 @@ Win32Error StoreBinary(platform::Registry& registry, platform::RegKey key, const
     *failure = hr::kFail;
     return platform::kErrorSuccess;
   }
-  ScratchBuffer scratch;
-  std::uint8_t* bytes = scratch.Allocate(digits / 2);
-  if (bytes == nullptr) {
-    *failure = hr::kFail;
+  std::vector<std::uint8_t> bytes;
+  try {
+    bytes.resize(digits / 2);
+  } catch (const std::bad_alloc&) {
+    *failure = hr::kFail;  // B data has always answered E_FAIL here, M data E_OUTOFMEMORY
     return platform::kErrorSuccess;
   }
-  std::memset(bytes, 0, digits / 2);
   for (std::size_t i = 0; i < digits; ++i) {
     const unsigned shift = (i % 2 == 0) ? 4 : 0;
-    bytes[i / 2] = static_cast<std::uint8_t>(bytes[i / 2] | (DataDigitValue(value.units[i]) << shift));
+    bytes[i / 2] |= static_cast<std::uint8_t>(DataDigitValue(value.units[i]) << shift);
   }
-  return registry.SetValue(key, name, platform::kRegBinary, bytes,
-                           static_cast<std::uint32_t>(digits / 2));
+  // Empty data is still handed over in a buffer, never as a null pointer.
+  static constexpr std::uint8_t kNoBytes[1] = {};
+  return registry.SetValue(key, name, platform::kRegBinary,
+                           bytes.empty() ? kNoBytes : bytes.data(),
+                           static_cast<std::uint32_t>(bytes.size()));
 }
 
-// "one\0two" becomes the strings "one" and "two"; the list ends at its first empty string.
-Win32Error StoreMultiString(platform::Registry& registry, platform::RegKey key,
-                            const char16_t* name, const TokenBuffer& value, HResult* failure) {
-  const std::size_t length = TokenLength(value);
-  ScratchBuffer scratch;
-  auto* list = reinterpret_cast<char16_t*>(scratch.Allocate((length + 2) * sizeof(char16_t)));
-  if (list == nullptr) {
-    *failure = hr::FromWin32(platform::kErrorOutOfMemory);
-    return platform::kErrorSuccess;
-  }
-  char16_t* out = list;
+// "one\0two" becomes the strings "one" and "two", each with its NUL, and the NUL of the list.
+std::u16string MultiStringList(const TokenBuffer& value) {
+  std::u16string list;
+  list.reserve(TokenLength(value) + 2);
   for (const char16_t* in = value.units; *in != 0;) {
     const char16_t* next = platform::NextCharacter(in);
     if (*in == kBackslash && *next == u'0') {
-      *out++ = 0;
+      list.push_back(0);
       in = platform::NextCharacter(next);
     } else {
-      while (in != next) *out++ = *in++;
+      list.append(in, next);
+      in = next;
     }
   }
-  *out++ = 0;
-  *out = 0;
+  list.append(2, u'\0');
+  return list;
+}
+
+// The value stored ends at the list's first empty string.
+Win32Error StoreMultiString(platform::Registry& registry, platform::RegKey key,
+                            const char16_t* name, const TokenBuffer& value, HResult* failure) {
+  std::u16string list;
+  try {
+    list = MultiStringList(value);
+  } catch (const std::bad_alloc&) {
+    *failure = hr::FromWin32(platform::kErrorOutOfMemory);
+    return platform::kErrorSuccess;
+  }
   std::size_t units = 0;
-  for (const char16_t* string = list;;) {
+  for (const char16_t* string = list.c_str();;) {
     std::size_t stringUnits = 1;
     while (string[stringUnits - 1] != 0) ++stringUnits;
     units += stringUnits;
     string += stringUnits;
     if (stringUnits == 1) break;
   }
-  return registry.SetValue(key, name, platform::kRegMultiSz, list,
+  return registry.SetValue(key, name, platform::kRegMultiSz, list.c_str(),
                            static_cast<std::uint32_t>(units * sizeof(char16_t)));
 }
 

@@ -208,12 +208,12 @@ namespace kindprobe::registration {
 HResult ProcessScriptText(ScriptRegistrar& registrar, const char16_t* text, bool registerPass,
                           platform::Registry& registry) {
   using namespace script;
-  ExpandedText expanded;
+  std::u16string expanded;
   KINDPROBE_RETURN_IF_FAILED(ExpandReplacements(registrar, text, &expanded));
-  if (expanded.data()[0] == 0) return hr::kOk;
+  if (expanded.empty()) return hr::kOk;
 
   TokenBuffer token;
-  ScriptRun run{ScriptCursor{expanded.data(), &registrar}, token, registry};
+  ScriptRun run{ScriptCursor{expanded.c_str(), &registrar}, token, registry};
   for (;;) {
     KINDPROBE_RETURN_IF_FAILED(ReadToken(run.cursor, token));
     const RegKey root = RootKeyFromName(token.units);
