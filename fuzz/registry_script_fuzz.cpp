@@ -10,9 +10,9 @@
 #include <string>
 #include <string_view>
 
-#include "platform/memory_registry.h"
 #include "platform/utf.h"
 #include "registration/registry_script.h"
+#include "tools/registry_model/memory_registry.h"
 
 namespace {
 
@@ -65,11 +65,11 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   AddReplacements(rest, registrar);
   const std::u16string text = ScriptText(script, raw_units);
 
-  kindprobe::platform::MemoryRegistry registry;
+  kindprobe::registry_model::MemoryRegistry registry;
   for (const bool registerPass : {true, false}) {
     kindprobe::registration::ProcessScriptText(registrar, text.c_str(), registerPass, registry);
     if (registry.OpenHandleCount() != 0) std::abort();
   }
-  kindprobe::platform::ExportRegText(registry);
+  kindprobe::registry_model::ExportRegText(registry);
   return 0;
 }

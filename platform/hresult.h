@@ -35,6 +35,15 @@ inline constexpr HResult kDispOverflow = static_cast<HResult>(0x8002000Au);
 constexpr bool Failed(HResult result) { return result < 0; }
 constexpr bool Succeeded(HResult result) { return result >= 0; }
 
+// Returns the result of `expression` from the calling function when it is a failure.
+#define KINDPROBE_RETURN_IF_FAILED(expression)                                  \
+  do {                                                                          \
+    if (const ::kindprobe::HResult kindprobe_result_ = (expression);            \
+        ::kindprobe::hr::Failed(kindprobe_result_)) {                           \
+      return kindprobe_result_;                                                 \
+    }                                                                           \
+  } while (false)
+
 // A system error code in HRESULT form: 0 and negative codes pass through unchanged.
 constexpr HResult FromWin32(Win32Error error) {
   return error <= 0 ? static_cast<HResult>(error)

@@ -1,6 +1,7 @@
 #include <algorithm>
 #include <limits>
 #include <new>
+#include <string>
 
 #include "platform/text_routines.h"
 #include "registration/script_steps.h"
@@ -8,7 +9,9 @@
 namespace kindprobe::registration::script {
 namespace {
 
-constexpr std::size_t kMaxCapacity = std::numeric_limits<std::size_t>::max() / 4;
+// The expanded text's ceiling in units, its NUL included: a longer text answers E_OUTOFMEMORY,
+// as its allocation would, and never reaches the string's own length error.
+constexpr std::size_t kMaxExpandedUnits = std::numeric_limits<std::size_t>::max() / 4;
 
 std::size_t TextLength(const char16_t* text) {
   std::size_t length = 0;
@@ -16,57 +19,40 @@ std::size_t TextLength(const char16_t* text) {
   return length;
 }
 
+HResult Append(std::u16string* expanded, const char16_t* units, std::size_t count) {
+  const std::size_t ceiling = std::min(kMaxExpandedUnits - 1, expanded->max_size());
+  if (count > ceiling - expanded->size()) return hr::kOutOfMemory;
+  try {
+    expanded->append(units, count);
+  } catch (const std::bad_alloc&) {
+    return hr::kOutOfMemory;
+  }
+  return hr::kOk;
+}
+
 }  // namespace
 
-HResult ExpandedText::Start(std::size_t scriptLength) {
-  if (scriptLength > kMaxCapacity / 2) return hr::kOutOfMemory;
-  std::size_t capacity = scriptLength * 2;
-  if (capacity < kTinyExpandedThreshold) capacity = kMinExpandedCapacity;
-  buffer_.reset(new (std::nothrow) char16_t[capacity]);
-  if (!buffer_) return hr::kOutOfMemory;
-  capacity_ = capacity;
-  length_ = 0;
-  buffer_[0] = 0;
-  return hr::kOk;
-}
-
-HResult ExpandedText::Append(const char16_t* units, std::size_t count) {
-  if (count > kMaxCapacity - length_) return hr::kOutOfMemory;
-  const std::size_t needed = length_ + count + 1;
-  if (needed >= capacity_) {
-    std::size_t capacity = capacity_;
-    while (capacity <= needed) {
-      if (capacity > kMaxCapacity / 2) return hr::kOutOfMemory;
-      capacity *= 2;
-    }
-    std::unique_ptr<char16_t[]> grown(new (std::nothrow) char16_t[capacity]);
-    if (!grown) return hr::kOutOfMemory;
-    std::copy(buffer_.get(), buffer_.get() + length_, grown.get());
-    buffer_ = std::move(grown);
-    capacity_ = capacity;
-  }
-  std::copy(units, units + count, buffer_.get() + length_);
-  length_ += count;
-  buffer_[length_] = 0;
-  return hr::kOk;
-}
-
 HResult ExpandReplacements(const ScriptRegistrar& registrar, const char16_t* text,
-                           ExpandedText* expanded) {
+                           std::u16string* expanded) {
   if (text == nullptr) return hr::kPointer;
-  if (const HResult result = expanded->Start(TextLength(text)); hr::Failed(result)) return result;
+  const std::size_t scriptLength = TextLength(text);
+  if (scriptLength > kMaxExpandedUnits / 2) return hr::kOutOfMemory;
+  expanded->clear();
+  try {
+    expanded->reserve(scriptLength);  // most of a script is copied as it stands
+  } catch (const std::bad_alloc&) {
+    return hr::kOutOfMemory;
+  }
   const char16_t* position = text;
   while (*position != 0) {
     if (*position != kPercent) {
       const char16_t* next = platform::NextCharacter(position);
-      if (const HResult result = expanded->Append(position, next - position); hr::Failed(result)) {
-        return result;
-      }
+      KINDPROBE_RETURN_IF_FAILED(Append(expanded, position, next - position));
       position = next;
       continue;
     }
     if (position[1] == kPercent) {  // "%%" stands for one percent sign
-      if (const HResult result = expanded->Append(position, 1); hr::Failed(result)) return result;
+      KINDPROBE_RETURN_IF_FAILED(Append(expanded, position, 1));
       position += 2;
       continue;
     }
@@ -81,9 +67,7 @@ HResult ExpandReplacements(const ScriptRegistrar& registrar, const char16_t* tex
     nameBuffer[nameLength] = 0;
     const char16_t* value = registrar.FindReplacement(nameBuffer);
     if (value == nullptr) return hr::kDispException;
-    if (const HResult result = expanded->Append(value, TextLength(value)); hr::Failed(result)) {
-      return result;
-    }
+    KINDPROBE_RETURN_IF_FAILED(Append(expanded, value, TextLength(value)));
     position = close + 1;
   }
   return hr::kOk;

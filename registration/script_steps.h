@@ -1,10 +1,11 @@
 // The inner steps of the registry-script interpreter, its limits and its tables. Internal to
-// the interpreter and its tests.
+// the interpreter and its tests, and to the in-memory registry model, whose .reg text names the
+// roots by this table and whose [-key] sections delete through DeleteKeyTree.
 #pragma once
 
 #include <cstddef>
 #include <cstdint>
-#include <memory>
+#include <string>
 
 #include "platform/hresult.h"
 #include "platform/registry.h"
@@ -24,12 +25,6 @@ inline constexpr std::size_t kRememberedKeyNameCapacity = 260;
 inline constexpr std::size_t kSubkeyNameCapacity = platform::kMaxKeyNameLength + 1;  // 256
 // Key levels below a root key; deeper blocks are refused rather than recursed into.
 inline constexpr int kMaxKeyDepth = 512;
-// Bytes of "B" and "M" data built without a heap allocation.
-inline constexpr std::size_t kInlineScratchBytes = 256;
-// Initial capacity of the expanded text: twice the script, but never less than this when the
-// script is tiny.
-inline constexpr std::size_t kMinExpandedCapacity = 1000;
-inline constexpr std::size_t kTinyExpandedThreshold = 100;
 
 inline constexpr char16_t kOpenBrace = u'{';
 inline constexpr char16_t kCloseBrace = u'}';
@@ -43,26 +38,21 @@ inline constexpr char16_t kDelete[] = u"Delete";
 inline constexpr char16_t kNoRemove[] = u"NoRemove";
 inline constexpr char16_t kVal[] = u"Val";
 
+// A predefined root goes by either of its names.
 struct RootKeyRow {
-  const char16_t* name;
+  const char16_t* abbreviation;
+  const char16_t* full;
   platform::RegKey key;
 };
 
 inline constexpr RootKeyRow kRootKeyTable[] = {
-    {u"HKCR", platform::kHkeyClassesRoot},
-    {u"HKCU", platform::kHkeyCurrentUser},
-    {u"HKLM", platform::kHkeyLocalMachine},
-    {u"HKU", platform::kHkeyUsers},
-    {u"HKPD", platform::kHkeyPerformanceData},
-    {u"HKDD", platform::kHkeyDynData},
-    {u"HKCC", platform::kHkeyCurrentConfig},
-    {u"HKEY_CLASSES_ROOT", platform::kHkeyClassesRoot},
-    {u"HKEY_CURRENT_USER", platform::kHkeyCurrentUser},
-    {u"HKEY_LOCAL_MACHINE", platform::kHkeyLocalMachine},
-    {u"HKEY_USERS", platform::kHkeyUsers},
-    {u"HKEY_PERFORMANCE_DATA", platform::kHkeyPerformanceData},
-    {u"HKEY_DYN_DATA", platform::kHkeyDynData},
-    {u"HKEY_CURRENT_CONFIG", platform::kHkeyCurrentConfig},
+    {u"HKCR", u"HKEY_CLASSES_ROOT", platform::kHkeyClassesRoot},
+    {u"HKCU", u"HKEY_CURRENT_USER", platform::kHkeyCurrentUser},
+    {u"HKLM", u"HKEY_LOCAL_MACHINE", platform::kHkeyLocalMachine},
+    {u"HKU", u"HKEY_USERS", platform::kHkeyUsers},
+    {u"HKPD", u"HKEY_PERFORMANCE_DATA", platform::kHkeyPerformanceData},
+    {u"HKDD", u"HKEY_DYN_DATA", platform::kHkeyDynData},
+    {u"HKCC", u"HKEY_CURRENT_CONFIG", platform::kHkeyCurrentConfig},
 };
 
 enum class ValueKind { kString, kMultiString, kNumber, kBinary };
@@ -86,22 +76,6 @@ inline constexpr const char16_t* kProtectedKeyNames[] = {
     u"FileType", u"Interface", u"Hardware",
     u"Mime",     u"SAM",      u"SECURITY",
     u"SYSTEM",   u"Software", u"TypeLib",
-};
-
-// The replacement-expanded script. Grows by doubling; always NUL-terminated once built.
-class ExpandedText {
- public:
-  // Reserves the initial capacity for a script of `scriptLength` units.
-  HResult Start(std::size_t scriptLength);
-  HResult Append(const char16_t* units, std::size_t count);
-  const char16_t* data() const { return buffer_.get(); }
-  std::size_t length() const { return length_; }
-  std::size_t capacity() const { return capacity_; }
-
- private:
-  std::unique_ptr<char16_t[]> buffer_;
-  std::size_t length_ = 0;
-  std::size_t capacity_ = 0;
 };
 
 // The current token; shared by every nesting level of one script run.
@@ -128,8 +102,10 @@ struct ScriptRun {
   bool blockRefused = false;
 };
 
+// The script with its %NAME% references replaced; E_OUTOFMEMORY, never an exception, when the
+// text cannot be held.
 HResult ExpandReplacements(const ScriptRegistrar& registrar, const char16_t* text,
-                           ExpandedText* expanded);
+                           std::u16string* expanded);
 
 bool IsBlank(char16_t unit);
 void SkipBlanks(ScriptCursor& cursor);

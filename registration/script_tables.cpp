@@ -9,7 +9,7 @@ bool IsKeyword(const char16_t* token, const char16_t* keyword) {
 
 platform::RegKey RootKeyFromName(const char16_t* name) {
   for (const RootKeyRow& row : kRootKeyTable) {
-    if (IsKeyword(name, row.name)) return row.key;
+    if (IsKeyword(name, row.abbreviation) || IsKeyword(name, row.full)) return row.key;
   }
   return platform::kNoKey;
 }

@@ -1,8 +1,10 @@
+#include <algorithm>
 #include <bit>
-#include <cstring>
-#include <memory>
 #include <new>
+#include <string>
+#include <vector>
 
+#include "platform/hex.h"
 #include "platform/text_routines.h"
 #include "registration/script_steps.h"
 
@@ -13,33 +15,14 @@ namespace {
 // memory.
 static_assert(std::endian::native == std::endian::little);
 
-// Room for "B" and "M" data: an inline area for the common small values, the heap beyond it.
-class ScratchBuffer {
- public:
-  // Null when the heap cannot provide `bytes`.
-  std::uint8_t* Allocate(std::size_t bytes) {
-    if (bytes <= sizeof(inline_)) return inline_;
-    heap_.reset(new (std::nothrow) std::uint8_t[bytes]);
-    return heap_.get();
-  }
-
- private:
-  alignas(char16_t) std::uint8_t inline_[kInlineScratchBytes];
-  std::unique_ptr<std::uint8_t[]> heap_;
-};
-
 std::size_t TokenLength(const TokenBuffer& token) {
   std::size_t length = 0;
   while (token.units[length] != 0) ++length;
   return length;
 }
 
-std::uint8_t HexDigitValue(char16_t unit) {
-  if (unit >= u'0' && unit <= u'9') return static_cast<std::uint8_t>(unit - u'0');
-  if (unit >= u'A' && unit <= u'F') return static_cast<std::uint8_t>(unit - u'A' + 10);
-  if (unit >= u'a' && unit <= u'f') return static_cast<std::uint8_t>(unit - u'a' + 10);
-  return 0;  // anything else counts as a zero digit
-}
+// Anything but a hexadecimal digit counts as a zero digit.
+int DataDigitValue(char16_t unit) { return std::max(platform::HexDigitValue(unit), 0); }
 
 Win32Error StoreBinary(platform::Registry& registry, platform::RegKey key, const char16_t* name,
                        const TokenBuffer& value, HResult* failure) {
@@ -48,52 +31,61 @@ Win32Error StoreBinary(platform::Registry& registry, platform::RegKey key, const
     *failure = hr::kFail;
     return platform::kErrorSuccess;
   }
-  ScratchBuffer scratch;
-  std::uint8_t* bytes = scratch.Allocate(digits / 2);
-  if (bytes == nullptr) {
-    *failure = hr::kFail;
+  std::vector<std::uint8_t> bytes;
+  try {
+    bytes.resize(digits / 2);
+  } catch (const std::bad_alloc&) {
+    *failure = hr::kFail;  // B data has always answered E_FAIL here, M data E_OUTOFMEMORY
     return platform::kErrorSuccess;
   }
-  std::memset(bytes, 0, digits / 2);
   for (std::size_t i = 0; i < digits; ++i) {
     const unsigned shift = (i % 2 == 0) ? 4 : 0;
-    bytes[i / 2] = static_cast<std::uint8_t>(bytes[i / 2] | (HexDigitValue(value.units[i]) << shift));
+    bytes[i / 2] |= static_cast<std::uint8_t>(DataDigitValue(value.units[i]) << shift);
   }
-  return registry.SetValue(key, name, platform::kRegBinary, bytes,
-                           static_cast<std::uint32_t>(digits / 2));
+  // Empty data is still handed over in a buffer, never as a null pointer.
+  static constexpr std::uint8_t kNoBytes[1] = {};
+  return registry.SetValue(key, name, platform::kRegBinary,
+                           bytes.empty() ? kNoBytes : bytes.data(),
+                           static_cast<std::uint32_t>(bytes.size()));
 }
 
-// "one\0two" becomes the strings "one" and "two"; the list ends at its first empty string.
-Win32Error StoreMultiString(platform::Registry& registry, platform::RegKey key,
-                            const char16_t* name, const TokenBuffer& value, HResult* failure) {
-  const std::size_t length = TokenLength(value);
-  ScratchBuffer scratch;
-  auto* list = reinterpret_cast<char16_t*>(scratch.Allocate((length + 2) * sizeof(char16_t)));
-  if (list == nullptr) {
-    *failure = hr::FromWin32(platform::kErrorOutOfMemory);
-    return platform::kErrorSuccess;
-  }
-  char16_t* out = list;
+// "one\0two" becomes the strings "one" and "two", each with its NUL, and the NUL of the list.
+std::u16string MultiStringList(const TokenBuffer& value) {
+  std::u16string list;
+  list.reserve(TokenLength(value) + 2);
   for (const char16_t* in = value.units; *in != 0;) {
     const char16_t* next = platform::NextCharacter(in);
     if (*in == kBackslash && *next == u'0') {
-      *out++ = 0;
+      list.push_back(0);
       in = platform::NextCharacter(next);
     } else {
-      while (in != next) *out++ = *in++;
+      list.append(in, next);
+      in = next;
     }
   }
-  *out++ = 0;
-  *out = 0;
+  list.append(2, u'\0');
+  return list;
+}
+
+// The value stored ends at the list's first empty string.
+Win32Error StoreMultiString(platform::Registry& registry, platform::RegKey key,
+                            const char16_t* name, const TokenBuffer& value, HResult* failure) {
+  std::u16string list;
+  try {
+    list = MultiStringList(value);
+  } catch (const std::bad_alloc&) {
+    *failure = hr::FromWin32(platform::kErrorOutOfMemory);
+    return platform::kErrorSuccess;
+  }
   std::size_t units = 0;
-  for (const char16_t* string = list;;) {
+  for (const char16_t* string = list.c_str();;) {
     std::size_t stringUnits = 1;
     while (string[stringUnits - 1] != 0) ++stringUnits;
     units += stringUnits;
     string += stringUnits;
     if (stringUnits == 1) break;
   }
-  return registry.SetValue(key, name, platform::kRegMultiSz, list,
+  return registry.SetValue(key, name, platform::kRegMultiSz, list.c_str(),
                            static_cast<std::uint32_t>(units * sizeof(char16_t)));
 }
 
@@ -101,18 +93,18 @@ Win32Error StoreMultiString(platform::Registry& registry, platform::RegKey key,
 
 HResult SkipAssignedValue(ScriptRun& run) {
   if (run.token.units[0] != kEquals) return hr::kOk;
-  if (const HResult result = ReadToken(run.cursor, run.token); hr::Failed(result)) return result;
+  KINDPROBE_RETURN_IF_FAILED(ReadToken(run.cursor, run.token));
   TokenBuffer value;
-  if (const HResult result = ReadToken(run.cursor, value); hr::Failed(result)) return result;
+  KINDPROBE_RETURN_IF_FAILED(ReadToken(run.cursor, value));
   return ReadToken(run.cursor, run.token);
 }
 
 HResult WriteScriptValue(ScriptRun& run, platform::RegKey key, const char16_t* name) {
-  if (const HResult result = ReadToken(run.cursor, run.token); hr::Failed(result)) return result;
+  KINDPROBE_RETURN_IF_FAILED(ReadToken(run.cursor, run.token));
   const ValueTypeRow* type = ValueTypeFromLetter(run.token.units);
   if (type == nullptr) return hr::kDispException;
   TokenBuffer value;
-  if (const HResult result = ReadToken(run.cursor, value); hr::Failed(result)) return result;
+  KINDPROBE_RETURN_IF_FAILED(ReadToken(run.cursor, value));
 
   HResult failure = hr::kOk;
   Win32Error error = platform::kErrorSuccess;

@@ -45,18 +45,16 @@ HResult RefuseOrphanBlock(ScriptRun& run) {
 // anything is stored or removed.
 HResult HandleValueEntry(ScriptRun& run, RegKey parent, Pass pass, bool recovering,
                          bool deletable) {
-  if (const HResult result = ReadToken(run.cursor, run.token); hr::Failed(result)) return result;
+  KINDPROBE_RETURN_IF_FAILED(ReadToken(run.cursor, run.token));
   const std::size_t nameLength = UnitLength(run.token.units);
   if (nameLength > kMaxValueNameLength) return hr::kDispException;
   char16_t name[kValueNameCapacity];
   std::copy(run.token.units, run.token.units + nameLength + 1, name);
-  if (const HResult result = ReadToken(run.cursor, run.token); hr::Failed(result)) return result;
+  KINDPROBE_RETURN_IF_FAILED(ReadToken(run.cursor, run.token));
   if (run.token.units[0] != kEquals) return hr::kDispException;
 
   if (pass == Pass::kRegister) {
-    if (const HResult result = WriteScriptValue(run, parent, name); hr::Failed(result)) {
-      return result;
-    }
+    KINDPROBE_RETURN_IF_FAILED(WriteScriptValue(run, parent, name));
     return RefuseOrphanBlock(run);
   }
   if (!recovering && deletable) {
@@ -70,7 +68,7 @@ HResult HandleValueEntry(ScriptRun& run, RegKey parent, Pass pass, bool recoveri
     const Win32Error error = run.registry.DeleteValue(writable.get(), name);
     if (error != kErrorSuccess && error != kErrorFileNotFound) return hr::FromWin32(error);
   }
-  if (const HResult result = SkipAssignedValue(run); hr::Failed(result)) return result;
+  KINDPROBE_RETURN_IF_FAILED(SkipAssignedValue(run));
   // Refused here too: the walk-back after a failed register pass must stop where that pass
   // stopped, not take the block's brace for a key name and its entries for the parent's.
   return RefuseOrphanBlock(run);
@@ -88,17 +86,12 @@ HResult RegisterKeyEntry(ScriptRun& run, RegKey parent, ScopedRegKey& current, i
     }
   }
   current.Reset(opened);
-  if (const HResult result = ReadToken(run.cursor, run.token); hr::Failed(result)) return result;
+  KINDPROBE_RETURN_IF_FAILED(ReadToken(run.cursor, run.token));
   if (run.token.units[0] == kEquals) {
-    if (const HResult result = WriteScriptValue(run, current.get(), nullptr); hr::Failed(result)) {
-      return result;
-    }
+    KINDPROBE_RETURN_IF_FAILED(WriteScriptValue(run, current.get(), nullptr));
   }
   if (IsExactly(run.token, kOpenBrace)) {
-    if (const HResult result = WalkKeyBlock(run, current.get(), Pass::kRegister, false, depth + 1);
-        hr::Failed(result)) {
-      return result;
-    }
+    KINDPROBE_RETURN_IF_FAILED(WalkKeyBlock(run, current.get(), Pass::kRegister, false, depth + 1));
     return ReadToken(run.cursor, run.token);
   }
   return hr::kOk;
@@ -117,15 +110,15 @@ HResult UnregisterKeyEntry(ScriptRun& run, RegKey parent, ScopedRegKey& current,
   std::copy(run.token.units, run.token.units + kept, remembered);
   remembered[kept] = 0;
 
-  if (const HResult result = ReadToken(run.cursor, run.token); hr::Failed(result)) return result;
-  if (const HResult result = SkipAssignedValue(run); hr::Failed(result)) return result;
+  KINDPROBE_RETURN_IF_FAILED(ReadToken(run.cursor, run.token));
+  KINDPROBE_RETURN_IF_FAILED(SkipAssignedValue(run));
   if (IsExactly(run.token, kOpenBrace)) {
     const HResult inner =
         WalkKeyBlock(run, current.get(), Pass::kUnregister, entryRecovering, depth + 1);
     // Below a key that could not be opened the block is only read through; its failures do
     // not count and reading goes on from wherever it stopped, except after a refused block.
     if (hr::Failed(inner) && (!entryRecovering || run.blockRefused)) return inner;
-    if (const HResult result = ReadToken(run.cursor, run.token); hr::Failed(result)) return result;
+    KINDPROBE_RETURN_IF_FAILED(ReadToken(run.cursor, run.token));
   }
   if (openError == kErrorFileNotFound) return hr::kOk;
   if (openError != kErrorSuccess) return hr::FromWin32(openError);
@@ -150,34 +143,28 @@ HResult WalkKeyBlock(ScriptRun& run, RegKey parent, Pass pass, bool recovering, 
     return hr::kDispException;
   }
   ScopedRegKey current(run.registry);
-  if (const HResult result = ReadToken(run.cursor, run.token); hr::Failed(result)) return result;
+  KINDPROBE_RETURN_IF_FAILED(ReadToken(run.cursor, run.token));
   while (run.token.units[0] != kCloseBrace) {
     bool deletable = true;
     const bool isDelete = IsKeyword(run.token.units, kDelete);
     if (isDelete || IsKeyword(run.token.units, kForceRemove)) {
-      if (const HResult result = ReadToken(run.cursor, run.token); hr::Failed(result)) {
-        return result;
-      }
+      KINDPROBE_RETURN_IF_FAILED(ReadToken(run.cursor, run.token));
       if (pass == Pass::kRegister) {
         if (!IsSingleKeyName(run.token.units)) return hr::kDispException;
         if (IsRemovableKeyName(run.token.units)) {
           DeleteKeyTree(run.registry, parent, run.token.units);  // a missing key is fine
         }
         if (isDelete) {
-          if (const HResult result = ReadToken(run.cursor, run.token); hr::Failed(result)) {
-            return result;
-          }
-          if (const HResult result = SkipAssignedValue(run); hr::Failed(result)) return result;
-          if (const HResult result = RefuseOrphanBlock(run); hr::Failed(result)) return result;
+          KINDPROBE_RETURN_IF_FAILED(ReadToken(run.cursor, run.token));
+          KINDPROBE_RETURN_IF_FAILED(SkipAssignedValue(run));
+          KINDPROBE_RETURN_IF_FAILED(RefuseOrphanBlock(run));
           continue;
         }
       }
     }
     if (IsKeyword(run.token.units, kNoRemove)) {
       deletable = false;
-      if (const HResult result = ReadToken(run.cursor, run.token); hr::Failed(result)) {
-        return result;
-      }
+      KINDPROBE_RETURN_IF_FAILED(ReadToken(run.cursor, run.token));
     }
     HResult result;
     if (IsKeyword(run.token.units, kVal)) {
@@ -221,19 +208,17 @@ namespace kindprobe::registration {
 HResult ProcessScriptText(ScriptRegistrar& registrar, const char16_t* text, bool registerPass,
                           platform::Registry& registry) {
   using namespace script;
-  ExpandedText expanded;
-  if (const HResult result = ExpandReplacements(registrar, text, &expanded); hr::Failed(result)) {
-    return result;
-  }
-  if (expanded.data()[0] == 0) return hr::kOk;
+  std::u16string expanded;
+  KINDPROBE_RETURN_IF_FAILED(ExpandReplacements(registrar, text, &expanded));
+  if (expanded.empty()) return hr::kOk;
 
   TokenBuffer token;
-  ScriptRun run{ScriptCursor{expanded.data(), &registrar}, token, registry};
+  ScriptRun run{ScriptCursor{expanded.c_str(), &registrar}, token, registry};
   for (;;) {
-    if (const HResult result = ReadToken(run.cursor, token); hr::Failed(result)) return result;
+    KINDPROBE_RETURN_IF_FAILED(ReadToken(run.cursor, token));
     const RegKey root = RootKeyFromName(token.units);
     if (root == platform::kNoKey) return hr::kDispException;
-    if (const HResult result = ReadToken(run.cursor, token); hr::Failed(result)) return result;
+    KINDPROBE_RETURN_IF_FAILED(ReadToken(run.cursor, token));
     if (token.units[0] != kOpenBrace) return hr::kDispException;
     if (registerPass) {
       const char16_t* blockStart = run.cursor.position;
@@ -245,9 +230,8 @@ HResult ProcessScriptText(ScriptRegistrar& registrar, const char16_t* text, bool
         WalkKeyBlock(run, root, Pass::kUnregister, false, 1);
         return result;
       }
-    } else if (const HResult result = WalkKeyBlock(run, root, Pass::kUnregister, false, 1);
-               hr::Failed(result)) {
-      return result;
+    } else {
+      KINDPROBE_RETURN_IF_FAILED(WalkKeyBlock(run, root, Pass::kUnregister, false, 1));
     }
     SkipBlanks(run.cursor);
     if (*run.cursor.position == 0) return hr::kOk;

@@ -12,7 +12,6 @@
 #include <cstdio>
 #include <cstdlib>
 #include <memory>
-#include <new>
 #include <string>
 #include <string_view>
 
@@ -29,8 +28,6 @@ const char16_t* AsUtf16(const wchar_t* text) { return reinterpret_cast<const cha
 
 constexpr wchar_t kRegistryResourceType[] = L"REGISTRY";
 constexpr std::wstring_view kTypeLibExtension = L".tlb";
-// A widened script of up to this many bytes, its NUL included, is widened without the heap.
-constexpr std::size_t kInlineScriptBytes = 1024;
 
 using ModulePathBuffer = std::array<wchar_t, kModulePathCapacity>;
 
@@ -67,35 +64,21 @@ using platform::win32::UniqueBstr;
 using platform::win32::UniqueModule;
 using platform::win32::UniqueRegKey;
 
-// The script text widened to UTF-16 and NUL-terminated; small scripts stay on the stack.
-class WidenedScript {
- public:
-  HRESULT Widen(const char* bytes, DWORD count, UINT codePage) {
-    if (count >= static_cast<DWORD>(INT_MAX)) return E_OUTOFMEMORY;
-    const std::size_t units = static_cast<std::size_t>(count) + 1;
-    if (units * sizeof(wchar_t) > inline_.size() * sizeof(wchar_t)) {
-      heap_.reset(new (std::nothrow) wchar_t[units]);
-      if (!heap_) return E_OUTOFMEMORY;
-      text_ = heap_.get();
-    }
-    // An empty resource is an empty script; the conversion would refuse a zero length.
-    int written = 0;
-    if (count != 0) {
-      written = ::MultiByteToWideChar(codePage, 0, bytes, static_cast<int>(count), text_,
-                                      static_cast<int>(count));
-      if (written == 0) return LastErrorResult();
-    }
-    text_[written] = L'\0';
-    return S_OK;
+// The script text widened to UTF-16. Running out of memory throws, like the path's copies in
+// RunRegistryScript; the module's boundary answers E_OUTOFMEMORY for it.
+HRESULT WidenScript(const char* bytes, DWORD count, UINT codePage, std::wstring* text) {
+  if (count >= static_cast<DWORD>(INT_MAX)) return E_OUTOFMEMORY;
+  text->resize(count);
+  // An empty resource is an empty script; the conversion would refuse a zero length.
+  int written = 0;
+  if (count != 0) {
+    written = ::MultiByteToWideChar(codePage, 0, bytes, static_cast<int>(count), text->data(),
+                                    static_cast<int>(count));
+    if (written == 0) return LastErrorResult();
   }
-
-  const wchar_t* Text() const { return text_; }
-
- private:
-  std::array<wchar_t, kInlineScriptBytes / sizeof(wchar_t)> inline_{};
-  std::unique_ptr<wchar_t[]> heap_;
-  wchar_t* text_ = inline_.data();
-};
+  text->resize(static_cast<std::size_t>(written));
+  return S_OK;
+}
 
 UINT ChooseScriptCodePage() {
   OSVERSIONINFOW version{};
@@ -169,11 +152,11 @@ HRESULT RunRegistryScript(RegistrarModule& module, UINT resourceId, bool doRegis
   const auto* bytes = static_cast<const char*>(::LockResource(loaded));
   if (bytes == nullptr) return LastErrorResult();
 
-  WidenedScript text;
-  result = text.Widen(bytes, size, ScriptCodePage());
+  std::wstring text;
+  result = WidenScript(bytes, size, ScriptCodePage(), &text);
   if (FAILED(result)) return result;
   const std::unique_ptr<platform::Registry> registry = platform::CreateSystemRegistry();
-  return ProcessScriptText(registrar, AsUtf16(text.Text()), doRegister, *registry);
+  return ProcessScriptText(registrar, AsUtf16(text.c_str()), doRegister, *registry);
 }
 
 HRESULT LoadModuleTypeLib(HMODULE module, ITypeLib** typeLib, BSTR* path) {

@@ -15,7 +15,6 @@
 #include "engine/file_classifier.h"
 #include "engine/rule_table.h"
 #include "platform/diagnostic.h"
-#include "platform/memory_registry.h"
 #include "platform/player_settings.h"
 #include "platform/utf.h"
 #include "registration/registry_script.h"
@@ -23,6 +22,7 @@
 #include "tests/alloc/out_of_memory_registry.h"
 #include "tests/alloc/sweep.h"
 #include "tests/engine/test_files.h"
+#include "tools/registry_model/memory_registry.h"
 
 namespace kindprobe {
 namespace {
@@ -149,12 +149,12 @@ class ScriptFailing : public ::testing::TestWithParam<const char*> {
 
   void SetUp() override {
     ASSERT_FALSE(script_.empty());
-    platform::MemoryRegistry model;
+    registry_model::MemoryRegistry model;
     OutOfMemoryAsError registry(model);
     ASSERT_EQ(Run(registry, true), hr::kOk);
-    registered_ = platform::ExportRegText(registry);
+    registered_ = registry_model::ExportRegText(registry);
     ASSERT_EQ(Run(registry, false), hr::kOk);
-    unregistered_ = platform::ExportRegText(registry);
+    unregistered_ = registry_model::ExportRegText(registry);
     ASSERT_NE(registered_, unregistered_);
   }
 
@@ -168,9 +168,9 @@ class ScriptFailing : public ::testing::TestWithParam<const char*> {
       EXPECT_EQ(result, hr::kOk);
     }
     EXPECT_EQ(Run(registry, true), hr::kOk);
-    EXPECT_EQ(platform::ExportRegText(registry), registered_);
+    EXPECT_EQ(registry_model::ExportRegText(registry), registered_);
     EXPECT_EQ(Run(registry, false), hr::kOk);
-    EXPECT_EQ(platform::ExportRegText(registry), unregistered_);
+    EXPECT_EQ(registry_model::ExportRegText(registry), unregistered_);
   }
 
   std::string registered_;
@@ -180,12 +180,12 @@ class ScriptFailing : public ::testing::TestWithParam<const char*> {
 TEST_P(ScriptFailing, RegisterPass) {
   const std::size_t allocations =
       Sweep(std::string("register pass of ") + GetParam(), [&](std::size_t nth) {
-        platform::MemoryRegistry model;
+        registry_model::MemoryRegistry model;
         OutOfMemoryAsError registry(model);
         HResult result = hr::kFail;
         const Injected run = RunFailing(nth, [&] { result = Run(registry, true); });
         if (!run.failed) {
-          EXPECT_EQ(platform::ExportRegText(registry), registered_);
+          EXPECT_EQ(registry_model::ExportRegText(registry), registered_);
         }
         CheckAfter(registry, run, result);
         return run.failed;
@@ -196,7 +196,7 @@ TEST_P(ScriptFailing, RegisterPass) {
 TEST_P(ScriptFailing, UnregisterPass) {
   const std::size_t allocations =
       Sweep(std::string("unregister pass of ") + GetParam(), [&](std::size_t nth) {
-        platform::MemoryRegistry model;
+        registry_model::MemoryRegistry model;
         OutOfMemoryAsError registry(model);
         EXPECT_EQ(Run(registry, true), hr::kOk);
         HResult result = hr::kFail;

@@ -19,13 +19,13 @@
 #include "component/server_module.h"
 #include "kindprobe.h"
 #include "kindprobe/version.h"
-#include "platform/memory_registry.h"
 #include "platform/registry.h"
 #include "platform/win32/unique_resource.h"
 #include "test_files.h"
 #include "tests/alloc/failing_allocator.h"
 #include "tests/alloc/out_of_memory_registry.h"
 #include "tests/alloc/sweep.h"
+#include "tools/registry_model/memory_registry.h"
 
 extern "C" BOOL WINAPI DllMain(HINSTANCE instance, DWORD reason, LPVOID);
 extern "C" IMAGE_DOS_HEADER __ImageBase;
@@ -34,7 +34,7 @@ namespace kindprobe {
 namespace {
 
 // The registry the module's scripts are run over while a test has set one.
-platform::MemoryRegistry* g_scriptRegistry = nullptr;
+registry_model::MemoryRegistry* g_scriptRegistry = nullptr;
 
 }  // namespace
 
@@ -205,13 +205,13 @@ class RegistrationFailing : public ::testing::Test {
     ASSERT_EQ(ERROR_SUCCESS, ::RegOverridePredefKey(HKEY_CLASSES_ROOT, scratch_.get()));
     overridden_ = true;
 
-    platform::MemoryRegistry model;
+    registry_model::MemoryRegistry model;
     g_scriptRegistry = &model;
     ASSERT_EQ(DllRegisterServer(), S_OK);
-    registered_ = platform::ExportRegText(model);
+    registered_ = registry_model::ExportRegText(model);
     ASSERT_TRUE(TypeLibraryFiled()) << "the classes root was not redirected";
     ASSERT_EQ(DllUnregisterServer(), S_OK);
-    unregistered_ = platform::ExportRegText(model);
+    unregistered_ = registry_model::ExportRegText(model);
     EXPECT_FALSE(TypeLibraryFiled());
     g_scriptRegistry = nullptr;
     ASSERT_NE(registered_, unregistered_);
@@ -231,7 +231,7 @@ class RegistrationFailing : public ::testing::Test {
   }
 
   // Checks one injected run, then that plain runs reach the usual states from what it left.
-  void CheckAfter(platform::MemoryRegistry& model, const Injected& run, HRESULT result) {
+  void CheckAfter(registry_model::MemoryRegistry& model, const Injected& run, HRESULT result) {
     EXPECT_FALSE(run.escaped);
     EXPECT_EQ(model.OpenHandleCount(), 0u) << "a key handle was left open";
     if (run.failed) {
@@ -240,10 +240,10 @@ class RegistrationFailing : public ::testing::Test {
       EXPECT_EQ(result, S_OK);
     }
     EXPECT_EQ(DllRegisterServer(), S_OK);
-    EXPECT_EQ(platform::ExportRegText(model), registered_);
+    EXPECT_EQ(registry_model::ExportRegText(model), registered_);
     EXPECT_TRUE(TypeLibraryFiled());
     EXPECT_EQ(DllUnregisterServer(), S_OK);
-    EXPECT_EQ(platform::ExportRegText(model), unregistered_);
+    EXPECT_EQ(registry_model::ExportRegText(model), unregistered_);
     EXPECT_FALSE(TypeLibraryFiled());
   }
 
@@ -253,7 +253,7 @@ class RegistrationFailing : public ::testing::Test {
     const std::size_t liveBefore = LiveBlocks();
     Injected run{};
     {
-      platform::MemoryRegistry model;
+      registry_model::MemoryRegistry model;
       g_scriptRegistry = &model;
       prepare();
       HRESULT result = E_FAIL;
@@ -292,7 +292,7 @@ TEST_F(RegistrationFailing, DllUnregisterServer) {
 // so its sweep carries the state over: each run fails a later allocation of what is still
 // missing, and must answer E_OUTOFMEMORY and leave the next call able to finish the load.
 TEST_F(RegistrationFailing, TypeInformationLoadRecoversFromEachFailure) {
-  platform::MemoryRegistry model;
+  registry_model::MemoryRegistry model;
   g_scriptRegistry = &model;
   ASSERT_EQ(DllRegisterServer(), S_OK);
   ComPtr<IClassFactory> factory;

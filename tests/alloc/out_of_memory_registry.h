@@ -9,16 +9,16 @@
 #include <string>
 #include <vector>
 
-#include "platform/memory_registry.h"
 #include "platform/registry.h"
+#include "tools/registry_model/memory_registry.h"
 
 namespace kindprobe::alloctest {
 
 class OutOfMemoryAsError final : public platform::Registry {
  public:
-  explicit OutOfMemoryAsError(platform::MemoryRegistry& model) : model_(model) {}
+  explicit OutOfMemoryAsError(registry_model::MemoryRegistry& model) : model_(model) {}
 
-  platform::MemoryRegistry& model() { return model_; }
+  registry_model::MemoryRegistry& model() { return model_; }
 
   Win32Error OpenKey(platform::RegKey parent, const char16_t* name, std::uint32_t access,
                      platform::RegKey* result) override {
@@ -63,7 +63,7 @@ class OutOfMemoryAsError final : public platform::Registry {
     }
   }
 
-  platform::MemoryRegistry& model_;
+  registry_model::MemoryRegistry& model_;
 };
 
 }  // namespace kindprobe::alloctest

@@ -22,7 +22,8 @@ std::u16string RandomSuffix() {
 
 std::vector<RegistryTarget> RegistryTargets() {
   std::vector<RegistryTarget> targets;
-  targets.push_back({"Memory", [] { return std::make_unique<platform::MemoryRegistry>(); }, true});
+  targets.push_back(
+      {"Memory", [] { return std::make_unique<registry_model::MemoryRegistry>(); }, true});
 #ifdef _WIN32
   targets.push_back({"System", [] { return platform::CreateSystemRegistry(); }, false});
 #endif
@@ -77,7 +78,7 @@ HResult RegistryTest::Run(std::u16string_view text, bool registerPass) {
   const std::u16string script(text);
   const HResult result =
       registration::ProcessScriptText(registrar_, script.c_str(), registerPass, *registry_);
-  if (platform::MemoryRegistry* model = memory()) {
+  if (registry_model::MemoryRegistry* model = memory()) {
     // The fixture's own scratch handle is the only one allowed to stay open.
     EXPECT_EQ(model->OpenHandleCount(), 1u) << "a key handle was left open";
   }
@@ -148,7 +149,7 @@ void RegistryTest::PutValue(std::u16string_view path, std::u16string_view name,
 }
 
 std::string RegistryTest::Tree() {
-  std::string text = platform::ExportRegText(*registry_, scratch(), u"T");
+  std::string text = registry_model::ExportRegText(*registry_, scratch(), u"T");
   // Drop the header line: the tests compare the sections.
   return text.substr(text.find('\n') + 1);
 }

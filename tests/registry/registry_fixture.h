@@ -17,9 +17,9 @@
 #include <vector>
 
 #include "platform/hresult.h"
-#include "platform/memory_registry.h"
 #include "platform/registry.h"
 #include "registration/registry_script.h"
+#include "tools/registry_model/memory_registry.h"
 
 namespace kindprobe::regtest {
 
@@ -53,7 +53,9 @@ class RegistryTest : public ::testing::TestWithParam<RegistryTarget> {
   platform::RegKey scratch() const { return scratch_->get(); }
   bool isolated() const { return GetParam().isolated; }
   // The in-memory registry when that is the target, else null.
-  platform::MemoryRegistry* memory() { return dynamic_cast<platform::MemoryRegistry*>(registry_.get()); }
+  registry_model::MemoryRegistry* memory() {
+    return dynamic_cast<registry_model::MemoryRegistry*>(registry_.get());
+  }
 
   // Script entries placed inside the scratch key.
   std::u16string InScratch(std::u16string_view entries, std::u16string_view root = u"HKCU") const;

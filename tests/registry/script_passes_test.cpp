@@ -249,7 +249,7 @@ TEST_P(ServerScripts, ABlockRefusedBelowAMissingKeyEndsTheUnregisterPass) {
 }
 
 TEST_P(ServerScripts, KeysOpenOnlyForReadingFailWithTheRegistryError) {
-  platform::MemoryRegistry* model = memory();
+  registry_model::MemoryRegistry* model = memory();
   if (model == nullptr) GTEST_SKIP() << "needs a key this process may not change";
   MakeKey(u"Locked");
   PutValue(u"Locked", u"v", Sz(u"x"));

@@ -92,7 +92,7 @@ TEST_P(ScriptValues, UnknownTypeLettersAreRefused) {
 }
 
 TEST_P(ScriptValues, AValueTheRegistryRefusesEndsTheRunWithItsError) {
-  platform::MemoryRegistry* model = memory();
+  registry_model::MemoryRegistry* model = memory();
   if (model == nullptr) GTEST_SKIP() << "needs a key this process may not change";
   MakeKey(u"Locked");
   ASSERT_EQ(model->SetReadOnly(scratch(), u"Locked", true), platform::kErrorSuccess);

@@ -14,9 +14,9 @@
 #include <utility>
 #include <vector>
 
-#include "platform/memory_registry.h"
 #include "platform/utf.h"
 #include "registration/registry_script.h"
+#include "tools/registry_model/memory_registry.h"
 
 namespace {
 
@@ -108,12 +108,12 @@ int main(int argc, char** argv) {
   Options options;
   if (const char* message = ParseArguments(argc, argv, &options)) return Usage(message);
 
-  kindprobe::platform::MemoryRegistry registry;
+  kindprobe::registry_model::MemoryRegistry registry;
   if (!options.seed_path.empty()) {
     std::string seed;
     std::string error;
     if (!ReadFile(options.seed_path, &seed)) return Usage("cannot read the seed file");
-    if (!kindprobe::platform::ImportRegText(registry, seed, &error)) {
+    if (!kindprobe::registry_model::ImportRegText(registry, seed, &error)) {
       std::fprintf(stderr, "regscript: %s: %s\n", options.seed_path.c_str(), error.c_str());
       return kExitUsage;
     }
@@ -130,7 +130,7 @@ int main(int argc, char** argv) {
   const HResult result = kindprobe::registration::ProcessScriptText(
       registrar, text.c_str(), options.registerPass, registry);
 
-  std::fputs(kindprobe::platform::ExportRegText(registry).c_str(), stdout);
+  std::fputs(kindprobe::registry_model::ExportRegText(registry).c_str(), stdout);
   std::printf("\nhr=0x%08X\n", static_cast<unsigned>(result));
   return kindprobe::hr::Succeeded(result) ? kExitSucceeded : kExitScriptFailed;
 }

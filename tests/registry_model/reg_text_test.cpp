@@ -4,10 +4,12 @@
 #include <string>
 #include <vector>
 
-#include "platform/memory_registry.h"
+#include "tools/registry_model/memory_registry.h"
 
-namespace kindprobe::platform {
+namespace kindprobe::registry_model {
 namespace {
+
+using namespace platform;
 
 std::string Sections(const std::string& text) { return text.substr(text.find('\n') + 1); }
 
@@ -82,4 +84,4 @@ TEST(RegText, RejectsMalformedTextNamingTheLine) {
 }
 
 }  // namespace
-}  // namespace kindprobe::platform
+}  // namespace kindprobe::registry_model

@@ -3,6 +3,7 @@
 // alphabetical order, values in the order they were first set, a key with subkeys refused on
 // deletion, per-handle access rights, handles of a deleted key reporting ERROR_KEY_DELETED.
 // Also the .reg text form ("Windows Registry Editor Version 5.00") of any Registry, both ways.
+// Tests, fuzz targets and tools stand it in for the system registry; no product code links it.
 #pragma once
 
 #include <cstddef>
@@ -15,34 +16,34 @@
 
 #include "platform/registry.h"
 
-namespace kindprobe::platform {
+namespace kindprobe::registry_model {
 
-class MemoryRegistry final : public Registry {
+class MemoryRegistry final : public platform::Registry {
  public:
   MemoryRegistry();
   ~MemoryRegistry() override;
   MemoryRegistry(const MemoryRegistry&) = delete;
   MemoryRegistry& operator=(const MemoryRegistry&) = delete;
 
-  Win32Error OpenKey(RegKey parent, const char16_t* name, std::uint32_t access,
-                     RegKey* result) override;
-  Win32Error CreateKey(RegKey parent, const char16_t* name, std::uint32_t access,
-                       RegKey* result) override;
-  Win32Error SetValue(RegKey key, const char16_t* name, std::uint32_t type, const void* data,
-                      std::uint32_t size) override;
-  Win32Error DeleteValue(RegKey key, const char16_t* name) override;
-  Win32Error DeleteKey(RegKey parent, const char16_t* name) override;
-  Win32Error EnumKey(RegKey key, std::uint32_t index, char16_t* name,
+  Win32Error OpenKey(platform::RegKey parent, const char16_t* name, std::uint32_t access,
+                     platform::RegKey* result) override;
+  Win32Error CreateKey(platform::RegKey parent, const char16_t* name, std::uint32_t access,
+                       platform::RegKey* result) override;
+  Win32Error SetValue(platform::RegKey key, const char16_t* name, std::uint32_t type,
+                      const void* data, std::uint32_t size) override;
+  Win32Error DeleteValue(platform::RegKey key, const char16_t* name) override;
+  Win32Error DeleteKey(platform::RegKey parent, const char16_t* name) override;
+  Win32Error EnumKey(platform::RegKey key, std::uint32_t index, char16_t* name,
                      std::uint32_t* length) override;
-  Win32Error CloseKey(RegKey key) override;
-  Win32Error EnumValue(RegKey key, std::uint32_t index, std::u16string* name) override;
-  Win32Error QueryValue(RegKey key, const char16_t* name, std::uint32_t* type,
+  Win32Error CloseKey(platform::RegKey key) override;
+  Win32Error EnumValue(platform::RegKey key, std::uint32_t index, std::u16string* name) override;
+  Win32Error QueryValue(platform::RegKey key, const char16_t* name, std::uint32_t* type,
                         std::vector<std::uint8_t>* data) override;
 
   // Marks an existing key as one the caller may read but not change, as an access control
   // list would: opening it for writing, creating below it, setting or deleting its values and
   // deleting it are refused with ERROR_ACCESS_DENIED.
-  Win32Error SetReadOnly(RegKey parent, const char16_t* name, bool readOnly);
+  Win32Error SetReadOnly(platform::RegKey parent, const char16_t* name, bool readOnly);
 
   // Handles handed out and not yet closed (predefined roots never count).
   std::size_t OpenHandleCount() const { return handles_.size(); }
@@ -55,11 +56,11 @@ class MemoryRegistry final : public Registry {
   };
 
   // The key an open handle refers to, or an error code.
-  Win32Error Resolve(RegKey key, Handle* handle);
+  Win32Error Resolve(platform::RegKey key, Handle* handle);
   // Follows a backslash-separated path below `start`; an empty path is `start` itself.
   Win32Error Walk(const std::shared_ptr<Node>& start, std::u16string_view path,
                   std::shared_ptr<Node>* found);
-  RegKey AddHandle(std::shared_ptr<Node> node, std::uint32_t access);
+  platform::RegKey AddHandle(std::shared_ptr<Node> node, std::uint32_t access);
 
   std::vector<std::shared_ptr<Node>> roots_;
   std::map<std::uintptr_t, Handle> handles_;
@@ -68,17 +69,18 @@ class MemoryRegistry final : public Registry {
 
 // The .reg text of every predefined root's content, or of one key and its subtree, filed
 // under `path` (e.g. u"HKEY_CURRENT_USER\\Software\\Test").
-std::string ExportRegText(Registry& registry);
-std::string ExportRegText(Registry& registry, RegKey key, const std::u16string& path);
+std::string ExportRegText(platform::Registry& registry);
+std::string ExportRegText(platform::Registry& registry, platform::RegKey key,
+                          const std::u16string& path);
 
 // Applies a .reg text (UTF-8, as ExportRegText writes it or as regedit exports it once
 // converted): [key] sections, [-key] removals, "name"= / @= values as strings, dword:, hex: and
 // hex(n):, "name"=- removals. False, with a message naming the line, on malformed text.
-bool ImportRegText(Registry& registry, std::string_view text, std::string* error);
+bool ImportRegText(platform::Registry& registry, std::string_view text, std::string* error);
 
 // The root key of a predefined name ("HKEY_CLASSES_ROOT" or "HKCR"), or kNoKey.
-RegKey PredefinedKeyFromName(std::u16string_view name);
+platform::RegKey PredefinedKeyFromName(std::u16string_view name);
 // The full name of a predefined root ("HKEY_CLASSES_ROOT"), or empty.
-std::u16string PredefinedKeyName(RegKey key);
+std::u16string PredefinedKeyName(platform::RegKey key);
 
-}  // namespace kindprobe::platform
+}  // namespace kindprobe::registry_model

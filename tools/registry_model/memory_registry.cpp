@@ -1,13 +1,19 @@
-#include "platform/memory_registry.h"
+#include "tools/registry_model/memory_registry.h"
 
 #include <algorithm>
 #include <cstring>
 #include <utility>
 
+#include "platform/hex.h"
 #include "platform/text_routines.h"
 #include "platform/utf.h"
+#include "registration/script_steps.h"
 
-namespace kindprobe::platform {
+namespace kindprobe::registry_model {
+
+// The model is a stand-in for the seam and speaks its language throughout.
+using namespace platform;
+
 namespace {
 
 constexpr std::uint32_t kAllAccess = 0xF003F;
@@ -260,32 +266,16 @@ Win32Error MemoryRegistry::SetReadOnly(RegKey parent, const char16_t* name, bool
   return kErrorSuccess;
 }
 
-}  // namespace kindprobe::platform
-
 // ---- .reg text ---------------------------------------------------------------------------
 
-
-namespace kindprobe::platform {
 namespace {
 
 constexpr std::string_view kRegHeader = "Windows Registry Editor Version 5.00";
 constexpr std::size_t kHexLineWidth = 76;  // where regedit wraps long hex data
 
-struct PredefinedName {
-  std::u16string_view full;
-  std::u16string_view abbreviation;
-  RegKey key;
-};
-
-constexpr PredefinedName kPredefinedNames[] = {
-    {u"HKEY_CLASSES_ROOT", u"HKCR", kHkeyClassesRoot},
-    {u"HKEY_CURRENT_USER", u"HKCU", kHkeyCurrentUser},
-    {u"HKEY_LOCAL_MACHINE", u"HKLM", kHkeyLocalMachine},
-    {u"HKEY_USERS", u"HKU", kHkeyUsers},
-    {u"HKEY_PERFORMANCE_DATA", u"HKPD", kHkeyPerformanceData},
-    {u"HKEY_DYN_DATA", u"HKDD", kHkeyDynData},
-    {u"HKEY_CURRENT_CONFIG", u"HKCC", kHkeyCurrentConfig},
-};
+// The roots go by the names the scripts give them; a whole-registry dump follows the table.
+using registration::script::kRootKeyTable;
+using registration::script::RootKeyRow;
 
 std::string QuoteRegString(std::u16string_view text) {
   std::string out = "\"";
@@ -373,25 +363,6 @@ void ExportKey(Registry& registry, RegKey key, const std::u16string& path, bool 
   }
 }
 
-// Deletes a key and everything below it through the interface ([-key] sections).
-Win32Error DeleteTree(Registry& registry, RegKey parent, const char16_t* name) {
-  ScopedRegKey key(registry);
-  if (const Win32Error error = registry.OpenKey(parent, name, kKeyRead | kKeyWrite, key.receive());
-      error != kErrorSuccess) {
-    return error;
-  }
-  char16_t child[kMaxKeyNameLength + 1];
-  for (;;) {
-    std::uint32_t length = kMaxKeyNameLength + 1;
-    if (registry.EnumKey(key.get(), 0, child, &length) != kErrorSuccess) break;
-    if (const Win32Error error = DeleteTree(registry, key.get(), child); error != kErrorSuccess) {
-      return error;
-    }
-  }
-  key.Close();
-  return registry.DeleteKey(parent, name);
-}
-
 std::string_view Trim(std::string_view text) {
   while (!text.empty() && (text.front() == ' ' || text.front() == '\t')) text.remove_prefix(1);
   while (!text.empty() && (text.back() == ' ' || text.back() == '\t' || text.back() == '\r')) {
@@ -416,11 +387,14 @@ bool ReadQuoted(std::string_view* text, std::string* out) {
   return false;
 }
 
-int HexDigit(char c) {
-  if (c >= '0' && c <= '9') return c - '0';
-  if (c >= 'a' && c <= 'f') return c - 'a' + 10;
-  if (c >= 'A' && c <= 'F') return c - 'A' + 10;
-  return -1;
+// The callers bound the digits to eight, so the number cannot overflow.
+bool ParseHexNumber(std::string_view digits, std::uint32_t* number) {
+  for (const char c : digits) {
+    const int digit = HexDigitValue(c);
+    if (digit < 0) return false;
+    *number = *number * 16 + static_cast<std::uint32_t>(digit);
+  }
+  return true;
 }
 
 bool ParseHexBytes(std::string_view text, std::vector<std::uint8_t>* bytes) {
@@ -429,8 +403,11 @@ bool ParseHexBytes(std::string_view text, std::vector<std::uint8_t>* bytes) {
   while (!text.empty()) {
     const size_t comma = text.find(',');
     const std::string_view item = Trim(text.substr(0, comma));
-    if (item.size() != 2 || HexDigit(item[0]) < 0 || HexDigit(item[1]) < 0) return false;
-    bytes->push_back(static_cast<std::uint8_t>(HexDigit(item[0]) * 16 + HexDigit(item[1])));
+    if (item.size() != 2) return false;
+    const int high = HexDigitValue(item[0]);
+    const int low = HexDigitValue(item[1]);
+    if (high < 0 || low < 0) return false;
+    bytes->push_back(static_cast<std::uint8_t>(high * 16 + low));
     if (comma == std::string_view::npos) break;
     text.remove_prefix(comma + 1);
     if (Trim(text).empty()) return false;
@@ -457,10 +434,7 @@ bool ParseData(std::string_view text, std::uint32_t* type, std::vector<std::uint
     const std::string_view digits = text.substr(6);
     if (digits.size() != 8) return false;
     std::uint32_t number = 0;
-    for (const char c : digits) {
-      if (HexDigit(c) < 0) return false;
-      number = number * 16 + static_cast<std::uint32_t>(HexDigit(c));
-    }
+    if (!ParseHexNumber(digits, &number)) return false;
     *data = {static_cast<std::uint8_t>(number), static_cast<std::uint8_t>(number >> 8),
              static_cast<std::uint8_t>(number >> 16), static_cast<std::uint8_t>(number >> 24)};
     *type = kRegDword;
@@ -474,10 +448,7 @@ bool ParseData(std::string_view text, std::uint32_t* type, std::vector<std::uint
     const size_t close = text.find("):");
     if (close == std::string_view::npos || close == 4 || close > 12) return false;
     std::uint32_t number = 0;
-    for (const char c : text.substr(4, close - 4)) {
-      if (HexDigit(c) < 0) return false;
-      number = number * 16 + static_cast<std::uint32_t>(HexDigit(c));
-    }
+    if (!ParseHexNumber(text.substr(4, close - 4), &number)) return false;
     *type = number;
     return ParseHexBytes(text.substr(close + 2), data);
   }
@@ -496,15 +467,15 @@ RegKey SplitRoot(std::u16string_view path, std::u16string* rest) {
 
 RegKey PredefinedKeyFromName(std::u16string_view name) {
   const std::u16string folded = Upcase(name);
-  for (const PredefinedName& entry : kPredefinedNames) {
-    if (folded == entry.full || folded == entry.abbreviation) return entry.key;
+  for (const RootKeyRow& row : kRootKeyTable) {
+    if (folded == row.full || folded == row.abbreviation) return row.key;
   }
   return kNoKey;
 }
 
 std::u16string PredefinedKeyName(RegKey key) {
-  for (const PredefinedName& entry : kPredefinedNames) {
-    if (entry.key == key) return std::u16string(entry.full);
+  for (const RootKeyRow& row : kRootKeyTable) {
+    if (row.key == key) return row.full;
   }
   return {};
 }
@@ -517,8 +488,8 @@ std::string ExportRegText(Registry& registry, RegKey key, const std::u16string& 
 
 std::string ExportRegText(Registry& registry) {
   std::string out = std::string(kRegHeader) + "\n";
-  for (const PredefinedName& entry : kPredefinedNames) {
-    ExportKey(registry, entry.key, std::u16string(entry.full), false, &out);
+  for (const RootKeyRow& row : kRootKeyTable) {
+    ExportKey(registry, row.key, row.full, false, &out);
   }
   return out;
 }
@@ -567,7 +538,7 @@ bool ImportRegText(Registry& registry, std::string_view text, std::string* error
                     &rest);
       if (root == kNoKey) return fail("unknown root key");
       if (removal) {
-        if (!rest.empty()) DeleteTree(registry, root, rest.c_str());
+        if (!rest.empty()) registration::script::DeleteKeyTree(registry, root, rest.c_str());
         continue;
       }
       if (registry.CreateKey(root, rest.c_str(), kKeyRead | kKeyWrite, current.receive()) !=
@@ -604,4 +575,4 @@ bool ImportRegText(Registry& registry, std::string_view text, std::string* error
   return true;
 }
 
-}  // namespace kindprobe::platform
+}  // namespace kindprobe::registry_model
