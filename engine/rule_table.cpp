@@ -18,7 +18,6 @@ constexpr char16_t kItemSeparator[] = u",";
 // Item positions within one test's group of four.
 enum TestItem { kItemOffset = 0, kItemCount = 1, kItemMask = 2, kItemValue = 3, kItemsPerTest = 4 };
 
-size_t Length(const char16_t* text) { return std::char_traits<char16_t>::length(text); }
 
 // The length the item just split off between `before` and `after` had in the text: the
 // separator, when one ended it, is not part of it. An item cannot end in the whole separator
@@ -124,7 +123,7 @@ int ParseExtensionList(RuleStorage& storage, FileTypeRule& rule, const char16_t*
     }
     auto extension = storage.NewArray<char16_t>(kExtensionCapacity);
     if (!extension) break;
-    std::copy_n(item, Length(item) + 1, extension.get());
+    std::copy_n(item, std::char_traits<char16_t>::length(item) + 1, extension.get());
     rule.extensions[rule.extensionCount++] = extension;
   }
   return 1;
@@ -133,7 +132,7 @@ int ParseExtensionList(RuleStorage& storage, FileTypeRule& rule, const char16_t*
 int ParsePattern(RuleStorage& storage, FileTypeRule& rule, const char16_t* field,
                  RuleTextObserver* observer) {
   if (field == nullptr) return 0;
-  if (Length(field) < kShortestPatternField) {
+  if (std::char_traits<char16_t>::length(field) < kShortestPatternField) {
     Report(observer, RuleTextEvent::kPatternTooShort, field);
     return 0;
   }
@@ -150,7 +149,7 @@ int ParsePattern(RuleStorage& storage, FileTypeRule& rule, const char16_t* field
   unsigned position = 0;
   for (const char16_t* before = field;
        NextToken(&field, kItemSeparator, item, kPatternItemCapacity); ++position, before = field) {
-    const size_t length = Length(item);
+    const size_t length = std::char_traits<char16_t>::length(item);
     const int32_t group = static_cast<int32_t>(position / kItemsPerTest);
     if (observer != nullptr) {
       ReportCut(observer, RuleTextEvent::kItemCut, item, before, field, kItemSeparator,
@@ -231,7 +230,7 @@ int ParseRuleLine(RuleStorage& storage, FileTypeRule& rule, const char16_t* line
         rule.kind = rule_text::ReadUnsigned32(field);
         break;
       case kFieldDescription:
-        CopyBounded(rule.description, kDescriptionCapacity, field, Length(field));
+        CopyBounded(rule.description, kDescriptionCapacity, field, std::char_traits<char16_t>::length(field));
         break;
       default:
         if (ParsePattern(storage, rule, field, observer) == 0) {

@@ -13,12 +13,6 @@ namespace {
 // as its allocation would, and never reaches the string's own length error.
 constexpr std::size_t kMaxExpandedUnits = std::numeric_limits<std::size_t>::max() / 4;
 
-std::size_t TextLength(const char16_t* text) {
-  std::size_t length = 0;
-  while (text[length] != 0) ++length;
-  return length;
-}
-
 HResult Append(std::u16string* expanded, const char16_t* units, std::size_t count) {
   const std::size_t ceiling = std::min(kMaxExpandedUnits - 1, expanded->max_size());
   if (count > ceiling - expanded->size()) return hr::kOutOfMemory;
@@ -35,7 +29,7 @@ HResult Append(std::u16string* expanded, const char16_t* units, std::size_t coun
 HResult ExpandReplacements(const ScriptRegistrar& registrar, const char16_t* text,
                            std::u16string* expanded) {
   if (text == nullptr) return hr::kPointer;
-  const std::size_t scriptLength = TextLength(text);
+  const std::size_t scriptLength = std::char_traits<char16_t>::length(text);
   if (scriptLength > kMaxExpandedUnits / 2) return hr::kOutOfMemory;
   expanded->clear();
   try {
@@ -67,7 +61,7 @@ HResult ExpandReplacements(const ScriptRegistrar& registrar, const char16_t* tex
     nameBuffer[nameLength] = 0;
     const char16_t* value = registrar.FindReplacement(nameBuffer);
     if (value == nullptr) return hr::kDispException;
-    KINDPROBE_RETURN_IF_FAILED(Append(expanded, value, TextLength(value)));
+    KINDPROBE_RETURN_IF_FAILED(Append(expanded, value, std::char_traits<char16_t>::length(value)));
     position = close + 1;
   }
   return hr::kOk;

@@ -1,4 +1,5 @@
 #include <algorithm>
+#include <string>
 
 #include "platform/text_routines.h"
 #include "registration/script_steps.h"
@@ -27,12 +28,6 @@ bool IsSingleKeyName(const char16_t* name) {
   return true;
 }
 
-std::size_t UnitLength(const char16_t* text) {
-  std::size_t length = 0;
-  while (text[length] != 0) ++length;
-  return length;
-}
-
 // After an entry that leaves no key of its own (a "Delete" entry, a value entry), a block would
 // have no key to belong to.
 HResult RefuseOrphanBlock(ScriptRun& run) {
@@ -46,7 +41,7 @@ HResult RefuseOrphanBlock(ScriptRun& run) {
 HResult HandleValueEntry(ScriptRun& run, RegKey parent, Pass pass, bool recovering,
                          bool deletable) {
   KINDPROBE_RETURN_IF_FAILED(ReadToken(run.cursor, run.token));
-  const std::size_t nameLength = UnitLength(run.token.units);
+  const std::size_t nameLength = std::char_traits<char16_t>::length(run.token.units);
   if (nameLength > kMaxValueNameLength) return hr::kDispException;
   char16_t name[kValueNameCapacity];
   std::copy(run.token.units, run.token.units + nameLength + 1, name);
@@ -106,7 +101,7 @@ HResult UnregisterKeyEntry(ScriptRun& run, RegKey parent, ScopedRegKey& current,
   const bool entryRecovering = openError != kErrorSuccess;
 
   char16_t remembered[kRememberedKeyNameCapacity];
-  const std::size_t kept = std::min(UnitLength(run.token.units), kRememberedKeyNameCapacity - 1);
+  const std::size_t kept = std::min(std::char_traits<char16_t>::length(run.token.units), kRememberedKeyNameCapacity - 1);
   std::copy(run.token.units, run.token.units + kept, remembered);
   remembered[kept] = 0;
 
