@@ -1,7 +1,9 @@
 #include "engine/rule_table.h"
 
 #include <algorithm>
+#include <memory>
 #include <new>
+#include <utility>
 #include <string>
 #include <string_view>
 
@@ -96,7 +98,7 @@ int NextToken(const char16_t** cursor, const char16_t* separator, char16_t* out,
   return 1;
 }
 
-TablePtr<uint8_t> HexToBytes(RuleStorage& storage, const char16_t* text, size_t length) {
+std::unique_ptr<uint8_t[]> HexToBytes(RuleStorage& storage, const char16_t* text, size_t length) {
   if (text == nullptr || length < 2) return {};
   auto bytes = storage.NewArray<uint8_t>(length / 2);
   if (!bytes) return {};
@@ -124,7 +126,7 @@ int ParseExtensionList(RuleStorage& storage, FileTypeRule& rule, const char16_t*
     auto extension = storage.NewArray<char16_t>(kExtensionCapacity);
     if (!extension) break;
     std::copy_n(item, std::char_traits<char16_t>::length(item) + 1, extension.get());
-    rule.extensions[rule.extensionCount++] = extension;
+    rule.extensions[rule.extensionCount++] = std::move(extension);
   }
   return 1;
 }
@@ -144,7 +146,7 @@ int ParsePattern(RuleStorage& storage, FileTypeRule& rule, const char16_t* field
   if (!pattern) return 0;
 
   char16_t item[kPatternItemCapacity];
-  TablePtr<ByteTest> test;  // the test of the current group, if it has one
+  std::unique_ptr<ByteTest> test;  // the test of the current group, if it has one
   const char16_t* const fieldText = field;
   unsigned position = 0;
   for (const char16_t* before = field;
@@ -186,7 +188,7 @@ int ParsePattern(RuleStorage& storage, FileTypeRule& rule, const char16_t* field
           }
           // A test whose bytes could not be allocated is left out.
           if (test->count == 0 || (test->value && test->mask)) {
-            pattern->tests[pattern->testCount++] = test;
+            pattern->tests[pattern->testCount++] = std::move(test);
           }
         } else {
           Report(observer, RuleTextEvent::kValueLength, item, group, length, test->count);
@@ -200,12 +202,11 @@ int ParsePattern(RuleStorage& storage, FileTypeRule& rule, const char16_t* field
     Report(observer, RuleTextEvent::kGroupUnfinished, fieldText,
            static_cast<int32_t>(position / kItemsPerTest));
   }
-  // A dropped test or a refused pattern stays in the storage unused until the table is freed.
   if (pattern->testCount == 0) {
     Report(observer, RuleTextEvent::kPatternWithoutTest, fieldText);
     return 0;
   }
-  rule.patterns[rule.patternCount++] = pattern;
+  rule.patterns[rule.patternCount++] = std::move(pattern);
   return 1;
 }
 
@@ -253,7 +254,7 @@ int ParseRuleText(RuleTable& table, const char16_t* text, RuleTextObserver* obse
   size_t number = 1;  // counted for an observer only
   for (; NextToken(&text, kLineSeparator, line, kLineCapacity); lineStart = text) {
     const bool isRuleLine = line[0] == u'.' || line[0] == u';';
-    TablePtr<FileTypeRule> rule;
+    std::unique_ptr<FileTypeRule> rule;
     if (isRuleLine && table.ruleCount < kMaxRules) rule = table.storage.New<FileTypeRule>();
     if (observer != nullptr) {
       observer->OnLine(static_cast<size_t>(lineStart - start), number, line, rule.get());
@@ -268,8 +269,8 @@ int ParseRuleText(RuleTable& table, const char16_t* text, RuleTextObserver* obse
     if (!isRuleLine) continue;
     if (!rule) break;
     // The rule joins the table before its line is parsed: every rule line yields a rule.
-    table.rules[table.ruleCount++] = rule;
-    result |= ParseRuleLine(table.storage, *rule, line, observer);
+    FileTypeRule& added = *(table.rules[table.ruleCount++] = std::move(rule));
+    result |= ParseRuleLine(table.storage, added, line, observer);
   }
   return result;
 }
@@ -283,7 +284,7 @@ namespace {
 
 void ReleaseRules(RuleTable& table) {
   for (auto& rule : table.rules) rule.reset();
-  table.storage.Release();
+  table.storage.Forget();
   table.ruleCount = 0;
 }
 

@@ -38,31 +38,31 @@ enum RuleKind : uint32_t {
 struct ByteTest {
   uint64_t offset = 0;
   uint32_t count = 0;
-  TablePtr<uint8_t> mask;   // count bytes; all 0xFF when the text gave none
-  TablePtr<uint8_t> value;  // count bytes; none when count is 0
+  std::unique_ptr<uint8_t[]> mask;   // count bytes; all 0xFF when the text gave none
+  std::unique_ptr<uint8_t[]> value;  // count bytes; none when count is 0
 
   bool IsTail() const { return offset == kTailOffset; }
 };
 
 struct SignaturePattern {
   int32_t testCount = 0;
-  std::array<TablePtr<ByteTest>, kMaxTestsPerPattern> tests;
+  std::array<std::unique_ptr<ByteTest>, kMaxTestsPerPattern> tests;
 };
 
 struct FileTypeRule {
   int32_t extensionCount = 0;
   // Each a buffer of kExtensionCapacity units, exactly as written (dot and case included).
-  std::array<TablePtr<char16_t>, kMaxExtensions> extensions;
+  std::array<std::unique_ptr<char16_t[]>, kMaxExtensions> extensions;
   uint32_t kind = 0;
   int32_t patternCount = 0;
-  std::array<TablePtr<SignaturePattern>, kMaxPatterns> patterns;
+  std::array<std::unique_ptr<SignaturePattern>, kMaxPatterns> patterns;
   char16_t description[kDescriptionCapacity] = {};
 };
 
 // The table of rules in text order; a rule's index is its identity. Written while it is parsed
 // and while it is freed, read-only in between.
 struct RuleTable {
-  std::array<TablePtr<FileTypeRule>, kMaxRules> rules;
+  std::array<std::unique_ptr<FileTypeRule>, kMaxRules> rules;
   int32_t ruleCount = 0;
   platform::ModuleHandle moduleInstance = nullptr;
   bool loaded = false;  // the one-time load has been started
@@ -72,7 +72,7 @@ struct RuleTable {
   platform::Mutex loadLock;
   std::atomic<bool> ready{false};
 
-  // Owns every rule and everything in them until the table is freed or reset.
+  // Where the rules and everything in them come from (the records own them).
   RuleStorage storage;
 };
 
@@ -110,6 +110,6 @@ int NextToken(const char16_t** cursor, const char16_t* separator, char16_t* out,
               size_t capacity);
 
 // length/2 bytes from pairs of hex digits, read like strtoul(pair, 16); none when length < 2.
-TablePtr<uint8_t> HexToBytes(RuleStorage& storage, const char16_t* text, size_t length);
+std::unique_ptr<uint8_t[]> HexToBytes(RuleStorage& storage, const char16_t* text, size_t length);
 
 }  // namespace kindprobe
