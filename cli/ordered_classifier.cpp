@@ -57,10 +57,7 @@ void OrderedClassifier::AdaptThreads(uint32_t fewest) {
 
 void OrderedClassifier::Explain(Language language) {
   language_ = language;
-  collectors_.clear();
-  for (uint32_t i = 0; i < threads_; ++i) {
-    collectors_.push_back(std::make_unique<explain::ReasonCollector>(*table_));
-  }
+  explain_ = true;
 }
 
 platform::File OrderedClassifier::Open(const PathItem& item, platform::OpenStatus* status) {
@@ -79,7 +76,7 @@ platform::File OrderedClassifier::Open(const PathItem& item, platform::OpenStatu
 }
 
 void OrderedClassifier::CheckItem(const PathItem& item, FileClassifier& classifier,
-                                  explain::ReasonCollector* collector, std::string* failure) {
+                                  explain::Reasons* reasons, std::string* failure) {
   std::string why = item.failure;
   platform::File file;
   if (why.empty()) {
@@ -89,12 +86,14 @@ void OrderedClassifier::CheckItem(const PathItem& item, FileClassifier& classifi
   }
   const bool open = file.IsOpen();
   if (open) filesOpen_.fetch_add(1);
-  // The file is closed when the check returns.
-  if (collector != nullptr) {
-    collector->Check(classifier, item.path.c_str(), std::move(file));
+  if (reasons != nullptr) {
+    ReadFile read;
+    classifier.CheckOpenFile(item.path.c_str(), std::move(file), &read);
+    *reasons = explain::ExplainFile(*table_, item.path.c_str(), read, classifier.result().ruleIndex);
   } else {
     classifier.CheckOpenFile(item.path.c_str(), std::move(file));
   }
+  // The file is closed by now.
   if (open) {
     filesOpen_.fetch_sub(1);
     filesClosed_.fetch_add(1);
@@ -110,16 +109,17 @@ bool OrderedClassifier::ClassifyOne(uint32_t thread) {
   } while (!claimed_.compare_exchange_weak(index, index + 1));
   Slot& slot = slots_[index % ringSize_];
   FileClassifier& classifier = *classifiers_[thread];
-  explain::ReasonCollector* collector = collectors_.empty() ? nullptr : collectors_[thread].get();
+  explain::Reasons found;
+  explain::Reasons* reasons = explain_ ? &found : nullptr;
   if (concurrency_->adapts()) {
     const auto start = std::chrono::steady_clock::now();
-    CheckItem(slot.item, classifier, collector, &slot.failure);
+    CheckItem(slot.item, classifier, reasons, &slot.failure);
     if (concurrency_->Record(std::chrono::steady_clock::now() - start)) moreWanted_.Wake();
   } else {
-    CheckItem(slot.item, classifier, collector, &slot.failure);
+    CheckItem(slot.item, classifier, reasons, &slot.failure);
   }
-  std::vector<ReasonLine> reasons;
-  if (collector != nullptr) reasons = ReasonLines(collector->reasons(), language_);
+  std::vector<ReasonLine> lines;
+  if (explain_) lines = ReasonLines(found, language_);
   const CheckResult& result = classifier.result();
   if (!result.examined) notExamined_.fetch_add(1, std::memory_order_relaxed);
   slot.line.clear();
@@ -127,7 +127,7 @@ bool OrderedClassifier::ClassifyOne(uint32_t thread) {
                               result.ruleIndex, slot.failure, nullptr};
   if (candidates_.empty()) {
     Classification explained = answer;
-    explained.reasons = collector != nullptr ? &reasons : nullptr;
+    explained.reasons = explain_ ? &lines : nullptr;
     AppendResultLine(mode_, slot.item.path, explained, &slot.line);
   } else {
     FileClassifier& candidate = *candidates_[thread];

@@ -20,7 +20,7 @@
 #include "cli/options.h"
 #include "cli/path_source.h"
 #include "cli/read_concurrency.h"
-#include "engine/explain/reason_collector.h"
+#include "engine/explain/explain.h"
 #include "engine/file_classifier.h"
 #include "platform/threads.h"
 
@@ -104,10 +104,10 @@ class OrderedClassifier {
   bool ClassifyOne(uint32_t thread);
   // Opens the file of `item`; out of descriptors, waits for another thread to give one back.
   platform::File Open(const PathItem& item, platform::OpenStatus* status);
-  // Opens and checks the file of `item` with `classifier` (through `collector` with
-  // --explain); `failure` gets why it could not be opened, empty when it was.
-  void CheckItem(const PathItem& item, FileClassifier& classifier,
-                 explain::ReasonCollector* collector, std::string* failure);
+  // Opens and checks the file of `item` with `classifier`, and with `reasons` (--explain)
+  // gathers why it may not play; `failure` gets why it could not be opened, empty when it was.
+  void CheckItem(const PathItem& item, FileClassifier& classifier, explain::Reasons* reasons,
+                 std::string* failure);
   void Stop();
 
   uint32_t threads_;
@@ -122,8 +122,7 @@ class OrderedClassifier {
   std::vector<std::unique_ptr<FileClassifier>> classifiers_;
   // In a comparison, one more per thread, over the candidate table.
   std::vector<std::unique_ptr<FileClassifier>> candidates_;
-  // With --explain, one per thread beside its classifier; none without.
-  std::vector<std::unique_ptr<explain::ReasonCollector>> collectors_;
+  bool explain_ = false;  // --explain
 
   // The flags and counters that threads wait on are sequentially consistent: see WaitPoint.
   std::atomic<uint64_t> filled_{0};   // slots [0, filled_) have been given a path

@@ -138,7 +138,7 @@ void FileClassifier::ApplyRule(int32_t ruleIndex) {
   result_.ruleIndex = ruleIndex;
 }
 
-void FileClassifier::CheckFile(const char16_t* path, FileVisitor* visitor) {
+void FileClassifier::CheckFile(const char16_t* path, ReadFile* read) {
   if (path == nullptr) path = u"";
   platform::File file;
   try {
@@ -148,13 +148,14 @@ void FileClassifier::CheckFile(const char16_t* path, FileVisitor* visitor) {
     result_.Reset();
     return;
   }
-  CheckOpenFile(path, std::move(file), visitor);
+  CheckOpenFile(path, std::move(file), read);
 }
 
 void FileClassifier::CheckOpenFile(const char16_t* path, platform::File file,
-                                   FileVisitor* visitor) {
+                                   ReadFile* read) {
+  if (read != nullptr) *read = ReadFile{};
   try {
-    Classify(path, file, visitor);
+    Classify(path, file, read);
   } catch (const std::bad_alloc&) {
     // Memory ran out part way (the player's setting copied, say): the file counts as not
     // examined and keeps the default answer.
@@ -162,7 +163,7 @@ void FileClassifier::CheckOpenFile(const char16_t* path, platform::File file,
   }
 }
 
-void FileClassifier::Classify(const char16_t* path, platform::File& file, FileVisitor* visitor) {
+void FileClassifier::Classify(const char16_t* path, platform::File& file, ReadFile* read) {
   result_.Reset();
   if (path == nullptr) path = u"";
   if (!file.IsOpen()) return;
@@ -199,7 +200,11 @@ void FileClassifier::Classify(const char16_t* path, platform::File& file, FileVi
   std::fill(head_.data.get() + filled, head_.data.get() + head_.headLength, uint8_t{0});
 
   Decide(file, path);
-  if (visitor != nullptr) visitor->Visit(file, size, head_, path, result_);
+  if (read != nullptr) {
+    read->file = std::move(file);
+    read->size = size;
+    read->head = std::move(head_);
+  }
 }
 
 void FileClassifier::Decide(platform::File& file, const char16_t* path) {

@@ -38,14 +38,15 @@ struct CheckResult {
   void Reset();
 };
 
-// Looks further at a file once it is classified, while it is still open and its head still
-// held. The classification itself never depends on it.
-class FileVisitor {
- public:
-  virtual ~FileVisitor() = default;
-  // `size` is UINT64_MAX when it could not be had.
-  virtual void Visit(platform::File& file, uint64_t size, const FileHead& head,
-                     const char16_t* path, const CheckResult& result) = 0;
+// What a check read, handed back to a caller that looks further at the file once it is
+// classified (why it may not play): the file, still open, its size (UINT64_MAX when it could
+// not be had) and its head. Nothing is kept when the file was not read (not opened, empty).
+struct ReadFile {
+  platform::File file;
+  uint64_t size = UINT64_MAX;
+  FileHead head;
+
+  bool kept() const { return head.data != nullptr; }
 };
 
 // Classifies files one at a time. Each classifier owns its head and result, so classifiers on
@@ -55,15 +56,15 @@ class FileClassifier {
   explicit FileClassifier(RuleTable& table = ProcessRuleTable()) : table_(table) {}
 
   // Leaves the outcome in result(); never fails. `path` is NUL-terminated; null counts as empty.
-  // An `visitor` sees every file that was read, after its classification.
-  void CheckFile(const char16_t* path, FileVisitor* visitor = nullptr);
+  // With `read`, a file that was read is handed back there instead of being closed.
+  void CheckFile(const char16_t* path, ReadFile* read = nullptr);
   // The same for a file its caller has opened (a file that is not open was not examined);
   // `path` names it, for the rules that look at the name.
-  void CheckOpenFile(const char16_t* path, platform::File file, FileVisitor* visitor = nullptr);
+  void CheckOpenFile(const char16_t* path, platform::File file, ReadFile* read = nullptr);
   const CheckResult& result() const { return result_; }
 
  private:
-  void Classify(const char16_t* path, platform::File& file, FileVisitor* visitor);
+  void Classify(const char16_t* path, platform::File& file, ReadFile* read);
   void Decide(platform::File& file, const char16_t* path);
   void ApplyRule(int32_t ruleIndex);
   void SetResult(TypeID typeId, const char16_t* description);

@@ -6,6 +6,7 @@
 
 #include "engine/explain/reader.h"
 #include "engine/explain/reason.h"
+#include "engine/file_classifier.h"
 #include "engine/rule_table.h"
 
 namespace kindprobe::explain {
@@ -19,5 +20,10 @@ Reasons ExplainContainer(ExplainReader& reader);
 // with its dot); `ruleIndex` is the deciding rule (-1: none).
 std::optional<Reason> ExplainName(const RuleTable& table, std::u16string_view extension,
                                   int32_t ruleIndex);
+
+// Why `path` may not play, from what its check read and the rule that decided it (-1: none):
+// the container's reasons first, then the name's. A file that was not read has none.
+Reasons ExplainFile(const RuleTable& table, const char16_t* path, ReadFile& read,
+                    int32_t ruleIndex);
 
 }  // namespace kindprobe::explain

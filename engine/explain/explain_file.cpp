@@ -1,5 +1,3 @@
-#include "engine/explain/reason_collector.h"
-
 #include <algorithm>
 
 #include "engine/explain/explain.h"
@@ -32,31 +30,21 @@ class FileSource : public ByteSource {
 
 }  // namespace
 
-void ReasonCollector::Check(FileClassifier& classifier, const char16_t* path) {
-  reasons_.clear();
-  classifier.CheckFile(path, this);
-}
-
-void ReasonCollector::Check(FileClassifier& classifier, const char16_t* path,
-                            platform::File file) {
-  reasons_.clear();
-  classifier.CheckOpenFile(path, std::move(file), this);
-}
-
-void ReasonCollector::Visit(platform::File& file, uint64_t size, const FileHead& head,
-                            const char16_t* path, const CheckResult& result) {
-  reasons_.clear();
+Reasons ExplainFile(const RuleTable& table, const char16_t* path, ReadFile& read,
+                    int32_t ruleIndex) {
+  Reasons reasons;
+  if (!read.kept()) return reasons;
   // A size that could not be had, or one no signed seek reaches, gives nothing to compare.
-  if (size != UINT64_MAX && size <= static_cast<uint64_t>(INT64_MAX) && head.data) {
-    FileSource source(file, size);
-    ExplainReader reader(std::span<const uint8_t>(head.data.get(), head.headLength), size, &source);
-    reasons_ = ExplainContainer(reader);
+  if (read.size != UINT64_MAX && read.size <= static_cast<uint64_t>(INT64_MAX)) {
+    FileSource source(read.file, read.size);
+    ExplainReader reader(std::span<const uint8_t>(read.head.data.get(), read.head.headLength),
+                         read.size, &source);
+    reasons = ExplainContainer(reader);
   }
   char16_t extension[kExtensionCapacity];
   GetFileExtension(path, extension);
-  if (auto renamed = ExplainName(table_, extension, result.ruleIndex)) {
-    reasons_.push_back(std::move(*renamed));
-  }
+  if (auto renamed = ExplainName(table, extension, ruleIndex)) reasons.push_back(std::move(*renamed));
+  return reasons;
 }
 
 }  // namespace kindprobe::explain
