@@ -5,11 +5,12 @@
 # and exits non-zero on any failure.
 set -euo pipefail
 cd "$(dirname "$0")"
-unset KINDPROBE_STAGES KINDPROBE_32BIT_SKIP
+unset KINDPROBE_STAGES KINDPROBE_32BIT_SKIP KINDPROBE_DEPS_INSTALLED
 source scripts/lib/stages.sh
 source scripts/lib/wine32.sh
 
 scripts/install-deps.sh all
+export KINDPROBE_DEPS_INSTALLED=1
 # Decided once, for every script of the run.
 if can_run_32bit; then
   echo "32-bit programs run here: the i686 suites run."

@@ -11,7 +11,8 @@ source scripts/lib/wine32.sh
 
 jobs=${KINDPROBE_JOBS:-$(nproc)}
 
-scripts/install-deps.sh windows
+# ./test.sh has installed everything already.
+[ -n "${KINDPROBE_DEPS_INSTALLED:-}" ] || scripts/install-deps.sh windows
 
 # Everything is built, and a target that fails does not stop the others: the Wine tests of
 # every target that did build still run, and the failure is recorded.
