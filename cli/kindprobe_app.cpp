@@ -11,15 +11,15 @@
 #include <string>
 #include <string_view>
 
-#include "cli/list_reader.h"
+#include "cli/scan/list_reader.h"
 #include "cli/options.h"
-#include "cli/ordered_classifier.h"
-#include "cli/path_source.h"
-#include "cli/progress.h"
-#include "cli/rule_check.h"
-#include "cli/rule_file.h"
-#include "cli/rule_listing.h"
-#include "cli/text_join.h"
+#include "cli/scan/ordered_classifier.h"
+#include "cli/scan/path_source.h"
+#include "cli/scan/progress.h"
+#include "cli/rules/rule_check.h"
+#include "cli/rules/rule_file.h"
+#include "cli/rules/rule_listing.h"
+#include "cli/text/text_join.h"
 #include "cli/usage_text.h"
 #include "engine/rule_table.h"
 #include "platform/command_line.h"

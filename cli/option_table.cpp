@@ -3,7 +3,7 @@
 #include <cstdint>
 #include <optional>
 
-#include "cli/text_join.h"
+#include "cli/text/text_join.h"
 #include "platform/player_settings.h"
 #include "platform/utf.h"
 

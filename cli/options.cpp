@@ -5,7 +5,7 @@
 #include <string_view>
 
 #include "cli/option_table.h"
-#include "cli/text_join.h"
+#include "cli/text/text_join.h"
 #include "platform/command_line.h"
 #include "platform/utf.h"
 

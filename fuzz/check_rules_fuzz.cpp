@@ -7,9 +7,9 @@
 #include <string>
 #include <string_view>
 
-#include "cli/rule_check.h"
-#include "cli/rule_file.h"
-#include "cli/rule_listing.h"
+#include "cli/rules/rule_check.h"
+#include "cli/rules/rule_file.h"
+#include "cli/rules/rule_listing.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   const std::string_view bytes(reinterpret_cast<const char*>(data), size);

@@ -8,13 +8,13 @@
 #include <memory>
 #include <string>
 
-#include "cli/description_language.h"
-#include "cli/list_reader.h"
+#include "cli/text/description_language.h"
+#include "cli/scan/list_reader.h"
 #include "cli/options.h"
-#include "cli/ordered_classifier.h"
-#include "cli/output_format.h"
+#include "cli/scan/ordered_classifier.h"
+#include "cli/text/output_format.h"
 #include "engine/rule_table.h"
-#include "cli/path_source.h"
+#include "cli/scan/path_source.h"
 #include "platform/directory.h"
 #include "platform/utf.h"
 

@@ -4,8 +4,8 @@
 #include <string>
 
 #include "cli/options.h"
-#include "cli/output_format.h"
-#include "cli/reason_text.h"
+#include "cli/text/output_format.h"
+#include "cli/text/reason_text.h"
 #include "platform/utf.h"
 
 namespace kindprobe::cli {

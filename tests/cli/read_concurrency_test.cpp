@@ -10,7 +10,7 @@
 #include <functional>
 #include <thread>
 
-#include "cli/read_concurrency.h"
+#include "cli/scan/read_concurrency.h"
 #include "platform/threads.h"
 
 namespace kindprobe::cli {

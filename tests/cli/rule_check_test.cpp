@@ -1,6 +1,6 @@
 // The rule table lint and the reading of rule files, in process: each finding from a hand-made
 // table, the shipped table's known findings, and the option forms that reach them.
-#include "cli/rule_check.h"
+#include "cli/rules/rule_check.h"
 
 #include <gtest/gtest.h>
 
@@ -9,8 +9,8 @@
 #include <vector>
 
 #include "cli/options.h"
-#include "cli/rule_file.h"
-#include "cli/rule_listing.h"
+#include "cli/rules/rule_file.h"
+#include "cli/rules/rule_listing.h"
 #include "engine/rule_table.h"
 
 namespace kindprobe::cli {

@@ -1,8 +1,8 @@
-#include "cli/progress.h"
+#include "cli/scan/progress.h"
 
 #include <string>
 
-#include "cli/text_join.h"
+#include "cli/text/text_join.h"
 #include "platform/console.h"
 
 namespace kindprobe::cli {

@@ -11,7 +11,7 @@
 #include <unordered_set>
 #include <vector>
 
-#include "cli/list_reader.h"
+#include "cli/scan/list_reader.h"
 #include "platform/directory.h"
 
 namespace kindprobe::cli {

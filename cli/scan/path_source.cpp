@@ -1,8 +1,8 @@
-#include "cli/path_source.h"
+#include "cli/scan/path_source.h"
 
 #include <algorithm>
 
-#include "cli/failure_text.h"
+#include "cli/text/failure_text.h"
 #include "platform/process.h"
 
 namespace kindprobe::cli {

@@ -1,4 +1,4 @@
-#include "cli/read_concurrency.h"
+#include "cli/scan/read_concurrency.h"
 
 #include <algorithm>
 #include <limits>

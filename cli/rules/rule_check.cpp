@@ -1,4 +1,4 @@
-#include "cli/rule_check.h"
+#include "cli/rules/rule_check.h"
 
 #include <algorithm>
 #include <cstring>
@@ -6,7 +6,7 @@
 #include <memory>
 #include <utility>
 
-#include "cli/text_join.h"
+#include "cli/text/text_join.h"
 #include "engine/file_classifier.h"
 #include "engine/rule_table.h"
 #include "engine/rule_text_observer.h"

@@ -1,6 +1,6 @@
-#include "cli/rule_listing.h"
+#include "cli/rules/rule_listing.h"
 
-#include "cli/text_join.h"
+#include "cli/text/text_join.h"
 #include "platform/utf.h"
 
 namespace kindprobe::cli {

@@ -1,6 +1,6 @@
-#include "cli/failure_text.h"
+#include "cli/text/failure_text.h"
 
-#include "cli/text_join.h"
+#include "cli/text/text_join.h"
 #include "platform/process.h"
 
 namespace kindprobe::cli {

@@ -1,11 +1,11 @@
-#include "cli/list_reader.h"
+#include "cli/scan/list_reader.h"
 
 #include <algorithm>
 #include <cerrno>
 #include <cstring>
 #include <string_view>
 
-#include "cli/text_join.h"
+#include "cli/text/text_join.h"
 #include "platform/utf.h"
 
 namespace kindprobe::cli {

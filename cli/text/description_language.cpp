@@ -1,10 +1,10 @@
-#include "cli/description_language.h"
+#include "cli/text/description_language.h"
 
 #include <cstddef>
 #include <string>
 #include <unordered_map>
 
-#include "cli/tab_table.h"
+#include "cli/text/tab_table.h"
 #include "platform/utf.h"
 
 extern const unsigned char kEmbeddedEnglishDescriptions[];

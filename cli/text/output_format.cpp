@@ -1,4 +1,4 @@
-#include "cli/output_format.h"
+#include "cli/text/output_format.h"
 
 #include <array>
 

@@ -1,11 +1,11 @@
-#include "cli/reason_text.h"
+#include "cli/text/reason_text.h"
 
 #include <array>
 #include <map>
 #include <optional>
 
-#include "cli/description_language.h"
-#include "cli/tab_table.h"
+#include "cli/text/description_language.h"
+#include "cli/text/tab_table.h"
 #include "platform/utf.h"
 
 extern const unsigned char kEmbeddedExplainMessages[];

@@ -1,4 +1,4 @@
-#include "cli/rule_file.h"
+#include "cli/rules/rule_file.h"
 
 #include <cstdint>
 #include <cstdio>

@@ -1,11 +1,11 @@
-#include "cli/ordered_classifier.h"
+#include "cli/scan/ordered_classifier.h"
 
 #include <algorithm>
 #include <chrono>
 
-#include "cli/description_language.h"
-#include "cli/failure_text.h"
-#include "cli/output_format.h"
+#include "cli/text/description_language.h"
+#include "cli/text/failure_text.h"
+#include "cli/text/output_format.h"
 
 namespace kindprobe::cli {
 namespace {

@@ -18,8 +18,8 @@
 #include <vector>
 
 #include "cli/options.h"
-#include "cli/path_source.h"
-#include "cli/read_concurrency.h"
+#include "cli/scan/path_source.h"
+#include "cli/scan/read_concurrency.h"
 #include "engine/explain/explain.h"
 #include "engine/file_classifier.h"
 #include "platform/threads.h"

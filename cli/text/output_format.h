@@ -7,7 +7,7 @@
 #include <vector>
 
 #include "cli/options.h"
-#include "cli/reason_text.h"
+#include "cli/text/reason_text.h"
 
 namespace kindprobe::cli {
 
