@@ -17,7 +17,7 @@ step() { printf '\n==== %s\n' "$*"; }
 count_tests() {
   awk '
     /tests passed, [0-9]+ tests? failed out of [0-9]+/ {
-      for (i = 1; i <= NF; i++) { if ($i == "failed") f = $(i - 1); if ($i == "of") n = $(i + 1) }
+      for (i = 1; i <= NF; i++) { if ($i == "failed") f = $(i - 2); if ($i == "of") n = $(i + 1) }
       passed += n - f; failed += f; seen = 1
     }
     /^([A-Za-z-]+: )?[0-9]+ passed, [0-9]+ failed/ {
