@@ -93,6 +93,8 @@ TEST_F(Classify, ContentDecidesWhenTheExtensionMisleads) {
   EXPECT_EQ(Description(Check("page.html", "<html><body>")), u"HTML文档");
   EXPECT_EQ(Description(Check("blob", std::string("ab\x07") + "cdef")), u"未知类型");
   EXPECT_EQ(Description(Check("backspaced", "abc\bdef")), u"文本文件");  // 0x08 is the lowest
+  // The head's last byte counts: a control there is no text.
+  EXPECT_EQ(Description(Check("long", std::string(4095, 'a') + "\x01")), u"未知类型");
   EXPECT_TRUE(classifier_.result().examined);
 }
 

@@ -103,13 +103,14 @@ TEST_F(Match, TailTestsReadTheLastBytesOfTheFile) {
 
 TEST_F(Match, HeadTestsNeverReachPastTheHead) {
   auto table = Table(u".a;2;A;0,0,,,1,1,,42\r\n.b;2;B;2,2,,0000\r\n.c;2;C;4095,1,,00\r\n"
-                     u".d;2;D;-2,1,,00\r\n.e;2;E;5000,0,,,0,0,,,");
+                     u".d;2;D;-2,1,,00\r\n.e;2;E;5000,0,,,0,0,,,\r\n.f;2;F;1,2,FF00,4200");
   Load("AB", table.get());
   EXPECT_TRUE(Matches(0));   // count 0 holds; byte 1 is 'B'
   EXPECT_FALSE(Matches(1));  // bytes 2-3 are beyond a 2-byte head, not zeros
   EXPECT_FALSE(Matches(2));
   EXPECT_FALSE(Matches(3));  // an offset of -2 is a head test far past any head
   EXPECT_TRUE(Matches(4));   // count 0 holds wherever it points
+  EXPECT_FALSE(Matches(5));  // one byte past the head, even where its mask ignores it
 
   Load(std::string(5000, '\0'), table.get());
   EXPECT_TRUE(Matches(2));   // byte 4095 is the head's last
