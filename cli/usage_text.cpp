@@ -2,6 +2,7 @@
 
 #include <string>
 #include <string_view>
+#include <utility>
 
 #include "cli/option_table.h"
 
@@ -17,11 +18,23 @@ std::string OptionHelp(const CommandOption& option) {
       option.shortName != '\0' ? std::string("  -") + option.shortName + ", " : std::string(6, ' ');
   name += "--";
   name += option.longName;
-  if (option.value == OptionValue::kRequired) name += " " + std::string(option.valueName);
-  if (option.value == OptionValue::kOptional) name += " [" + std::string(option.valueName) + "]";
-  std::string text = name.size() + 2 <= kHelpColumn
-                         ? name + std::string(kHelpColumn - name.size(), ' ')
-                         : name + "\n" + std::string(kHelpColumn, ' ');
+  // Appended piece by piece: GCC 12 at -O3 warns (-Wrestrict) about "literal" + std::string&&.
+  if (option.value == OptionValue::kRequired) {
+    name += ' ';
+    name += option.valueName;
+  }
+  if (option.value == OptionValue::kOptional) {
+    name += " [";
+    name += option.valueName;
+    name += ']';
+  }
+  std::string text = std::move(name);
+  if (text.size() + 2 <= kHelpColumn) {
+    text.append(kHelpColumn - text.size(), ' ');
+  } else {
+    text += '\n';
+    text.append(kHelpColumn, ' ');
+  }
   for (const char c : option.help) {
     text += c;
     if (c == '\n') text += std::string(kHelpColumn, ' ');
