@@ -133,7 +133,8 @@ constexpr CommandOption kOptions[] = {
      .help = "after each result, the reasons it may not play:\n"
              "  truncated      the container says the file is cut short\n"
              "  renamed        the extension is another format's\n"
-             "  no-media-data  headers without audio or video data"},
+             "  no-media-data  headers without audio or video data\n"
+             "  damaged        the header's size field is impossible"},
     {.longName = "lang",
      .value = OptionValue::kRequired,
      .valueName = "zh|en",

@@ -57,7 +57,9 @@ void OrderedClassifier::AdaptThreads(uint32_t fewest) {
 
 void OrderedClassifier::Explain(Language language) {
   language_ = language;
-  explain_ = true;
+  // The families name rules, so the table must be there before they are resolved.
+  EnsureRuleTableLoaded(*table_);
+  families_.emplace(explain::FormatFamilies::Shipped(*table_));
 }
 
 platform::File OrderedClassifier::Open(const PathItem& item, platform::OpenStatus* status) {
@@ -89,7 +91,8 @@ void OrderedClassifier::CheckItem(const PathItem& item, FileClassifier& classifi
   if (reasons != nullptr) {
     ReadFile read;
     classifier.CheckOpenFile(item.path.c_str(), std::move(file), &read);
-    *reasons = explain::ExplainFile(*table_, item.path.c_str(), read, classifier.result().ruleIndex);
+    *reasons = explain::ExplainFile(*families_, item.path.c_str(), read,
+                                    classifier.result().ruleIndex);
   } else {
     classifier.CheckOpenFile(item.path.c_str(), std::move(file));
   }
@@ -110,7 +113,7 @@ bool OrderedClassifier::ClassifyOne(uint32_t thread) {
   Slot& slot = slots_[index % ringSize_];
   FileClassifier& classifier = *classifiers_[thread];
   explain::Reasons found;
-  explain::Reasons* reasons = explain_ ? &found : nullptr;
+  explain::Reasons* reasons = families_ ? &found : nullptr;
   if (concurrency_->adapts()) {
     const auto start = std::chrono::steady_clock::now();
     CheckItem(slot.item, classifier, reasons, &slot.failure);
@@ -119,7 +122,7 @@ bool OrderedClassifier::ClassifyOne(uint32_t thread) {
     CheckItem(slot.item, classifier, reasons, &slot.failure);
   }
   std::vector<ReasonLine> lines;
-  if (explain_) lines = ReasonLines(found, language_);
+  if (families_) lines = ReasonLines(found, language_);
   const CheckResult& result = classifier.result();
   if (!result.examined) notExamined_.fetch_add(1, std::memory_order_relaxed);
   slot.line.clear();
@@ -127,7 +130,7 @@ bool OrderedClassifier::ClassifyOne(uint32_t thread) {
                               result.ruleIndex, slot.failure, nullptr};
   if (candidates_.empty()) {
     Classification explained = answer;
-    explained.reasons = explain_ ? &lines : nullptr;
+    explained.reasons = families_ ? &lines : nullptr;
     AppendResultLine(mode_, slot.item.path, explained, &slot.line);
   } else {
     FileClassifier& candidate = *candidates_[thread];

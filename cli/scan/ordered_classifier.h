@@ -122,7 +122,8 @@ class OrderedClassifier {
   std::vector<std::unique_ptr<FileClassifier>> classifiers_;
   // In a comparison, one more per thread, over the candidate table.
   std::vector<std::unique_ptr<FileClassifier>> candidates_;
-  bool explain_ = false;  // --explain
+  // --explain: the format families of table_, made when it is asked for.
+  std::optional<explain::FormatFamilies> families_;
 
   // The flags and counters that threads wait on are sequentially consistent: see WaitPoint.
   std::atomic<uint64_t> filled_{0};   // slots [0, filled_) have been given a path

@@ -4,7 +4,7 @@
 #include <string>
 #include <unordered_map>
 
-#include "cli/text/tab_table.h"
+#include "engine/tab_table.h"
 #include "platform/utf.h"
 
 extern const unsigned char kEmbeddedEnglishDescriptions[];

@@ -1,6 +1,7 @@
 #include "engine/explain/explain.h"
 
 #include <algorithm>
+#include <iterator>
 
 #include "engine/explain/explainers.h"
 #include "engine/signature_match.h"
@@ -8,12 +9,19 @@
 namespace kindprobe::explain {
 namespace {
 
-using Explainer = bool (*)(ExplainReader&, Reasons*);
+struct Explainer {
+  Container container;
+  bool (*explain)(ExplainReader&, Reasons*);
+};
 
 // Heads are checked in this order; the first explainer that knows the head has the say. The
 // transport stream comes last: its only mark is a byte that other heads may have too.
-constexpr Explainer kExplainers[] = {ExplainRiff, ExplainIsoMedia,  ExplainMatroska, ExplainFlv,
-                                     ExplainOgg,  ExplainMpegAudio, ExplainMpegTs};
+constexpr Explainer kExplainers[] = {
+    {Container::kRiff, ExplainRiff},           {Container::kIsoMedia, ExplainIsoMedia},
+    {Container::kMatroska, ExplainMatroska},   {Container::kFlv, ExplainFlv},
+    {Container::kOgg, ExplainOgg},             {Container::kMpegAudio, ExplainMpegAudio},
+    {Container::kMpegTs, ExplainMpegTs}};
+static_assert(std::size(kExplainers) == kContainerCount);
 
 }  // namespace
 
@@ -25,6 +33,8 @@ const char* ReasonCodeName(ReasonCode code) {
       return "renamed";
     case ReasonCode::kNoMediaData:
       return "no-media-data";
+    case ReasonCode::kDamaged:
+      return "damaged";
   }
   return "truncated";
 }
@@ -38,10 +48,10 @@ Reason Finding(ReasonCode code, DetailId detail, uint64_t declared, uint64_t act
   return reason;
 }
 
-Reasons ExplainContainer(ExplainReader& reader) {
+Reasons ExplainContainer(ExplainReader& reader, Containers readers) {
   Reasons found;
-  for (Explainer explainer : kExplainers) {
-    if (explainer(reader, &found)) break;
+  for (const Explainer& explainer : kExplainers) {
+    if ((readers & Bit(explainer.container)) != 0 && explainer.explain(reader, &found)) break;
   }
   // One reason per code: the first is the most telling (the outermost structure).
   Reasons reasons;
@@ -53,15 +63,19 @@ Reasons ExplainContainer(ExplainReader& reader) {
   return reasons;
 }
 
-std::optional<Reason> ExplainName(const RuleTable& table, std::u16string_view extension,
+std::optional<Reason> ExplainName(const FormatFamilies& families, std::u16string_view extension,
                                   int32_t ruleIndex) {
+  const RuleTable& table = families.table();
   if (extension.empty() || ruleIndex < 0 || ruleIndex >= table.ruleCount) return std::nullopt;
   const int32_t nameRule = FirstRuleListing(table, extension);
   if (nameRule < 0 || nameRule == ruleIndex) return std::nullopt;
   const std::u16string_view nameDescription = table.rules[nameRule]->description;
   const std::u16string_view contentDescription = table.rules[ruleIndex]->description;
-  // Two rules for one format (MP4 and MOV share a description): not a rename the user can see.
-  if (nameDescription == contentDescription) return std::nullopt;
+  // Two rules for one format (MP4 and MOV share a description), or a name its players give that
+  // content too (a bare MP3 matches the MPEG rule): not a rename the user can see.
+  if (nameDescription == contentDescription || families.OneFamily(extension, ruleIndex)) {
+    return std::nullopt;
+  }
   Reason reason = Finding(ReasonCode::kRenamed, DetailId::kRenamed);
   reason.name = extension;
   reason.nameRule = nameDescription;

@@ -4,6 +4,7 @@
 #include <optional>
 #include <string_view>
 
+#include "engine/explain/format_families.h"
 #include "engine/explain/reader.h"
 #include "engine/explain/reason.h"
 #include "engine/file_classifier.h"
@@ -11,19 +12,22 @@
 
 namespace kindprobe::explain {
 
+inline constexpr Containers kAllContainers = (Containers{1} << kContainerCount) - 1;
+
 // What the container's own bookkeeping says: at most one reason of each code, from the one
-// explainer whose container the head shows.
-Reasons ExplainContainer(ExplainReader& reader);
+// explainer among `readers` whose container the head shows.
+Reasons ExplainContainer(ExplainReader& reader, Containers readers = kAllContainers);
 
 // `renamed` when the name's extension belongs to one rule and a different rule, of another
-// description, decided by the content. `extension` is as the classifier took it (lower-cased,
-// with its dot); `ruleIndex` is the deciding rule (-1: none).
-std::optional<Reason> ExplainName(const RuleTable& table, std::u16string_view extension,
+// description and another format family, decided by the content. `extension` is as the
+// classifier took it (lower-cased, with its dot); `ruleIndex` is the deciding rule (-1: none).
+std::optional<Reason> ExplainName(const FormatFamilies& families, std::u16string_view extension,
                                   int32_t ruleIndex);
 
 // Why `path` may not play, from what its check read and the rule that decided it (-1: none):
-// the container's reasons first, then the name's. A file that was not read has none.
-Reasons ExplainFile(const RuleTable& table, const char16_t* path, ReadFile& read,
+// the reasons of its families' containers first, then the name's. A file that was not read has
+// none.
+Reasons ExplainFile(const FormatFamilies& families, const char16_t* path, ReadFile& read,
                     int32_t ruleIndex);
 
 }  // namespace kindprobe::explain

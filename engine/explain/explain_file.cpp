@@ -30,20 +30,25 @@ class FileSource : public ByteSource {
 
 }  // namespace
 
-Reasons ExplainFile(const RuleTable& table, const char16_t* path, ReadFile& read,
+Reasons ExplainFile(const FormatFamilies& families, const char16_t* path, ReadFile& read,
                     int32_t ruleIndex) {
   Reasons reasons;
   if (!read.kept()) return reasons;
+  // Content no media rule decided (a text file that happens to hold 0x47 every 188 bytes) is
+  // read by no container's explainer.
+  const Containers readers = families.ReadersOf(ruleIndex);
   // A size that could not be had, or one no signed seek reaches, gives nothing to compare.
-  if (read.size != UINT64_MAX && read.size <= static_cast<uint64_t>(INT64_MAX)) {
+  if (readers != 0 && read.size != UINT64_MAX && read.size <= static_cast<uint64_t>(INT64_MAX)) {
     FileSource source(read.file, read.size);
     ExplainReader reader(std::span<const uint8_t>(read.head.data.get(), read.head.headLength),
                          read.size, &source);
-    reasons = ExplainContainer(reader);
+    reasons = ExplainContainer(reader, readers);
   }
   char16_t extension[kExtensionCapacity];
   GetFileExtension(path, extension);
-  if (auto renamed = ExplainName(table, extension, ruleIndex)) reasons.push_back(std::move(*renamed));
+  if (auto renamed = ExplainName(families, extension, ruleIndex)) {
+    reasons.push_back(std::move(*renamed));
+  }
   return reasons;
 }
 

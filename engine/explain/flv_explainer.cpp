@@ -22,8 +22,6 @@ constexpr std::string_view kFileSizeKey =
     "\x00\x08"
     "filesize"
     "\x00"sv;
-// Sizes beyond this are not a real promise of the writer.
-constexpr double kLargestFileSize = 9.0e15;
 
 bool IsTagType(uint8_t b) {
   return std::find(std::begin(kTagTypes), std::end(kTagTypes), b & 0x1F) != std::end(kTagTypes);
@@ -42,6 +40,23 @@ double MetadataFileSize(std::span<const uint8_t> head, uint64_t firstTag) {
   return std::bit_cast<double>(Be64(number));
 }
 
+// Whether the previous-tag-size just before `end` leads back to a tag header that ends there.
+// `lastTagSize` gets what it says.
+bool EndsWithWholeTag(ExplainReader& reader, uint64_t firstTag, uint64_t end,
+                      uint32_t* lastTagSize) {
+  std::array<uint8_t, kBackPointer> back{};
+  *lastTagSize = 0;
+  if (end < firstTag + kTagHeader + kBackPointer || !reader.Read(end - kBackPointer, back)) {
+    return false;
+  }
+  *lastTagSize = Be32(back.data());
+  if (*lastTagSize < kTagHeader || *lastTagSize > end - kBackPointer - firstTag) return false;
+  std::array<uint8_t, kTagHeader> tag{};
+  const uint64_t tagAt = end - kBackPointer - *lastTagSize;
+  return reader.Read(tagAt, tag) && IsTagType(tag[0]) &&
+         Be24(&tag[1]) + kTagHeader == *lastTagSize && Be24(&tag[8]) == 0;
+}
+
 }  // namespace
 
 bool ExplainFlv(ExplainReader& reader, Reasons* reasons) {
@@ -51,8 +66,13 @@ bool ExplainFlv(ExplainReader& reader, Reasons* reasons) {
   const uint64_t firstTag = uint64_t{Be32(head.data() + 5)} + kBackPointer;
 
   const double promised = MetadataFileSize(head, firstTag);
-  if (std::isfinite(promised) && promised > static_cast<double>(size) &&
-      promised < kLargestFileSize) {
+  if (promised > static_cast<double>(kLargestPossibleFile)) {
+    // Finite or not, no file is that large: the metadata is damaged.
+    Reason damaged = Finding(ReasonCode::kDamaged, DetailId::kImpossibleSize,
+                             promised < 0x1p64 ? static_cast<uint64_t>(promised) : UINT64_MAX);
+    damaged.name = u"onMetaData filesize";
+    reasons->push_back(std::move(damaged));
+  } else if (promised > static_cast<double>(size)) {
     reasons->push_back(Finding(ReasonCode::kTruncated, DetailId::kFlvFileSize,
                                static_cast<uint64_t>(promised), size));
   }
@@ -63,21 +83,17 @@ bool ExplainFlv(ExplainReader& reader, Reasons* reasons) {
     return true;
   }
   // The last four bytes give the size of the last tag; a whole file leads back to its header.
-  std::array<uint8_t, kBackPointer> back{};
-  if (size < firstTag + kTagHeader + kBackPointer || !reader.Read(size - kBackPointer, back)) {
-    reasons->push_back(Finding(ReasonCode::kTruncated, DetailId::kFlvTail, 0, size));
+  // A tag appended to the file comes after them.
+  uint32_t lastTagSize = 0;
+  if (EndsWithWholeTag(reader, firstTag, size, &lastTagSize)) return true;
+  uint32_t beforeTags = 0;
+  if (reader.ContentEnd() < size &&
+      EndsWithWholeTag(reader, firstTag, reader.ContentEnd(), &beforeTags)) {
     return true;
   }
-  const uint32_t lastTagSize = Be32(back.data());
-  bool valid = false;
-  if (lastTagSize >= kTagHeader && lastTagSize <= size - kBackPointer - firstTag) {
-    std::array<uint8_t, kTagHeader> tag{};
-    const uint64_t tagAt = size - kBackPointer - lastTagSize;
-    valid = reader.Read(tagAt, tag) && IsTagType(tag[0]) &&
-            Be24(&tag[1]) + kTagHeader == lastTagSize && Be24(&tag[8]) == 0;
-  }
-  if (!valid)
+  if (!reader.outOfBudget()) {
     reasons->push_back(Finding(ReasonCode::kTruncated, DetailId::kFlvTail, lastTagSize, size));
+  }
   return true;
 }
 

@@ -7,15 +7,26 @@
 namespace kindprobe::explain {
 namespace {
 
-// Top-level boxes looked at. A whole file usually has under ten; a fragmented one may have
-// more, and then the walk stops without judging the missing index.
-constexpr int kMaxBoxes = 32;
+// Top-level boxes looked at. A whole file usually has under ten; a fragmented one has two for
+// each fragment, and the read budget bounds the walk before this does.
+constexpr int kMaxBoxes = 8192;
 constexpr uint64_t kBoxHeader = 8;
 constexpr uint64_t kLargeBoxHeader = 16;
+// The fragment index a finished fragmented file ends with: 'mfra', then inside it, last, the
+// 16-byte 'mfro' that gives the size of the 'mfra'.
+constexpr uint64_t kFragmentIndexEnd = 16;
 // Types that may open a file of this family.
 constexpr const char* kOpeningTypes[] = {"ftyp", "moov", "mdat", "free", "skip", "wide", "pnot"};
 
 bool IsType(const uint8_t* p, const char* type) { return std::memcmp(p, type, 4) == 0; }
+
+// Top-level box types are four printable characters; anything else is not a box.
+bool IsBoxType(const uint8_t* p) {
+  for (int i = 0; i < 4; ++i) {
+    if (p[i] < 0x20 || p[i] > 0x7E) return false;
+  }
+  return true;
+}
 
 std::u16string TypeText(const uint8_t* p) {
   std::u16string text(4, u'?');
@@ -31,6 +42,38 @@ Reason BoxCut(uint64_t end, uint64_t size, std::u16string type) {
   return reason;
 }
 
+// Whether the file ends with a whole fragment index, which its writer adds last: then every
+// fragment before it was written, and the walk need not visit them all.
+bool EndsWithFragmentIndex(ExplainReader& reader) {
+  const uint64_t end = reader.ContentEnd();
+  std::array<uint8_t, kFragmentIndexEnd> mfro{};
+  if (end < kFragmentIndexEnd || !reader.Read(end - kFragmentIndexEnd, mfro)) return false;
+  if (Be32(mfro.data()) != kFragmentIndexEnd || !IsType(mfro.data() + 4, "mfro")) return false;
+  const uint32_t mfraSize = Be32(mfro.data() + 12);
+  std::array<uint8_t, kBoxHeader> mfra{};
+  return mfraSize >= kBoxHeader + kFragmentIndexEnd && mfraSize <= end &&
+         reader.Read(end - mfraSize, mfra) && Be32(mfra.data()) == mfraSize &&
+         IsType(mfra.data() + 4, "mfra");
+}
+
+// What the boxes seen say once the walk has seen them all.
+struct Walk {
+  bool sawMoov = false;
+  bool sawMdat = false;
+  uint64_t mediaBytes = 0;
+
+  void Judge(uint64_t size, Reasons* reasons) const {
+    // A file whose index was never written cannot be played.
+    if (!sawMoov) {
+      reasons->push_back(Finding(ReasonCode::kTruncated, DetailId::kIsoNoMoov, 0, size));
+    } else if (!sawMdat) {
+      reasons->push_back(Finding(ReasonCode::kNoMediaData, DetailId::kIsoNoMdat));
+    } else if (mediaBytes == 0) {
+      reasons->push_back(Finding(ReasonCode::kNoMediaData, DetailId::kIsoEmptyMdat));
+    }
+  }
+};
+
 }  // namespace
 
 bool ExplainIsoMedia(ExplainReader& reader, Reasons* reasons) {
@@ -41,25 +84,21 @@ bool ExplainIsoMedia(ExplainReader& reader, Reasons* reasons) {
   if (!known) return false;
 
   const uint64_t size = reader.fileSize();
-  bool sawMoov = false;
-  bool sawMdat = false;
+  Walk walk;
+  bool lookedAtEnd = false;
   uint64_t offset = 0;
   for (int i = 0; i < kMaxBoxes; ++i) {
-    if (offset == size) {
-      // Every box was walked: a file whose index was never written cannot be played.
-      if (!sawMoov) {
-        reasons->push_back(Finding(ReasonCode::kTruncated, DetailId::kIsoNoMoov, 0, size));
-      } else if (!sawMdat) {
-        reasons->push_back(Finding(ReasonCode::kNoMediaData, DetailId::kIsoNoMdat));
-      }
+    // Fewer bytes than a box header after the last box are padding, not a box.
+    if (size - offset < kBoxHeader) {
+      walk.Judge(size, reasons);
       return true;
     }
     std::array<uint8_t, kLargeBoxHeader> box{};
-    if (!reader.Read(offset, std::span(box).first(kBoxHeader))) {
-      // Fewer than 8 bytes left: a box header that was cut.
-      if (size - offset < kBoxHeader) {
-        reasons->push_back(BoxCut(offset + kBoxHeader, size, std::u16string(4, u'?')));
-      }
+    // A read the budget refused, or that failed, leaves nothing to judge.
+    if (!reader.Read(offset, std::span(box).first(kBoxHeader))) return true;
+    // Bytes that are no box after the last one: data appended to a whole file.
+    if (!IsBoxType(box.data() + 4)) {
+      walk.Judge(size, reasons);
       return true;
     }
     const uint32_t size32 = Be32(box.data());
@@ -68,23 +107,46 @@ bool ExplainIsoMedia(ExplainReader& reader, Reasons* reasons) {
     if (size32 == 0) {
       boxSize = size - offset;  // the last box, running to the end of the file
     } else if (size32 == 1) {
-      if (!reader.Read(offset, box)) {
+      if (size - offset < kLargeBoxHeader) {
         reasons->push_back(BoxCut(offset + kLargeBoxHeader, size, TypeText(box.data() + 4)));
         return true;
       }
+      if (!reader.Read(offset, box)) return true;
       boxSize = Be64(box.data() + 8);
       headerSize = kLargeBoxHeader;
+      if (boxSize > kLargestPossibleFile) {
+        Reason damaged = Finding(ReasonCode::kDamaged, DetailId::kImpossibleSize, boxSize);
+        damaged.name = TypeText(box.data() + 4);
+        reasons->push_back(std::move(damaged));
+        return true;
+      }
     }
     // A size smaller than its own header is damage, not a cut: no finding, and no loop.
     if (boxSize < headerSize) return true;
-    sawMoov = sawMoov || IsType(box.data() + 4, "moov");
-    sawMdat = sawMdat || IsType(box.data() + 4, "mdat");
-    const uint64_t end = SaturatingAdd(offset, boxSize);
+    const uint64_t end = offset + boxSize;  // at most 2^48 past an offset within the file
     if (end > size) {
-      reasons->push_back(BoxCut(end, size, TypeText(box.data() + 4)));
+      // A tag appended to the file (ID3v1 "TAG" reads as a size) is not a box that was cut.
+      if (offset >= reader.ContentEnd()) {
+        walk.Judge(size, reasons);
+      } else {
+        reasons->push_back(BoxCut(end, size, TypeText(box.data() + 4)));
+      }
       return true;
     }
+    walk.sawMoov = walk.sawMoov || IsType(box.data() + 4, "moov");
+    if (IsType(box.data() + 4, "mdat")) {
+      walk.sawMdat = true;
+      walk.mediaBytes += boxSize - headerSize;
+    }
+    if (IsType(box.data() + 4, "moof") && walk.sawMoov && !lookedAtEnd) {
+      lookedAtEnd = true;
+      if (EndsWithFragmentIndex(reader)) return true;
+    }
     offset = end;
+    if (offset == size) {
+      walk.Judge(size, reasons);
+      return true;
+    }
   }
   return true;
 }

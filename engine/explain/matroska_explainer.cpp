@@ -2,6 +2,7 @@
 #include <algorithm>
 #include <array>
 #include <optional>
+#include <utility>
 
 #include "engine/explain/explainers.h"
 
@@ -10,6 +11,10 @@ namespace {
 
 constexpr uint32_t kEbmlId = 0x1A45DFA3;
 constexpr uint32_t kSegmentId = 0x18538067;
+constexpr uint32_t kClusterId = 0x1F43B675;
+// Children of the Segment looked at for a Cluster: the metadata before the first one is a
+// handful of elements (SeekHead, Void, Info, Tracks, Tags, Cues, Chapters, Attachments).
+constexpr int kMaxChildren = 64;
 // An element ID of 4 bytes and a size of at most 8.
 constexpr size_t kLongestElementHeader = 12;
 
@@ -36,6 +41,39 @@ std::optional<VarInt> ReadVarInt(std::span<const uint8_t> bytes) {
   return v;
 }
 
+// An element ID: its first byte's leading zeros give its length, 1 to 4 bytes.
+std::optional<std::pair<uint32_t, size_t>> ReadId(std::span<const uint8_t> bytes) {
+  if (bytes.empty() || bytes[0] < 0x10) return std::nullopt;
+  size_t length = 1;
+  while ((bytes[0] & (0x80 >> (length - 1))) == 0) ++length;
+  if (bytes.size() < length) return std::nullopt;
+  uint32_t id = 0;
+  for (size_t i = 0; i < length; ++i) id = id << 8 | bytes[i];
+  return std::pair(id, length);
+}
+
+Reason Damaged(const char16_t* element, uint64_t size) {
+  Reason reason = Finding(ReasonCode::kDamaged, DetailId::kImpossibleSize, size);
+  reason.name = element;
+  return reason;
+}
+
+// Whether the Segment's children from `offset` to `end` hold no Cluster: only when every child
+// up to `end` was seen, each of a known size, does the walk answer yes.
+bool HoldsNoCluster(ExplainReader& reader, uint64_t offset, uint64_t end) {
+  for (int i = 0; i < kMaxChildren && offset < end; ++i) {
+    std::array<uint8_t, kLongestElementHeader> element{};
+    const size_t wanted = static_cast<size_t>(std::min<uint64_t>(element.size(), end - offset));
+    if (!reader.Read(offset, std::span(element).first(wanted))) return false;
+    const auto id = ReadId(std::span(element).first(wanted));
+    if (!id || id->first == kClusterId) return false;
+    const auto size = ReadVarInt(std::span(element).first(wanted).subspan(id->second));
+    if (!size || size->unknown) return false;
+    offset = SaturatingAdd(offset + id->second + size->length, size->value);
+  }
+  return offset == end;
+}
+
 }  // namespace
 
 bool ExplainMatroska(ExplainReader& reader, Reasons* reasons) {
@@ -45,17 +83,34 @@ bool ExplainMatroska(ExplainReader& reader, Reasons* reasons) {
   const auto ebmlSize = ReadVarInt(head.subspan(4));
   if (!ebmlSize || ebmlSize->unknown) return true;
 
-  const uint64_t segmentAt = SaturatingAdd(4 + ebmlSize->length, ebmlSize->value);
+  if (ebmlSize->value > kLargestPossibleFile) {
+    reasons->push_back(Damaged(u"EBML header", ebmlSize->value));
+    return true;
+  }
+  const uint64_t segmentAt = 4 + ebmlSize->length + ebmlSize->value;
   std::array<uint8_t, kLongestElementHeader> element{};
   const uint64_t available = segmentAt < size ? size - segmentAt : 0;
   const size_t wanted = static_cast<size_t>(std::min<uint64_t>(element.size(), available));
   if (wanted < 5 || !reader.Read(segmentAt, std::span(element).first(wanted))) return true;
   if (Be32(element.data()) != kSegmentId) return true;
   const auto segmentSize = ReadVarInt(std::span(element).first(wanted).subspan(4));
-  if (!segmentSize || segmentSize->unknown) return true;
-  const uint64_t end = SaturatingAdd(segmentAt + 4 + segmentSize->length, segmentSize->value);
-  if (end > size) {
-    reasons->push_back(Finding(ReasonCode::kTruncated, DetailId::kMatroskaSegment, end, size));
+  if (!segmentSize) return true;
+  const uint64_t dataAt = segmentAt + 4 + segmentSize->length;
+  // A live stream's Segment has no size: it runs to the end of the file.
+  uint64_t end = size;
+  if (!segmentSize->unknown) {
+    if (segmentSize->value > kLargestPossibleFile) {
+      reasons->push_back(Damaged(u"Segment", segmentSize->value));
+      return true;
+    }
+    end = dataAt + segmentSize->value;
+    if (end > size) {
+      reasons->push_back(Finding(ReasonCode::kTruncated, DetailId::kMatroskaSegment, end, size));
+      return true;
+    }
+  }
+  if (HoldsNoCluster(reader, dataAt, end)) {
+    reasons->push_back(Finding(ReasonCode::kNoMediaData, DetailId::kMatroskaNoCluster));
   }
   return true;
 }

@@ -23,12 +23,17 @@ bool ExplainMpegTs(ExplainReader& reader, Reasons* reasons) {
   for (uint64_t i = 0; i < packets; ++i) {
     if (i * kPacketSize >= head.size() || head[i * kPacketSize] != kSyncByte) return false;
   }
+  // Packets end where the media does: a tag appended to the file is not part of the stream.
+  uint64_t end = size;
   if (const uint64_t rest = size % kPacketSize; rest != 0) {
-    reasons->push_back(Finding(ReasonCode::kTruncated, DetailId::kTsPartial, rest, size));
-    return true;
+    end = reader.ContentEnd();
+    if (end % kPacketSize != 0 || end < kPacketSize) {
+      reasons->push_back(Finding(ReasonCode::kTruncated, DetailId::kTsPartial, rest, size));
+      return true;
+    }
   }
   std::array<uint8_t, 1> sync{};
-  const uint64_t lastPacket = size - kPacketSize;
+  const uint64_t lastPacket = end - kPacketSize;
   if (reader.Read(lastPacket, sync) && sync[0] != kSyncByte) {
     reasons->push_back(Finding(ReasonCode::kTruncated, DetailId::kTsSync, lastPacket, size));
   }

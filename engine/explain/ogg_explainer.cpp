@@ -23,6 +23,12 @@ bool IsCaptureAt(const std::vector<uint8_t>& bytes, size_t at) {
          bytes[at + kCaptureLength] == 0;  // stream structure version 0
 }
 
+// The first bytes of a page header the file ends in, too few to show all of "OggS\0".
+bool IsCutCaptureAt(const std::vector<uint8_t>& bytes, size_t at) {
+  const size_t left = bytes.size() - at;
+  return left <= kCaptureLength && std::memcmp(bytes.data() + at, kCapture, left) == 0;
+}
+
 size_t NextCapture(const std::vector<uint8_t>& bytes, size_t from) {
   while (from < bytes.size() && !IsCaptureAt(bytes, from)) ++from;
   return from;
@@ -66,7 +72,8 @@ bool ExplainOgg(ExplainReader& reader, Reasons* reasons) {
     sawEndOfStream = sawEndOfStream || (window[at + 5] & kEndOfStream) != 0;
     const size_t next = static_cast<size_t>(declaredEnd - windowStart);
     if (next == window.size()) break;
-    if (IsCaptureAt(window, next)) {
+    // The next page starts where this one ends, even when the file ends a few bytes into it.
+    if (IsCaptureAt(window, next) || IsCutCaptureAt(window, next)) {
       at = next;
     } else {
       sawEndOfStream = false;

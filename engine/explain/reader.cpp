@@ -1,7 +1,9 @@
 #include "engine/explain/reader.h"
 
 #include <algorithm>
+#include <array>
 #include <cstring>
+#include <span>
 
 namespace kindprobe::explain {
 
@@ -11,9 +13,62 @@ bool ExplainReader::Read(uint64_t offset, std::span<uint8_t> out) {
     std::copy_n(head_.data() + offset, out.size(), out.data());
     return true;
   }
-  if (source_ == nullptr || extraReads_ >= kMaxExtraReads) return false;
+  if (offset >= windowAt_ && offset - windowAt_ <= window_.size() &&
+      out.size() <= window_.size() - (offset - windowAt_)) {
+    std::copy_n(window_.data() + (offset - windowAt_), out.size(), out.data());
+    return true;
+  }
+  if (source_ == nullptr) return false;
+  if (extraReads_ >= kMaxExtraReads) {
+    outOfBudget_ = true;
+    return false;
+  }
+  const uint64_t window = std::min(kFirstWindow << std::min<uint32_t>(extraReads_, 5), kLargestWindow);
+  const uint64_t length = std::max<uint64_t>(out.size(), std::min(window, fileSize_ - offset));
   ++extraReads_;
-  return source_->ReadAt(offset, out) == out.size();
+  if (length == out.size()) return source_->ReadAt(offset, out) == out.size();
+  window_.resize(static_cast<size_t>(length));
+  window_.resize(source_->ReadAt(offset, window_));
+  windowAt_ = offset;
+  if (window_.size() < out.size()) return false;
+  std::copy_n(window_.data(), out.size(), out.data());
+  return true;
+}
+
+namespace {
+
+// ID3v1: "TAG" and 125 bytes, the last 128 bytes of the file.
+constexpr uint64_t kId3v1Size = 128;
+// An APE tag ends with a 32-byte footer: "APETAGEX", version, the size of the items and the
+// footer, the item count, flags (bit 31: a header as long as the footer opens the tag).
+constexpr uint64_t kApeFooterSize = 32;
+constexpr uint32_t kApeHasHeader = 0x80000000;
+
+uint32_t Le32At(std::span<const uint8_t> bytes, size_t at) { return Le32(bytes.data() + at); }
+
+}  // namespace
+
+uint64_t ExplainReader::ContentEnd() {
+  if (contentEnd_) return *contentEnd_;
+  uint64_t end = fileSize_;
+  std::array<uint8_t, kId3v1Size + kApeFooterSize> tail{};
+  const size_t length = static_cast<size_t>(std::min<uint64_t>(tail.size(), fileSize_));
+  const std::span<uint8_t> bytes = std::span(tail).last(length);
+  if (Read(fileSize_ - length, bytes)) {
+    size_t at = bytes.size();  // where what is looked at ends, within `bytes`
+    if (at >= kId3v1Size && std::memcmp(&bytes[at - kId3v1Size], "TAG", 3) == 0) {
+      at -= kId3v1Size;
+      end -= kId3v1Size;
+    }
+    if (at >= kApeFooterSize && std::memcmp(&bytes[at - kApeFooterSize], "APETAGEX", 8) == 0) {
+      const size_t footer = at - kApeFooterSize;
+      const uint64_t tagSize = Le32At(bytes, footer + 12) +
+                               ((Le32At(bytes, footer + 20) & kApeHasHeader) ? kApeFooterSize : 0);
+      if (tagSize >= kApeFooterSize && tagSize <= end) end -= tagSize;
+    }
+  }
+  contentEnd_ = end;
+  return end;
 }
 
 size_t MemorySource::ReadAt(uint64_t offset, std::span<uint8_t> out) {

@@ -4,13 +4,25 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <optional>
 #include <span>
+#include <vector>
 
 namespace kindprobe::explain {
 
 // Every read beyond the head counts against this budget, whatever the file says; a walk that
-// runs out of it stops without a finding. A few dozen headers at most per file.
+// runs out of it stops without a finding.
 inline constexpr uint32_t kMaxExtraReads = 40;
+// A read beyond the head fetches a window, so that the next headers of a walk over many small
+// structures come free: 512 bytes for the first, twice as much for each one after, up to 16 KiB
+// (or what one structure needs at once). A file whose structures are few costs a small read
+// or two; the most a file can cost is 40 reads of 16 KiB.
+inline constexpr uint64_t kFirstWindow = 512;
+inline constexpr uint64_t kLargestWindow = uint64_t{16} << 10;
+
+// No file holds more bytes than this (256 TiB): a size field beyond it is a damaged header, not
+// the promise of a download cut short.
+inline constexpr uint64_t kLargestPossibleFile = uint64_t{1} << 48;
 
 // The bytes of a file at any offset: the open file, or memory in tests and fuzzing.
 class ByteSource {
@@ -30,15 +42,27 @@ class ExplainReader {
   std::span<const uint8_t> head() const { return head_; }
   uint32_t extraReads() const { return extraReads_; }
 
-  // Exactly out.size() bytes at `offset`, from the head when they lie in it. False when the
-  // file is shorter, the budget is spent or the read fails.
+  // Exactly out.size() bytes at `offset`, from the head or the last window when they lie in
+  // it. False when the file is shorter, the budget is spent or the read fails.
   bool Read(uint64_t offset, std::span<uint8_t> out);
+  // Whether a read was refused because the budget was spent: the walk that asked knows nothing
+  // about the rest of the file then, and must not judge it.
+  bool outOfBudget() const { return outOfBudget_; }
+
+  // Where the media's own structures end: before the tags that tools append to any file and
+  // players read past (an APE tag, an ID3v1 tag, or both), else the file size. Looked up on
+  // the first call, with one read of the file's end.
+  uint64_t ContentEnd();
 
  private:
   std::span<const uint8_t> head_;
   uint64_t fileSize_;
   ByteSource* source_;
   uint32_t extraReads_ = 0;
+  bool outOfBudget_ = false;
+  std::vector<uint8_t> window_;  // the bytes of the last read beyond the head
+  uint64_t windowAt_ = 0;
+  std::optional<uint64_t> contentEnd_;
 };
 
 // A file held in memory.

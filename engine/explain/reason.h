@@ -9,8 +9,8 @@
 namespace kindprobe::explain {
 
 // The fixed reason names a reader of the output may rely on.
-enum class ReasonCode { kTruncated, kRenamed, kNoMediaData };
-inline constexpr size_t kReasonCodeCount = 3;
+enum class ReasonCode { kTruncated, kRenamed, kNoMediaData, kDamaged };
+inline constexpr size_t kReasonCodeCount = 4;
 
 // Which detail text renders a reason; each one says which of the fields it uses.
 enum class DetailId {
@@ -32,6 +32,11 @@ enum class DetailId {
   kId3Tag,           // declared: tag end, actual: file size
   kId3Only,          // no fields
   kMp3Bytes,         // declared: end of the audio the first frame counts, actual: file size
+  kImpossibleSize,   // name: the structure, declared: the size its header gives
+  kIsoEmptyMdat,     // no fields
+  kMatroskaNoCluster,  // no fields
+  kAviNextRiff,      // declared: end of the RIFF AVIX that follows, actual: file size
+  kAviOdmlFrames,    // declared: frames of the whole file, actual: frames of the first RIFF
   kRenamed,          // name: the extension, nameRule: its rule, other: the content's rule
 };
 
@@ -47,7 +52,7 @@ struct Reason {
 
 using Reasons = std::vector<Reason>;
 
-// The stable name of a code ("truncated", "renamed", "no-media-data").
+// The stable name of a code ("truncated", "renamed", "no-media-data", "damaged").
 const char* ReasonCodeName(ReasonCode code);
 
 }  // namespace kindprobe::explain

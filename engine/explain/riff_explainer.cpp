@@ -17,6 +17,68 @@ bool IsUnknown(uint32_t size) { return size == kUnknownSizes[0] || size == kUnkn
 
 bool Is(const uint8_t* p, const char (&tag)[5]) { return std::memcmp(p, tag, 4) == 0; }
 
+// Frames the main AVI header counts (those of the first RIFF) and frames the OpenDML header
+// counts (those of the whole file), from the hdrl list at the start of the file. Zero when
+// either is missing.
+struct FrameCounts {
+  uint32_t firstRiff = 0;
+  uint32_t wholeFile = 0;
+};
+
+constexpr uint64_t kHdrlAt = 12;
+constexpr uint64_t kAvihFramesAt = 16;  // within the avih chunk's data
+
+FrameCounts CountFrames(ExplainReader& reader) {
+  FrameCounts counts;
+  std::array<uint8_t, 12> list{};
+  if (!reader.Read(kHdrlAt, list) || !Is(list.data(), "LIST") || !Is(list.data() + 8, "hdrl")) {
+    return counts;
+  }
+  const uint64_t hdrlEnd = kHdrlAt + kChunkHeader + Le32(list.data() + 4);
+  uint64_t offset = kHdrlAt + 12;
+  for (int i = 0; i < kMaxChunks && offset + 12 <= hdrlEnd; ++i) {
+    std::array<uint8_t, 24> chunk{};
+    if (!reader.Read(offset, std::span(chunk).first(12))) return counts;
+    const uint32_t chunkSize = Le32(chunk.data() + 4);
+    if (Is(chunk.data(), "avih") && reader.Read(offset + kChunkHeader + kAvihFramesAt,
+                                                std::span(chunk).first(4))) {
+      counts.firstRiff = Le32(chunk.data());
+    } else if (Is(chunk.data(), "LIST") && Is(chunk.data() + 8, "odml") &&
+               reader.Read(offset + 12, std::span(chunk).first(12)) && Is(chunk.data(), "dmlh")) {
+      counts.wholeFile = Le32(chunk.data() + 8);
+    }
+    offset += kChunkHeader + chunkSize + (chunkSize & 1);
+  }
+  return counts;
+}
+
+// An AVI over 1 GiB (OpenDML) goes on after its first RIFF with "RIFF....AVIX" ones. Whether
+// the file ends where they say, from `offset`, the end of the first.
+void ExplainExtensions(ExplainReader& reader, uint64_t offset, Reasons* reasons) {
+  const uint64_t size = reader.fileSize();
+  if (offset == size) {
+    const FrameCounts counts = CountFrames(reader);
+    // The OpenDML header counts more frames than the first RIFF holds: the rest is missing.
+    if (counts.firstRiff != 0 && counts.wholeFile > counts.firstRiff) {
+      reasons->push_back(Finding(ReasonCode::kTruncated, DetailId::kAviOdmlFrames,
+                                 counts.wholeFile, counts.firstRiff));
+    }
+    return;
+  }
+  for (int i = 0; i < kMaxChunks && offset + 12 <= size; ++i) {
+    std::array<uint8_t, 12> riff{};
+    if (!reader.Read(offset, riff) || !Is(riff.data(), "RIFF") || !Is(riff.data() + 8, "AVIX")) {
+      return;
+    }
+    const uint64_t end = offset + kChunkHeader + Le32(riff.data() + 4);
+    if (end > size) {
+      reasons->push_back(Finding(ReasonCode::kTruncated, DetailId::kAviNextRiff, end, size));
+      return;
+    }
+    offset = end;
+  }
+}
+
 }  // namespace
 
 bool ExplainRiff(ExplainReader& reader, Reasons* reasons) {
@@ -27,8 +89,13 @@ bool ExplainRiff(ExplainReader& reader, Reasons* reasons) {
   const uint32_t riffSize = Le32(head.data() + 4);
   if (IsUnknown(riffSize)) return true;
   const uint64_t riffEnd = kChunkHeader + riffSize;
-  if (riffEnd > size)
+  if (riffEnd > size) {
     reasons->push_back(Finding(ReasonCode::kTruncated, DetailId::kRiffSize, riffEnd, size));
+  } else if (avi) {
+    const size_t before = reasons->size();
+    ExplainExtensions(reader, riffEnd, reasons);
+    if (reasons->size() != before) return true;
+  }
 
   // Chunks are padded to even sizes; offsets only grow, so the walk ends.
   uint64_t offset = 12;

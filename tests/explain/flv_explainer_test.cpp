@@ -64,10 +64,17 @@ TEST(FlvExplainer, HeaderAloneHasNoMediaData) {
 }
 
 TEST(FlvExplainer, HostileNumbers) {
-  // Metadata sizes that are no promise: infinite, not a number, negative, absurd.
-  for (double size : {std::numeric_limits<double>::infinity(), std::nan(""), -5.0, 1e300}) {
+  // Metadata sizes that are no promise: not a number, negative. Sizes no file can have are
+  // damage; 2^48 bytes could still be a file's.
+  for (double size : {std::nan(""), -5.0}) {
     EXPECT_TRUE(Explain(Flv(size, 2)).reasons.empty()) << size;
   }
+  for (double size : {std::numeric_limits<double>::infinity(), 1e300, 8e15}) {
+    const Outcome outcome = Explain(Flv(size, 2));
+    ASSERT_EQ(outcome.reasons.size(), 1u) << size;
+    EXPECT_EQ(outcome.reasons[0].code, ReasonCode::kDamaged) << size;
+  }
+  EXPECT_TRUE(Explain(Flv(0x1p48, 2)).Has(DetailId::kFlvFileSize));
   // A back pointer larger than the file, or pointing at bytes that are no tag header.
   Bytes file = Flv(0, 2);
   file[file.size() - 4] = 0xFF;

@@ -55,19 +55,74 @@ TEST(IsoMediaExplainer, MissingIndexIsTruncationAndMissingMediaIsNoMediaData) {
   EXPECT_TRUE(Explain(noMdat.bytes()).Has(ReasonCode::kNoMediaData));
 }
 
+TEST(IsoMediaExplainer, DataAppendedToAWholeFileIsNoCut) {
+  const Bytes whole = Mp4(5000);
+  // An ID3v1 tag (its "TAG" and title read as a box), zero padding, and an APE tag.
+  Builder tag;
+  tag.Text("TAG").Text("A title of thirty characters..").Fill(95, 0x20);
+  Builder ape;
+  ape.Text("APETAGEX").Le32(2000).Le32(32).Le32(0).Le32(0).Fill(8);
+  for (const Bytes& trailer : {tag.bytes(), Bytes(4, 0), Bytes(7, 0), ape.bytes()}) {
+    Bytes file = whole;
+    file.insert(file.end(), trailer.begin(), trailer.end());
+    EXPECT_TRUE(Explain(file).reasons.empty()) << trailer.size();
+  }
+  // The same tag after a file that was cut does not hide the cut.
+  Bytes cut = Cut(whole, 3000);
+  cut.insert(cut.end(), tag.bytes().begin(), tag.bytes().end());
+  EXPECT_TRUE(Explain(cut).Has(DetailId::kIsoBox));
+}
+
+TEST(IsoMediaExplainer, ReadBudgetIsSpentExactlyAndThenNothingIsJudged) {
+  // ftyp, then boxes 20,000 bytes apart, wider than any read's window: each header beyond the
+  // head takes one read. With no moov, a walk that reaches the end finds the index missing.
+  auto boxes = [](uint32_t beyondHead) {
+    Builder file;
+    Box(file, "ftyp", 16);
+    for (uint32_t i = 0; i <= beyondHead; ++i) Box(file, "free", 20000 - 8);
+    return file.bytes();
+  };
+  const Outcome within = Explain(boxes(explain::kMaxExtraReads));
+  EXPECT_EQ(within.extraReads, explain::kMaxExtraReads);
+  EXPECT_TRUE(within.Has(DetailId::kIsoNoMoov));
+  // One box more: the walk stops with the budget spent, and says nothing.
+  const Outcome beyond = Explain(boxes(explain::kMaxExtraReads + 1));
+  EXPECT_EQ(beyond.extraReads, explain::kMaxExtraReads);
+  EXPECT_TRUE(beyond.reasons.empty());
+}
+
+TEST(IsoMediaExplainer, AFragmentedFileEndingWithItsIndexIsWhole) {
+  // moov, then more fragments than the budget can walk, then mfra with mfro last.
+  Builder file;
+  Box(file, "ftyp", 16);
+  Box(file, "moov", 100);
+  for (int i = 0; i < 60; ++i) {
+    Box(file, "moof", 100);
+    Box(file, "mdat", 20000);
+  }
+  file.Be32(8 + 8 + 16).Text("mfra").Fill(8);
+  file.Be32(16).Text("mfro").Be32(0).Be32(8 + 8 + 16);
+  EXPECT_TRUE(Explain(file.bytes()).reasons.empty());
+  EXPECT_LE(Explain(file.bytes()).extraReads, 3u);
+  // Cut, its index is gone; within the budget the cut box is found.
+  EXPECT_TRUE(Explain(Cut(file.bytes(), 200000)).Has(DetailId::kIsoBox));
+}
+
 TEST(IsoMediaExplainer, LargeSizes) {
   Builder file;
   Box(file, "ftyp", 16);
   file.Be32(1).Text("mdat").Be64(16 + 64).Fill(64);
   Box(file, "moov", 8);
   EXPECT_TRUE(Explain(file.bytes()).reasons.empty());
-  // 2^64-1 does not wrap around to a small end.
+  // 2^64-1 is no file's size: a damaged header, not a cut (and no wrap-around to a small end).
   Builder huge;
   Box(huge, "ftyp", 16);
   huge.Be32(1).Text("mdat").Be64(UINT64_MAX).Fill(64);
-  const auto reason = Explain(huge.bytes()).Find(DetailId::kIsoBox);
-  ASSERT_TRUE(reason.has_value());
-  EXPECT_EQ(reason->declared, UINT64_MAX);
+  const Outcome damaged = Explain(huge.bytes());
+  ASSERT_EQ(damaged.reasons.size(), 1u);
+  EXPECT_EQ(damaged.reasons[0].code, ReasonCode::kDamaged);
+  EXPECT_EQ(damaged.reasons[0].declared, UINT64_MAX);
+  EXPECT_EQ(damaged.reasons[0].name, u"mdat");
   // A 64-bit size cut before its last bytes.
   Builder cut;
   Box(cut, "ftyp", 16);
@@ -88,10 +143,10 @@ TEST(IsoMediaExplainer, HostileSizesNeitherLoopNorJudge) {
   Box(small64, "ftyp", 16);
   small64.Be32(1).Text("mdat").Be64(8).Fill(100);
   EXPECT_TRUE(Explain(small64.bytes()).reasons.empty());
-  // Thousands of empty boxes: the walk stops at its bound, and judges no missing index.
+  // Ten thousand empty boxes: the walk stops at its bound, and judges no missing index.
   Builder many;
   Box(many, "ftyp", 16);
-  for (int i = 0; i < 5000; ++i) Box(many, "free", 0);
+  for (int i = 0; i < 10000; ++i) Box(many, "free", 0);
   const Outcome outcome = Explain(many.bytes());
   EXPECT_TRUE(outcome.reasons.empty());
   EXPECT_LE(outcome.extraReads, explain::kMaxExtraReads);

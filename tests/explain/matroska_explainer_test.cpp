@@ -6,6 +6,7 @@ namespace kindprobe::explaintest {
 namespace {
 
 using explain::DetailId;
+using explain::ReasonCode;
 
 // EBML header of 4 payload bytes, then a Segment whose size field is `sizeField`.
 Bytes Matroska(std::initializer_list<uint8_t> sizeField, size_t payload) {
@@ -33,20 +34,24 @@ TEST(MatroskaExplainer, UnknownSizeIsNotAFinding) {
 }
 
 TEST(MatroskaExplainer, HostileHeaders) {
-  // The largest eight-byte size does not wrap around.
+  // The largest eight-byte size is no file's: a damaged header, not a cut, and no wrap-around.
   const auto reason = Explain(Matroska({0x01, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFE}, 10))
-                          .Find(DetailId::kMatroskaSegment);
+                          .Find(DetailId::kImpossibleSize);
   ASSERT_TRUE(reason.has_value());
-  EXPECT_GT(reason->declared, uint64_t{1} << 55);
-  // A size field of zero bits, an EBML header that claims to end far beyond the file, a
-  // Segment ID that is not one, and files cut inside the headers.
-  EXPECT_TRUE(Explain(Matroska({0x00}, 10)).reasons.empty());
+  EXPECT_EQ(reason->code, ReasonCode::kDamaged);
+  EXPECT_EQ(reason->name, u"Segment");
+  EXPECT_EQ(reason->declared, (uint64_t{1} << 56) - 2);
+  // A Segment of 2^48 bytes could still be a file's.
+  EXPECT_TRUE(Explain(Matroska({0x01, 0x01, 0, 0, 0, 0, 0, 0}, 10)).Has(DetailId::kMatroskaSegment));
+  // So is an EBML header that claims to end far beyond any file.
   EXPECT_TRUE(Explain(Builder()
                           .Be32(0x1A45DFA3)
                           .Raw({0x01, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xF0})
                           .Fill(20)
                           .bytes())
-                  .reasons.empty());
+                  .Has(DetailId::kImpossibleSize));
+  // A size field of zero bits, a Segment ID that is not one, and files cut inside the headers.
+  EXPECT_TRUE(Explain(Matroska({0x00}, 10)).reasons.empty());
   EXPECT_TRUE(
       Explain(Builder().Be32(0x1A45DFA3).Raw({0x80}).Be32(0x1F43B675).Raw({0x81, 0}).bytes())
           .reasons.empty());

@@ -29,6 +29,27 @@ TEST(MpegTsExplainer, PartialLastPacket) {
   }
 }
 
+TEST(MpegTsExplainer, TagsAppendedAfterTheLastPacket) {
+  Builder id3v1;
+  id3v1.Text("TAG").Fill(125, 0x20);
+  // An APE tag with its header: the size in the footer counts the items and the footer only.
+  Builder ape;
+  ape.Text("APETAGEX").Le32(2000).Le32(32 + 10).Le32(1).Le32(0x80000000).Fill(8);
+  ape.Fill(10, 0x41);
+  ape.Text("APETAGEX").Le32(2000).Le32(32 + 10).Le32(1).Le32(0x80000000).Fill(8);
+  Builder both = ape;
+  both.Text("TAG").Fill(125, 0x20);
+  for (const Bytes& tags : {id3v1.bytes(), ape.bytes(), both.bytes()}) {
+    Bytes file = TransportStream(500);
+    file.insert(file.end(), tags.begin(), tags.end());
+    EXPECT_TRUE(Explain(file).reasons.empty()) << tags.size();
+    // A packet cut short before the tags is still found.
+    Bytes cut = Cut(TransportStream(500), 188 * 400 + 10);
+    cut.insert(cut.end(), tags.begin(), tags.end());
+    EXPECT_TRUE(Explain(cut).Has(DetailId::kTsPartial)) << tags.size();
+  }
+}
+
 TEST(MpegTsExplainer, LastPacketWithoutSyncByte) {
   Bytes file = TransportStream(500);
   file[188 * 499] = 0x00;

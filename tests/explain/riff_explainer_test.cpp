@@ -80,10 +80,48 @@ TEST(RiffExplainer, WaveDataChunkAndStreamingSizes) {
 }
 
 TEST(RiffExplainer, OddChunksArePaddedBeforeTheNext) {
+  // The empty movi list is found only by a walk that skips the odd chunk's pad byte.
   Builder file;
-  file.Text("RIFF").Le32(4 + 12 + 12 + 4).Text("AVI ").Text("JUNK").Le32(3).Fill(4);
-  file.Text("LIST").Le32(4 + 4).Text("movi").Fill(4);
-  EXPECT_TRUE(Explain(file.bytes()).reasons.empty());
+  file.Text("RIFF").Le32(4 + 12 + 12).Text("AVI ").Text("JUNK").Le32(3).Fill(4);
+  file.Text("LIST").Le32(4).Text("movi");
+  EXPECT_TRUE(Explain(file.bytes()).Has(DetailId::kAviEmptyMovi));
+}
+
+// An AVI over 1 GiB, in small: a first RIFF whose headers count `firstFrames` and, in the
+// OpenDML list, `allFrames`, then `extensions` RIFF AVIX of 100 bytes of frames each.
+Bytes OpenDml(uint32_t firstFrames, uint32_t allFrames, int extensions) {
+  Builder body;
+  body.Text("AVI ").Text("LIST").Le32(4 + 8 + 56 + 12 + 8 + 4).Text("hdrl");
+  body.Text("avih").Le32(56).Fill(16).Le32(firstFrames).Fill(36);
+  body.Text("LIST").Le32(4 + 8 + 4).Text("odml").Text("dmlh").Le32(4).Le32(allFrames);
+  body.Text("LIST").Le32(4 + 100).Text("movi").Fill(100, 0x11);
+  Builder file;
+  file.Text("RIFF").Le32(static_cast<uint32_t>(body.size()));
+  Bytes bytes = file.bytes();
+  bytes.insert(bytes.end(), body.bytes().begin(), body.bytes().end());
+  for (int i = 0; i < extensions; ++i) {
+    const Bytes avix =
+        Builder().Text("RIFF").Le32(4 + 12 + 100).Text("AVIX").Text("LIST").Le32(104).Text("movi")
+            .Fill(100, 0x22).bytes();
+    bytes.insert(bytes.end(), avix.begin(), avix.end());
+  }
+  return bytes;
+}
+
+TEST(RiffExplainer, OpenDmlFilesEndWhereTheirLastRiffDoes) {
+  const Bytes whole = OpenDml(10, 30, 2);
+  EXPECT_TRUE(Explain(whole).reasons.empty());
+  EXPECT_TRUE(Explain(OpenDml(10, 10, 0)).reasons.empty());
+  // Cut inside the second RIFF.
+  const auto inAvix = Explain(Cut(whole, whole.size() - 50)).Find(DetailId::kAviNextRiff);
+  ASSERT_TRUE(inAvix.has_value());
+  EXPECT_EQ(inAvix->declared, whole.size());
+  // Cut exactly where the first RIFF ends: only the OpenDML count shows frames are missing.
+  const Bytes first = OpenDml(10, 30, 0);
+  const auto missing = Explain(first).Find(DetailId::kAviOdmlFrames);
+  ASSERT_TRUE(missing.has_value());
+  EXPECT_EQ(missing->declared, 30u);
+  EXPECT_EQ(missing->actual, 10u);
 }
 
 TEST(RiffExplainer, HostileChunkChainsStayWithinTheReadBudget) {

@@ -1,13 +1,13 @@
-// The data tables in resources/ (English descriptions, explain messages): UTF-8 text, one row a
-// line of tab-separated columns. Blank lines and lines that open with "#" are comments; a CR
-// before the line end is dropped.
+// The data tables in resources/ (English descriptions, explain messages, format families):
+// UTF-8 text, one row a line of tab-separated columns. Blank lines and lines that open with "#"
+// are comments; a CR before the line end is dropped.
 #pragma once
 
 #include <array>
 #include <cstddef>
 #include <string_view>
 
-namespace kindprobe::cli {
+namespace kindprobe {
 
 // Calls `row` with the first N columns of every row that has them, the last one holding the
 // rest of the line; rows with fewer columns are skipped.
@@ -34,4 +34,4 @@ void ForEachTableRow(std::string_view text, RowFunction&& row) {
   }
 }
 
-}  // namespace kindprobe::cli
+}  // namespace kindprobe
