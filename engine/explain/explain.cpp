@@ -20,7 +20,7 @@ constexpr Explainer kExplainers[] = {
     {Container::kRiff, ExplainRiff},           {Container::kIsoMedia, ExplainIsoMedia},
     {Container::kMatroska, ExplainMatroska},   {Container::kFlv, ExplainFlv},
     {Container::kOgg, ExplainOgg},             {Container::kMpegAudio, ExplainMpegAudio},
-    {Container::kMpegTs, ExplainMpegTs}};
+    {Container::kAsf, ExplainAsf},             {Container::kMpegTs, ExplainMpegTs}};
 static_assert(std::size(kExplainers) == kContainerCount);
 
 }  // namespace

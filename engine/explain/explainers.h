@@ -15,6 +15,7 @@ bool ExplainFlv(ExplainReader& reader, Reasons* reasons);
 bool ExplainMpegTs(ExplainReader& reader, Reasons* reasons);
 bool ExplainOgg(ExplainReader& reader, Reasons* reasons);
 bool ExplainMpegAudio(ExplainReader& reader, Reasons* reasons);
+bool ExplainAsf(ExplainReader& reader, Reasons* reasons);
 
 // A reason with the numbers most details use.
 Reason Finding(ReasonCode code, DetailId detail, uint64_t declared = 0, uint64_t actual = 0);

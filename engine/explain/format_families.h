@@ -12,11 +12,20 @@
 namespace kindprobe::explain {
 
 // The container explainers, as the data names them.
-enum class Container : uint8_t { kRiff, kIsoMedia, kMatroska, kFlv, kOgg, kMpegAudio, kMpegTs };
-inline constexpr size_t kContainerCount = 7;
+enum class Container : uint8_t {
+  kRiff,
+  kIsoMedia,
+  kMatroska,
+  kFlv,
+  kOgg,
+  kMpegAudio,
+  kMpegTs,
+  kAsf
+};
+inline constexpr size_t kContainerCount = 8;
 // The data's name of each container, in the enum's order.
 inline constexpr std::string_view kContainerNames[kContainerCount] = {
-    "riff", "iso-media", "matroska", "flv", "ogg", "mpeg-audio", "mpeg-ts"};
+    "riff", "iso-media", "matroska", "flv", "ogg", "mpeg-audio", "mpeg-ts", "asf"};
 
 // A set of containers, one bit each.
 using Containers = uint32_t;

@@ -37,6 +37,7 @@ enum class DetailId {
   kMatroskaNoCluster,  // no fields
   kAviNextRiff,      // declared: end of the RIFF AVIX that follows, actual: file size
   kAviOdmlFrames,    // declared: frames of the whole file, actual: frames of the first RIFF
+  kAsfFileSize,      // declared: the File Properties' file size, actual: file size
   kRenamed,          // name: the extension, nameRule: its rule, other: the content's rule
 };
 

@@ -82,14 +82,17 @@ void WritePrefix(const fs::path& from, const fs::path& to, uintmax_t length) {
   std::ofstream(to, std::ios::binary).write(bytes.data(), static_cast<std::streamsize>(length));
 }
 
+// From a fixture's SetUp: the test then runs only with ffmpeg.
+void RequireFfmpeg() {
+  if (!ProgramAvailable("ffmpeg")) {
+    if (std::getenv("KINDPROBE_ALLOW_NO_FFMPEG") != nullptr) GTEST_SKIP() << "no ffmpeg";
+    FAIL() << "ffmpeg is needed to write the media files (apt-get install ffmpeg)";
+  }
+}
+
 class ExplainRealMedia : public ::testing::TestWithParam<ExplainCase> {
  protected:
-  void SetUp() override {
-    if (!ProgramAvailable("ffmpeg")) {
-      if (std::getenv("KINDPROBE_ALLOW_NO_FFMPEG") != nullptr) GTEST_SKIP() << "no ffmpeg";
-      FAIL() << "ffmpeg is needed to write the media files (apt-get install ffmpeg)";
-    }
-  }
+  void SetUp() override { RequireFfmpeg(); }
 };
 
 TEST_P(ExplainRealMedia, WholeCutRenamedAndBoth) {
@@ -139,15 +142,101 @@ TEST_P(ExplainRealMedia, WholeCutRenamedAndBoth) {
 INSTANTIATE_TEST_SUITE_P(Containers, ExplainRealMedia, ::testing::ValuesIn(Cases()),
                          [](const auto& info) { return std::string(info.param.name); });
 
+// Files that play to their end, as encoders, taggers and downloads leave them: no reason at
+// all. `appended` is added to ffmpeg's output, as a tagger would.
+struct HealthyCase {
+  const char* name;
+  std::vector<std::string> ffmpegArgs;  // the output's name last
+  std::string appended;
+};
+
+std::string Id3v1Tag() {
+  std::string tag = "TAG";
+  tag.resize(128, ' ');
+  return tag;
+}
+
+std::vector<HealthyCase> HealthyCases() {
+  return {
+      {"bare_mp3", With(kAudio, {"-c:a", "libmp3lame", "-id3v2_version", "0", "bare.mp3"}), ""},
+      {"mp2_as_mp3", With(kAudio, {"-c:a", "mp2", "-f", "mp2", "mp2.mp3"}), ""},
+      {"mpeg1_video_as_mpg", With(kVideo, {"-c:v", "mpeg1video", "-f", "mpeg1video", "v.mpg"}), ""},
+      {"fragmented_mp4", With(kVideo, {"-c:v", "mpeg4", "-movflags", "frag_keyframe",
+                                       "-frag_duration", "100000", "frag.mp4"}), ""},
+      {"streaming_mp4", With(kVideo, {"-c:v", "mpeg4", "-movflags", "frag_keyframe+empty_moov",
+                                      "stream.mp4"}), ""},
+      {"mp4_id3v1", With(kVideo, {"-c:v", "mpeg4", "tagged.mp4"}), Id3v1Tag()},
+      {"mp4_zero_padding", With(kVideo, {"-c:v", "mpeg4", "padded.mp4"}), std::string(4, '\0')},
+      {"flv_id3v1", With(kVideo, {"-c:v", "flv", "tagged.flv"}), Id3v1Tag()},
+      {"mkv_id3v1", With(kVideo, {"-c:v", "mpeg4", "tagged.mkv"}), Id3v1Tag()},
+      {"ts_id3v1", With(kVideo, {"-c:v", "mpeg1video", "-f", "mpegts", "tagged.ts"}), Id3v1Tag()},
+      {"wmv", With(kVideo, {"-c:v", "wmv2", "v.wmv"}), ""},
+  };
+}
+
+// The file ffmpeg wrote for `args` (its last argument), in `dir`; empty when it could not.
+fs::path WriteWithFfmpeg(const fs::path& dir, std::vector<std::string> args) {
+  const fs::path out = dir / args.back();
+  args.back() = out.string();
+  args.insert(args.begin(), {"-hide_banner", "-loglevel", "error", "-nostdin", "-y"});
+  return RunProcess("ffmpeg", args).exitCode == 0 ? out : fs::path();
+}
+
+class ExplainHealthyMedia : public ::testing::Test {
+ protected:
+  void SetUp() override { RequireFfmpeg(); }
+};
+
+TEST_F(ExplainHealthyMedia, FilesThatPlayHaveNoReason) {
+  testsupport::TempDir dir;
+  std::vector<std::string> args = {"--explain"};
+  for (const HealthyCase& c : HealthyCases()) {
+    const fs::path path = WriteWithFfmpeg(dir.path(), c.ffmpegArgs);
+    if (path.empty()) continue;  // an encoder this ffmpeg lacks
+    std::ofstream(path, std::ios::binary | std::ios::app) << c.appended;
+    args.push_back(path.string());
+  }
+  ASSERT_GT(args.size(), 8u) << "ffmpeg wrote too few of the files";
+  const auto result = RunKindprobe(args);
+  ASSERT_EQ(result.exitCode, 0) << result.err;
+  for (const auto& [path, codes] : ReasonCodes(result.out)) {
+    EXPECT_TRUE(codes.empty()) << result.out;
+  }
+}
+
+TEST_F(ExplainHealthyMedia, WhatTheHeadShowsOfFilesCutOrEmpty) {
+  testsupport::TempDir dir;
+  const std::vector<std::string> longVideo = {"-f", "lavfi", "-i",
+                                              "testsrc=size=64x48:rate=25:duration=20"};
+  // Fragments of a tenth of a second: hundreds of top-level boxes.
+  const fs::path frag = WriteWithFfmpeg(
+      dir.path(), With(longVideo, {"-c:v", "mpeg4", "-movflags", "frag_keyframe", "-frag_duration",
+                                   "100000", "frag.mp4"}));
+  const fs::path emptyMp4 = WriteWithFfmpeg(dir.path(), With(kVideo, {"-frames:v", "0", "e.mp4"}));
+  const fs::path emptyMkv = WriteWithFfmpeg(dir.path(), With(kVideo, {"-frames:v", "0", "e.mkv"}));
+  ASSERT_FALSE(frag.empty() || emptyMp4.empty() || emptyMkv.empty());
+  const fs::path cut = dir.path() / "cut.mp4";
+  WritePrefix(frag, cut, fs::file_size(frag) * 3 / 4);
+  const auto result = RunKindprobe({"--explain", cut.string(), emptyMp4.string(),
+                                    emptyMkv.string()});
+  const auto codes = ReasonCodes(result.out);
+  SCOPED_TRACE(result.out);
+  EXPECT_EQ(codes.at(cut.string()), std::vector<std::string>{"truncated"});
+  EXPECT_EQ(codes.at(emptyMp4.string()), std::vector<std::string>{"no-media-data"});
+  EXPECT_EQ(codes.at(emptyMkv.string()), std::vector<std::string>{"no-media-data"});
+}
+
 TEST(ExplainOutput, FilesWithoutContentOrAccessHaveNoReasons) {
   testsupport::TempDir dir;
   const fs::path empty = dir.Write("empty.avi", "");
   const fs::path text = dir.Write("notes.avi", "just some words\n");
+  // Text whose bytes a transport stream could have (0x47 every 188 bytes) is not read as one.
+  const fs::path letters = dir.Write("letters.ts", std::string(1000, 'G'));
   const auto result = RunKindprobe({"--explain", "--json", empty.string(), text.string(),
-                                    (dir.path() / "missing.avi").string()});
+                                    letters.string(), (dir.path() / "missing.avi").string()});
   EXPECT_EQ(result.exitCode, 1);
   const auto lines = Lines(result.out);
-  ASSERT_EQ(lines.size(), 3u);
+  ASSERT_EQ(lines.size(), 4u);
   for (const std::string& line : lines) {
     EXPECT_NE(line.find(",\"reasons\":[]}"), std::string::npos) << line;
   }

@@ -89,7 +89,7 @@ TEST(FormatFamilies, ReadersComeFromEveryFamilyOfTheRule) {
   const FormatFamilies ours = FormatFamilies::Shipped(shipped);
   const std::u16string_view read[] = {u"AVI文件",     u"WAV文件",      u"MKV媒体文件",
                                       u"MPEG-4文件",  u"FLV媒体文件",  u"OGG媒体文件",
-                                      u"MPEG媒体文件", u"MP3文件"};
+                                      u"MPEG媒体文件", u"MP3文件",     u"Windows媒体文件"};
   int found = 0;
   for (int32_t r = 0; r < shipped.ruleCount; ++r) {
     if (std::find(std::begin(read), std::end(read), shipped.rules[r]->description) ==
