@@ -98,11 +98,11 @@ int Classify(const Options& options, Output& output, ClassifierTables tables) {
   const uint32_t cores = std::min(platform::ProcessorCount(), kMaxJobs);
   const uint32_t jobs = JobsWithinDescriptorLimit(
       options.jobs != 0 ? options.jobs : std::max(cores, kDefaultJobs), platform::OpenFileLimit());
-  OrderedClassifier classifier(jobs, options.output, kDefaultRingSize, tables);
+  ResultWriter writer(options.output, options.language);
+  OrderedClassifier classifier(jobs, writer, kDefaultRingSize, tables);
   // Without -j: one thread per core, more only while the storage makes them wait.
   if (options.jobs == 0) classifier.AdaptThreads(cores);
-  classifier.SetLanguage(options.language);
-  if (options.explain) classifier.Explain(options.language);
+  if (options.explain) classifier.Explain();
   Progress progress(stderr, options.recursive && platform::IsTerminal(stderr));
 
   OrderedClassifier::Io io;
@@ -135,7 +135,7 @@ int Classify(const Options& options, Output& output, ClassifierTables tables) {
   }
   if (tables.candidate != nullptr) {
     Complain(Join({std::to_string(handedOn - outcome.notExamined), " file(s) examined, ",
-                   std::to_string(classifier.changed()), " changed"}));
+                   std::to_string(writer.changed()), " changed"}));
   }
   int status = outcome.notExamined == 0 ? kExitAllExamined : kExitSomeNotExamined;
   if (lists.tooLong() > 0) {

@@ -3,9 +3,7 @@
 #include <algorithm>
 #include <chrono>
 
-#include "cli/text/description_language.h"
 #include "cli/text/failure_text.h"
-#include "cli/text/output_format.h"
 
 namespace kindprobe::cli {
 namespace {
@@ -32,11 +30,11 @@ struct OrderedClassifier::Slot {
   std::atomic<bool> done{false};
 };
 
-OrderedClassifier::OrderedClassifier(uint32_t threads, OutputMode mode, size_t ringSize,
+OrderedClassifier::OrderedClassifier(uint32_t threads, ResultWriter& writer, size_t ringSize,
                                      ClassifierTables tables)
     : threads_(std::max<uint32_t>(threads, 1)),
       fewestThreads_(threads_),
-      mode_(mode),
+      writer_(writer),
       ringSize_(std::max<size_t>(ringSize, 1)),
       slots_(std::make_unique<Slot[]>(ringSize_)) {
   RuleTable& table = tables.table != nullptr ? *tables.table : ProcessRuleTable();
@@ -55,8 +53,7 @@ void OrderedClassifier::AdaptThreads(uint32_t fewest) {
   fewestThreads_ = std::clamp<uint32_t>(fewest, 1, threads_);
 }
 
-void OrderedClassifier::Explain(Language language) {
-  language_ = language;
+void OrderedClassifier::Explain() {
   // The families name rules, so the table must be there before they are resolved.
   EnsureRuleTableLoaded(*table_);
   families_.emplace(explain::FormatFamilies::Shipped(*table_));
@@ -121,29 +118,15 @@ bool OrderedClassifier::ClassifyOne(uint32_t thread) {
   } else {
     CheckItem(slot.item, classifier, reasons, &slot.failure);
   }
-  std::vector<ReasonLine> lines;
-  if (families_) lines = ReasonLines(found, language_);
   const CheckResult& result = classifier.result();
   if (!result.examined) notExamined_.fetch_add(1, std::memory_order_relaxed);
-  slot.line.clear();
-  const Classification answer{result.typeId, DescriptionIn(language_, result.description),
-                              result.ruleIndex, slot.failure, nullptr};
-  if (candidates_.empty()) {
-    Classification explained = answer;
-    explained.reasons = families_ ? &lines : nullptr;
-    AppendResultLine(mode_, slot.item.path, explained, &slot.line);
-  } else {
-    FileClassifier& candidate = *candidates_[thread];
-    CheckItem(slot.item, candidate, nullptr, nullptr);
-    const CheckResult& after = candidate.result();
-    const Classification changed{
-        after.typeId, DescriptionIn(language_, after.description), after.ruleIndex, {}, nullptr};
-    // The same answer from another rule is no change for the player.
-    if (answer.typeId != changed.typeId || answer.description != changed.description) {
-      changed_.fetch_add(1, std::memory_order_relaxed);
-      AppendChangeLine(mode_, slot.item.path, answer, changed, &slot.line);
-    }
+  const CheckResult* candidate = nullptr;
+  if (!candidates_.empty()) {
+    CheckItem(slot.item, *candidates_[thread], nullptr, nullptr);
+    candidate = &candidates_[thread]->result();
   }
+  slot.line.clear();
+  writer_.Write(slot.item.path, {result, reasons, slot.failure, candidate}, &slot.line);
   // The directory is needed no longer: let it close while the slot waits to be handed on.
   slot.item.parent.reset();
   slot.done.store(true);
@@ -237,7 +220,6 @@ OrderedClassifier::Outcome OrderedClassifier::Run(const Io& io) {
   sourceDone_ = false;
   stop_ = false;
   notExamined_ = 0;
-  changed_ = 0;
   concurrency_.emplace(fewestThreads_, threads_);
   platform::RunOnThreads(threads_, [&](uint32_t thread) {
     if (thread == 0) {

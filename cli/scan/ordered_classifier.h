@@ -20,6 +20,7 @@
 #include "cli/options.h"
 #include "cli/scan/path_source.h"
 #include "cli/scan/read_concurrency.h"
+#include "cli/text/result_writer.h"
 #include "engine/explain/explain.h"
 #include "engine/file_classifier.h"
 #include "platform/threads.h"
@@ -70,7 +71,8 @@ class OrderedClassifier {
     bool stopped = false;  // handOn asked to stop
   };
 
-  OrderedClassifier(uint32_t threads, OutputMode mode, size_t ringSize = kDefaultRingSize,
+  // Each path's line comes from `writer`, which must outlive the classifier.
+  OrderedClassifier(uint32_t threads, ResultWriter& writer, size_t ringSize = kDefaultRingSize,
                     ClassifierTables tables = {});
   OrderedClassifier(const OrderedClassifier&) = delete;
   OrderedClassifier& operator=(const OrderedClassifier&) = delete;
@@ -79,15 +81,11 @@ class OrderedClassifier {
   // Starts with `fewest` of the threads classifying and uses more of them while reads wait on
   // the storage (see ReadConcurrency); without it, every thread classifies. Set before Run.
   void AdaptThreads(uint32_t fewest);
-  // Descriptions in `language` (Chinese unless set); set before Run.
-  void SetLanguage(Language language) { language_ = language; }
-  // Adds the reasons each file may not play to its line (--explain), in `language`.
-  void Explain(Language language);
+  // Gathers the reasons each file may not play, for its line (--explain); set before Run.
+  void Explain();
 
   // Classifies every path `io.next` gives.
   Outcome Run(const Io& io);
-  // In a comparison: how many paths of the last run changed their answer.
-  size_t changed() const { return changed_.load(); }
 
  private:
   struct Slot;
@@ -113,8 +111,7 @@ class OrderedClassifier {
   uint32_t threads_;
   uint32_t fewestThreads_;
   std::optional<ReadConcurrency> concurrency_;  // made afresh for each run
-  OutputMode mode_;
-  Language language_ = Language::kChinese;
+  ResultWriter& writer_;
   size_t ringSize_;
   std::unique_ptr<Slot[]> slots_;
   RuleTable* table_ = nullptr;  // the table in use
@@ -132,7 +129,6 @@ class OrderedClassifier {
   std::atomic<bool> sourceDone_{false};
   std::atomic<bool> stop_{false};
   std::atomic<uint64_t> notExamined_{0};
-  std::atomic<uint64_t> changed_{0};
   std::atomic<uint32_t> filesOpen_{0};
   std::atomic<uint64_t> filesClosed_{0};
 

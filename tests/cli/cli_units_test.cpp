@@ -310,7 +310,8 @@ TEST(Paths, JoiningAddsOneSeparator) {
 // Paths that cannot be opened classify fast and alike, so the line tells which path it was.
 std::vector<std::string> ClassifyMissing(uint32_t threads, size_t ringSize, size_t count,
                                          size_t* notExamined) {
-  OrderedClassifier classifier(threads, OutputMode::kText, ringSize);
+  ResultWriter writer(OutputMode::kText, Language::kChinese);
+  OrderedClassifier classifier(threads, writer, ringSize);
   size_t next = 0;
   std::vector<std::string> lines;
   uint64_t lastDone = 0;
