@@ -16,6 +16,7 @@ bool ExplainReader::Read(uint64_t offset, std::span<uint8_t> out) {
   if (offset >= windowAt_ && offset - windowAt_ <= window_.size() &&
       out.size() <= window_.size() - (offset - windowAt_)) {
     std::copy_n(window_.data() + (offset - windowAt_), out.size(), out.data());
+    windowServed_ = true;
     return true;
   }
   if (source_ == nullptr) return false;
@@ -23,8 +24,11 @@ bool ExplainReader::Read(uint64_t offset, std::span<uint8_t> out) {
     outOfBudget_ = true;
     return false;
   }
-  const uint64_t window = std::min(kFirstWindow << std::min<uint32_t>(extraReads_, 5), kLargestWindow);
-  const uint64_t length = std::max<uint64_t>(out.size(), std::min(window, fileSize_ - offset));
+  if (extraReads_ > 0) {
+    nextWindow_ = windowServed_ ? std::min(nextWindow_ * 2, kLargestWindow) : kFirstWindow;
+  }
+  windowServed_ = false;
+  const uint64_t length = std::max<uint64_t>(out.size(), std::min(nextWindow_, fileSize_ - offset));
   ++extraReads_;
   if (length == out.size()) return source_->ReadAt(offset, out) == out.size();
   window_.resize(static_cast<size_t>(length));

@@ -12,13 +12,15 @@ namespace kindprobe::explain {
 
 // Every read beyond the head counts against this budget, whatever the file says; a walk that
 // runs out of it stops without a finding.
-inline constexpr uint32_t kMaxExtraReads = 40;
+inline constexpr uint32_t kMaxExtraReads = 20;
 // A read beyond the head fetches a window, so that the next headers of a walk over many small
-// structures come free: 512 bytes for the first, twice as much for each one after, up to 16 KiB
-// (or what one structure needs at once). A file whose structures are few costs a small read
-// or two; the most a file can cost is 40 reads of 16 KiB.
+// structures come free. The first is 512 bytes; each later one is twice the last, up to 64 KiB,
+// when the last served a later request, and 512 bytes again when it did not. So a walk over
+// dense structures (a fragmented MP4's boxes) takes few reads, and one over sparse structures
+// costs small reads, as it would without windows. A read never fetches less than what it was
+// asked for.
 inline constexpr uint64_t kFirstWindow = 512;
-inline constexpr uint64_t kLargestWindow = uint64_t{16} << 10;
+inline constexpr uint64_t kLargestWindow = uint64_t{64} << 10;
 
 // No file holds more bytes than this (256 TiB): a size field beyond it is a damaged header, not
 // the promise of a download cut short.
@@ -62,6 +64,8 @@ class ExplainReader {
   bool outOfBudget_ = false;
   std::vector<uint8_t> window_;  // the bytes of the last read beyond the head
   uint64_t windowAt_ = 0;
+  uint64_t nextWindow_ = kFirstWindow;
+  bool windowServed_ = false;  // the window answered a request after the one that fetched it
   std::optional<uint64_t> contentEnd_;
 };
 
