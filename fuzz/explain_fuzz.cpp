@@ -17,7 +17,7 @@ void ExplainOnce(std::span<const uint8_t> bytes, uint64_t fileSize) {
   const auto head = bytes.first(std::min<size_t>(bytes.size(), kindprobe::kFileHeadCapacity));
   ExplainReader reader(head, fileSize, &source);
   const Reasons reasons = ExplainContainer(reader);
-  if (reader.extraReads() > kMaxExtraReads) abort();
+  if (reader.extraReads() > kMaxExtraReads || reader.extraBytes() > kMaxExtraBytes) abort();
   bool seen[kReasonCodeCount] = {};
   for (const Reason& reason : reasons) {
     const auto code = static_cast<size_t>(reason.code);

@@ -1,6 +1,10 @@
 // ISO media (MP4, MOV, M4A): the top-level boxes, and whether the index box was written.
+#include <algorithm>
 #include <array>
 #include <cstring>
+#include <optional>
+#include <string_view>
+#include <vector>
 
 #include "engine/explain/explainers.h"
 
@@ -15,6 +19,13 @@ constexpr uint64_t kLargeBoxHeader = 16;
 // The fragment index a finished fragmented file ends with: 'mfra', then inside it, last, the
 // 16-byte 'mfro' that gives the size of the 'mfra'.
 constexpr uint64_t kFragmentIndexEnd = 16;
+// How much of a fragmented file's end is searched for its last fragment: more than one
+// fragment of a few seconds at modest rates.
+constexpr uint64_t kLastFragmentWindow = uint64_t{64} << 10;
+// A fragment opens with 'moof', whose first child is the 16-byte 'mfhd': twelve bytes that
+// media data all but never holds by chance, from the type on.
+constexpr char kFragmentStart[] = "moof\0\0\0\x10mfhd";
+constexpr size_t kFragmentStartLength = 12;
 // Types that may open a file of this family.
 constexpr const char* kOpeningTypes[] = {"ftyp", "moov", "mdat", "free", "skip", "wide", "pnot"};
 
@@ -54,6 +65,21 @@ bool EndsWithFragmentIndex(ExplainReader& reader) {
   return mfraSize >= kBoxHeader + kFragmentIndexEnd && mfraSize <= end &&
          reader.Read(end - mfraSize, mfra) && Be32(mfra.data()) == mfraSize &&
          IsType(mfra.data() + 4, "mfra");
+}
+
+// Where the last fragment in the last kLastFragmentWindow bytes starts, if one does after
+// `from`: the walk can go on from there instead of visiting every fragment before it.
+std::optional<uint64_t> LastFragmentAt(ExplainReader& reader, uint64_t from) {
+  const uint64_t size = reader.fileSize();
+  const uint64_t start = std::max(from, size > kLastFragmentWindow ? size - kLastFragmentWindow : 0);
+  std::vector<uint8_t> tail(size - start);
+  if (tail.size() < kBoxHeader + kFragmentStartLength || !reader.Read(start, tail)) {
+    return std::nullopt;
+  }
+  const std::string_view bytes(reinterpret_cast<const char*>(tail.data()), tail.size());
+  const size_t at = bytes.rfind(std::string_view(kFragmentStart, kFragmentStartLength));
+  if (at == std::string_view::npos || at < 4) return std::nullopt;
+  return start + at - 4;
 }
 
 // What the boxes seen say once the walk has seen them all.
@@ -138,11 +164,13 @@ bool ExplainIsoMedia(ExplainReader& reader, Reasons* reasons) {
       walk.sawMdat = true;
       walk.mediaBytes += boxSize - headerSize;
     }
+    offset = end;
     if (IsType(box.data() + 4, "moof") && walk.sawMoov && !lookedAtEnd) {
+      // A fragmented file: whole if it ends with its index, else judged by its last fragment.
       lookedAtEnd = true;
       if (EndsWithFragmentIndex(reader)) return true;
+      if (const auto last = LastFragmentAt(reader, offset)) offset = *last;
     }
-    offset = end;
     if (offset == size) {
       walk.Judge(size, reasons);
       return true;

@@ -20,7 +20,8 @@ bool ExplainReader::Read(uint64_t offset, std::span<uint8_t> out) {
     return true;
   }
   if (source_ == nullptr) return false;
-  if (extraReads_ >= kMaxExtraReads) {
+  const uint64_t affordable = kMaxExtraBytes - extraBytes_;
+  if (extraReads_ >= kMaxExtraReads || out.size() > affordable) {
     outOfBudget_ = true;
     return false;
   }
@@ -28,8 +29,10 @@ bool ExplainReader::Read(uint64_t offset, std::span<uint8_t> out) {
     nextWindow_ = windowServed_ ? std::min(nextWindow_ * 2, kLargestWindow) : kFirstWindow;
   }
   windowServed_ = false;
-  const uint64_t length = std::max<uint64_t>(out.size(), std::min(nextWindow_, fileSize_ - offset));
+  const uint64_t length =
+      std::max<uint64_t>(out.size(), std::min({nextWindow_, fileSize_ - offset, affordable}));
   ++extraReads_;
+  extraBytes_ += length;
   if (length == out.size()) return source_->ReadAt(offset, out) == out.size();
   window_.resize(static_cast<size_t>(length));
   window_.resize(source_->ReadAt(offset, window_));

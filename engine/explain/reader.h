@@ -1,5 +1,5 @@
 // Bounded reading for the explainers: the head the classifier already holds, and at most
-// kMaxExtraReads reads of the rest of the file.
+// kMaxExtraReads reads, of kMaxExtraBytes in all, of the rest of the file.
 #pragma once
 
 #include <cstddef>
@@ -12,7 +12,8 @@ namespace kindprobe::explain {
 
 // Every read beyond the head counts against this budget, whatever the file says; a walk that
 // runs out of it stops without a finding.
-inline constexpr uint32_t kMaxExtraReads = 20;
+inline constexpr uint32_t kMaxExtraReads = 8;
+inline constexpr uint64_t kMaxExtraBytes = uint64_t{128} << 10;
 // A read beyond the head fetches a window, so that the next headers of a walk over many small
 // structures come free. The first is 512 bytes; each later one is twice the last, up to 64 KiB,
 // when the last served a later request, and 512 bytes again when it did not. So a walk over
@@ -43,6 +44,7 @@ class ExplainReader {
   uint64_t fileSize() const { return fileSize_; }
   std::span<const uint8_t> head() const { return head_; }
   uint32_t extraReads() const { return extraReads_; }
+  uint64_t extraBytes() const { return extraBytes_; }
 
   // Exactly out.size() bytes at `offset`, from the head or the last window when they lie in
   // it. False when the file is shorter, the budget is spent or the read fails.
@@ -61,6 +63,7 @@ class ExplainReader {
   uint64_t fileSize_;
   ByteSource* source_;
   uint32_t extraReads_ = 0;
+  uint64_t extraBytes_ = 0;
   bool outOfBudget_ = false;
   std::vector<uint8_t> window_;  // the bytes of the last read beyond the head
   uint64_t windowAt_ = 0;
