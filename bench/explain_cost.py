@@ -7,7 +7,9 @@
 - fragmented: 3,000 fragmented 60-second MP4s (a fragment every half second, ~240 top-level
   boxes, ending with their fragment index), listed 7 times;
 - read bound: 1,000 MP4s built to spend the whole read budget (boxes wider apart than any read
-  window, no index), sparse so that they cost little room, listed 20 times.
+  window, no index), sparse so that they cost little room, listed 20 times;
+- tail bound: 1,000 fragmented MP4s with no index and no fragment near their end, which read
+  the most bytes a file can cost (the last 64 KiB), listed 20 times.
 
 Prints, per corpus, the best wall and CPU seconds of each run and their ratio. The target is at
 most 2 x on every corpus. Runs go round-robin (see throughput.py), so load hits both alike.
@@ -75,6 +77,15 @@ def read_bound(path):
         out.truncate(24 + 60 * 20000)
 
 
+def tail_bound(path):
+    with open(path, "wb") as out:
+        out.write(struct.pack(">I4s", 24, b"ftyp") + bytes(16))
+        out.write(struct.pack(">I4s", 16, b"moov") + bytes(8))
+        out.write(struct.pack(">I4s4s4sII", 24, b"moof", bytes([0, 0, 0, 16]), b"mfhd", 0, 1))
+        out.write(struct.pack(">I4s", 1 << 20, b"mdat"))
+        out.truncate(out.tell() + (1 << 20))
+
+
 def main():
     parser = argparse.ArgumentParser(description=__doc__.splitlines()[0])
     parser.add_argument("--kindprobe", required=True)
@@ -82,7 +93,8 @@ def main():
     args = parser.parse_args()
     corpora = [("real media", media_corpus()),
                ("fragmented MP4", copies(os.path.join(ROOT, "fragmented"), 3000, fragmented, 7)),
-               ("read bound", copies(os.path.join(ROOT, "read-bound"), 1000, read_bound, 20))]
+               ("read bound", copies(os.path.join(ROOT, "read-bound"), 1000, read_bound, 20)),
+               ("tail bound", copies(os.path.join(ROOT, "tail-bound"), 1000, tail_bound, 20))]
     print("best of %d rounds, kindprobe -j 1 -f LIST" % args.runs)
     print("%-16s %7s %9s %7s %9s %7s %8s %8s" % ("corpus", "checks", "plain s", "CPU s",
                                                  "explain s", "CPU s", "x wall", "x CPU"))
