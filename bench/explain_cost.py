@@ -9,7 +9,7 @@
 - read bound: 1,000 MP4s built to spend the whole read budget (boxes wider apart than any read
   window, no index), sparse so that they cost little room, listed 20 times;
 - tail bound: 1,000 fragmented MP4s with no index and no fragment near their end, which read
-  the most bytes a file can cost (the last 64 KiB), listed 20 times.
+  the most bytes a file can cost (its last 16 KiB), listed 20 times.
 
 Prints, per corpus, the best wall and CPU seconds of each run and their ratio. The target is at
 most 2 x on every corpus. Runs go round-robin (see throughput.py), so load hits both alike.

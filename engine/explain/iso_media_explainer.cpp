@@ -19,9 +19,10 @@ constexpr uint64_t kLargeBoxHeader = 16;
 // The fragment index a finished fragmented file ends with: 'mfra', then inside it, last, the
 // 16-byte 'mfro' that gives the size of the 'mfra'.
 constexpr uint64_t kFragmentIndexEnd = 16;
-// How much of a fragmented file's end is searched for its last fragment: more than one
-// fragment of a few seconds at modest rates.
-constexpr uint64_t kLastFragmentWindow = uint64_t{64} << 10;
+// How much of a fragmented file's end is searched for its last fragment: a fragment of a
+// second or two at modest rates. Larger ones are not searched for: the bytes would cost more
+// than the whole check.
+constexpr uint64_t kLastFragmentWindow = uint64_t{16} << 10;
 // A fragment opens with 'moof', whose first child is the 16-byte 'mfhd': twelve bytes that
 // media data all but never holds by chance, from the type on.
 constexpr char kFragmentStart[] = "moof\0\0\0\x10mfhd";
