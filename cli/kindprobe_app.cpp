@@ -98,11 +98,16 @@ int Classify(const Options& options, Output& output, ClassifierTables tables) {
   const uint32_t cores = std::min(platform::ProcessorCount(), kMaxJobs);
   const uint32_t jobs = JobsWithinDescriptorLimit(
       options.jobs != 0 ? options.jobs : std::max(cores, kDefaultJobs), platform::OpenFileLimit());
+  // The families name rules, so they are resolved once the table is there.
+  std::optional<explain::FormatFamilies> families;
+  if (options.explain) {
+    families.emplace(explain::FormatFamilies::Shipped(*tables.table));
+    tables.families = &*families;
+  }
   ResultWriter writer(options.output, options.language);
   OrderedClassifier classifier(jobs, writer, kDefaultRingSize, tables);
   // Without -j: one thread per core, more only while the storage makes them wait.
   if (options.jobs == 0) classifier.AdaptThreads(cores);
-  if (options.explain) classifier.Explain();
   Progress progress(stderr, options.recursive && platform::IsTerminal(stderr));
 
   OrderedClassifier::Io io;

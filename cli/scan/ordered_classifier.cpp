@@ -37,14 +37,7 @@ OrderedClassifier::OrderedClassifier(uint32_t threads, ResultWriter& writer, siz
       writer_(writer),
       ringSize_(std::max<size_t>(ringSize, 1)),
       slots_(std::make_unique<Slot[]>(ringSize_)) {
-  RuleTable& table = tables.table != nullptr ? *tables.table : ProcessRuleTable();
-  table_ = &table;
-  for (uint32_t i = 0; i < threads_; ++i) {
-    classifiers_.push_back(std::make_unique<FileClassifier>(table));
-    if (tables.candidate != nullptr) {
-      candidates_.push_back(std::make_unique<FileClassifier>(*tables.candidate));
-    }
-  }
+  for (uint32_t i = 0; i < threads_; ++i) checks_.push_back(std::make_unique<PathCheck>(tables));
 }
 
 OrderedClassifier::~OrderedClassifier() = default;
@@ -53,53 +46,32 @@ void OrderedClassifier::AdaptThreads(uint32_t fewest) {
   fewestThreads_ = std::clamp<uint32_t>(fewest, 1, threads_);
 }
 
-void OrderedClassifier::Explain() {
-  // The families name rules, so the table must be there before they are resolved.
-  EnsureRuleTableLoaded(*table_);
-  families_.emplace(explain::FormatFamilies::Shipped(*table_));
-}
-
-platform::File OrderedClassifier::Open(const PathItem& item, platform::OpenStatus* status) {
+platform::File OrderedClassifier::Open(const PathItem& item, std::string* failure) {
   for (;;) {
     const uint64_t closedBefore = filesClosed_.load();
-    platform::File file = item.parent ? item.parent->OpenFile(item.name, item.followLinks, status,
+    platform::OpenStatus status;
+    platform::File file = item.parent ? item.parent->OpenFile(item.name, item.followLinks, &status,
                                                               item.listedAs)
-                                      : platform::File::OpenForReading(item.path.c_str(), status);
-    if (status->reason != platform::OpenStatus::Reason::kOutOfDescriptors) return file;
+                                      : platform::File::OpenForReading(item.path.c_str(), &status);
     // Out of descriptors says nothing about the file. While other threads hold files, one will
     // be given back soon: wait for it. With none held here, no wait would end.
-    if (filesOpen_.load() == 0) return file;
-    fileClosed_.WaitUntil(
-        [&] { return filesClosed_.load() != closedBefore || filesOpen_.load() == 0; });
+    if (status.reason == platform::OpenStatus::Reason::kOutOfDescriptors &&
+        filesOpen_.load() != 0) {
+      fileClosed_.WaitUntil(
+          [&] { return filesClosed_.load() != closedBefore || filesOpen_.load() == 0; });
+      continue;
+    }
+    *failure = DescribeOpenFailure(status);
+    if (file.IsOpen()) filesOpen_.fetch_add(1);
+    return file;
   }
 }
 
-void OrderedClassifier::CheckItem(const PathItem& item, FileClassifier& classifier,
-                                  explain::Reasons* reasons, std::string* failure) {
-  std::string why = item.failure;
-  platform::File file;
-  if (why.empty()) {
-    platform::OpenStatus status;
-    file = Open(item, &status);
-    why = DescribeOpenFailure(status);
-  }
-  const bool open = file.IsOpen();
-  if (open) filesOpen_.fetch_add(1);
-  if (reasons != nullptr) {
-    ReadFile read;
-    classifier.CheckOpenFile(item.path.c_str(), std::move(file), &read);
-    *reasons = explain::ExplainFile(*families_, item.path.c_str(), read,
-                                    classifier.result().ruleIndex);
-  } else {
-    classifier.CheckOpenFile(item.path.c_str(), std::move(file));
-  }
-  // The file is closed by now.
-  if (open) {
-    filesOpen_.fetch_sub(1);
-    filesClosed_.fetch_add(1);
-    fileClosed_.Wake();
-  }
-  if (failure != nullptr) *failure = std::move(why);
+void OrderedClassifier::Closed(bool wasOpen) {
+  if (!wasOpen) return;
+  filesOpen_.fetch_sub(1);
+  filesClosed_.fetch_add(1);
+  fileClosed_.Wake();
 }
 
 bool OrderedClassifier::ClassifyOne(uint32_t thread) {
@@ -108,25 +80,15 @@ bool OrderedClassifier::ClassifyOne(uint32_t thread) {
     if (index >= filled_.load() || stop_.load()) return false;
   } while (!claimed_.compare_exchange_weak(index, index + 1));
   Slot& slot = slots_[index % ringSize_];
-  FileClassifier& classifier = *classifiers_[thread];
-  explain::Reasons found;
-  explain::Reasons* reasons = families_ ? &found : nullptr;
-  if (concurrency_->adapts()) {
-    const auto start = std::chrono::steady_clock::now();
-    CheckItem(slot.item, classifier, reasons, &slot.failure);
-    if (concurrency_->Record(std::chrono::steady_clock::now() - start)) moreWanted_.Wake();
-  } else {
-    CheckItem(slot.item, classifier, reasons, &slot.failure);
-  }
-  const CheckResult& result = classifier.result();
-  if (!result.examined) notExamined_.fetch_add(1, std::memory_order_relaxed);
-  const CheckResult* candidate = nullptr;
-  if (!candidates_.empty()) {
-    CheckItem(slot.item, *candidates_[thread], nullptr, nullptr);
-    candidate = &candidates_[thread]->result();
-  }
+  // Timed only while the number of threads adapts to how long checks wait.
+  const bool timed = concurrency_->adapts();
+  const auto start = timed ? std::chrono::steady_clock::now() : std::chrono::steady_clock::time_point();
+  const CheckOutcome outcome = checks_[thread]->Check(slot.item, *this);
+  if (timed && concurrency_->Record(std::chrono::steady_clock::now() - start)) moreWanted_.Wake();
+  if (!outcome.result.examined) notExamined_.fetch_add(1, std::memory_order_relaxed);
+  slot.failure = outcome.failure;
   slot.line.clear();
-  writer_.Write(slot.item.path, {result, reasons, slot.failure, candidate}, &slot.line);
+  writer_.Write(slot.item.path, outcome, &slot.line);
   // The directory is needed no longer: let it close while the slot waits to be handed on.
   slot.item.parent.reset();
   slot.done.store(true);

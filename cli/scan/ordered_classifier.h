@@ -18,30 +18,22 @@
 #include <vector>
 
 #include "cli/options.h"
+#include "cli/scan/path_check.h"
 #include "cli/scan/path_source.h"
 #include "cli/scan/read_concurrency.h"
 #include "cli/text/result_writer.h"
-#include "engine/explain/explain.h"
-#include "engine/file_classifier.h"
 #include "platform/threads.h"
 
 namespace kindprobe::cli {
 
 inline constexpr size_t kDefaultRingSize = 1024;
 
-// The tables of a run: `table` (null: the process's own), and for a comparison `candidate` as
-// well, when a path gets a line only if the two tables answer it differently.
-struct ClassifierTables {
-  RuleTable* table = nullptr;
-  RuleTable* candidate = nullptr;
-};
-
 // The number of threads to run, at most `jobs`, such that the descriptors they may hold at
 // once (a file each, the directories of the paths read ahead for them) stay within `openLimit`
 // beside those the process needs anyway.
 uint32_t JobsWithinDescriptorLimit(uint32_t jobs, std::optional<uint64_t> openLimit);
 
-class OrderedClassifier {
+class OrderedClassifier : private FileOpener {
  public:
   // One path done.
   struct Finished {
@@ -76,14 +68,11 @@ class OrderedClassifier {
                     ClassifierTables tables = {});
   OrderedClassifier(const OrderedClassifier&) = delete;
   OrderedClassifier& operator=(const OrderedClassifier&) = delete;
-  ~OrderedClassifier();
+  ~OrderedClassifier() override;
 
   // Starts with `fewest` of the threads classifying and uses more of them while reads wait on
   // the storage (see ReadConcurrency); without it, every thread classifies. Set before Run.
   void AdaptThreads(uint32_t fewest);
-  // Gathers the reasons each file may not play, for its line (--explain); set before Run.
-  void Explain();
-
   // Classifies every path `io.next` gives.
   Outcome Run(const Io& io);
 
@@ -101,11 +90,8 @@ class OrderedClassifier {
   // Claims and classifies one filled slot. False when none is waiting.
   bool ClassifyOne(uint32_t thread);
   // Opens the file of `item`; out of descriptors, waits for another thread to give one back.
-  platform::File Open(const PathItem& item, platform::OpenStatus* status);
-  // Opens and checks the file of `item` with `classifier`, and with `reasons` (--explain)
-  // gathers why it may not play; `failure` gets why it could not be opened, empty when it was.
-  void CheckItem(const PathItem& item, FileClassifier& classifier, explain::Reasons* reasons,
-                 std::string* failure);
+  platform::File Open(const PathItem& item, std::string* failure) override;
+  void Closed(bool wasOpen) override;
   void Stop();
 
   uint32_t threads_;
@@ -114,13 +100,8 @@ class OrderedClassifier {
   ResultWriter& writer_;
   size_t ringSize_;
   std::unique_ptr<Slot[]> slots_;
-  RuleTable* table_ = nullptr;  // the table in use
-  // One classifier per thread: each owns its head and result.
-  std::vector<std::unique_ptr<FileClassifier>> classifiers_;
-  // In a comparison, one more per thread, over the candidate table.
-  std::vector<std::unique_ptr<FileClassifier>> candidates_;
-  // --explain: the format families of table_, made when it is asked for.
-  std::optional<explain::FormatFamilies> families_;
+  // One per thread: each owns its classifiers.
+  std::vector<std::unique_ptr<PathCheck>> checks_;
 
   // The flags and counters that threads wait on are sequentially consistent: see WaitPoint.
   std::atomic<uint64_t> filled_{0};   // slots [0, filled_) have been given a path
