@@ -4,7 +4,7 @@
 #include <cstring>
 #include <optional>
 #include <string_view>
-#include <vector>
+#include <span>
 
 #include "engine/explain/explainers.h"
 
@@ -73,14 +73,19 @@ bool EndsWithFragmentIndex(ExplainReader& reader) {
 std::optional<uint64_t> LastFragmentAt(ExplainReader& reader, uint64_t from) {
   const uint64_t size = reader.fileSize();
   const uint64_t start = std::max(from, size > kLastFragmentWindow ? size - kLastFragmentWindow : 0);
-  std::vector<uint8_t> tail(size - start);
-  if (tail.size() < kBoxHeader + kFragmentStartLength || !reader.Read(start, tail)) {
+  std::span<const uint8_t> tail;
+  if (size - start < kBoxHeader + kFragmentStartLength ||
+      !reader.View(start, static_cast<size_t>(size - start), &tail)) {
     return std::nullopt;
   }
   const std::string_view bytes(reinterpret_cast<const char*>(tail.data()), tail.size());
-  const size_t at = bytes.rfind(std::string_view(kFragmentStart, kFragmentStartLength));
-  if (at == std::string_view::npos || at < 4) return std::nullopt;
-  return start + at - 4;
+  const std::string_view mark(kFragmentStart, kFragmentStartLength);
+  // Searched forwards, which runs at memchr's pace, keeping the last one found.
+  std::optional<uint64_t> last;
+  for (size_t at = bytes.find(mark, 4); at != std::string_view::npos; at = bytes.find(mark, at + 1)) {
+    last = start + at - 4;
+  }
+  return last;
 }
 
 // What the boxes seen say once the walk has seen them all.

@@ -2,7 +2,7 @@
 // marks its last page with the end-of-stream flag.
 #include <algorithm>
 #include <cstring>
-#include <vector>
+#include <span>
 
 #include "engine/explain/explainers.h"
 
@@ -17,19 +17,19 @@ constexpr uint64_t kLargestPage = kPageHeader + 255 + 255 * 255;
 constexpr char kCapture[] = "OggS";
 constexpr size_t kCaptureLength = 4;
 
-bool IsCaptureAt(const std::vector<uint8_t>& bytes, size_t at) {
+bool IsCaptureAt(std::span<const uint8_t> bytes, size_t at) {
   return at + kCaptureLength + 1 <= bytes.size() &&
          std::memcmp(bytes.data() + at, kCapture, kCaptureLength) == 0 &&
          bytes[at + kCaptureLength] == 0;  // stream structure version 0
 }
 
 // The first bytes of a page header the file ends in, too few to show all of "OggS\0".
-bool IsCutCaptureAt(const std::vector<uint8_t>& bytes, size_t at) {
+bool IsCutCaptureAt(std::span<const uint8_t> bytes, size_t at) {
   const size_t left = bytes.size() - at;
   return left <= kCaptureLength && std::memcmp(bytes.data() + at, kCapture, left) == 0;
 }
 
-size_t NextCapture(const std::vector<uint8_t>& bytes, size_t from) {
+size_t NextCapture(std::span<const uint8_t> bytes, size_t from) {
   while (from < bytes.size() && !IsCaptureAt(bytes, from)) ++from;
   return from;
 }
@@ -43,8 +43,8 @@ bool ExplainOgg(ExplainReader& reader, Reasons* reasons) {
   }
   const uint64_t size = reader.fileSize();
   const uint64_t windowStart = size > kLargestPage ? size - kLargestPage : 0;
-  std::vector<uint8_t> window(size - windowStart);
-  if (!reader.Read(windowStart, window)) return true;
+  std::span<const uint8_t> window;
+  if (!reader.View(windowStart, static_cast<size_t>(size - windowStart), &window)) return true;
 
   // Pages chain: each starts where the one before ends. A capture pattern inside packet data
   // breaks the chain, and the search resumes after the break, so every byte is looked at a

@@ -8,20 +8,28 @@
 namespace kindprobe::explain {
 
 bool ExplainReader::Read(uint64_t offset, std::span<uint8_t> out) {
-  if (offset > fileSize_ || out.size() > fileSize_ - offset) return false;
-  if (offset <= head_.size() && out.size() <= head_.size() - offset) {
-    std::copy_n(head_.data() + offset, out.size(), out.data());
+  std::span<const uint8_t> view;
+  if (!View(offset, out.size(), &view)) return false;
+  std::copy(view.begin(), view.end(), out.begin());
+  return true;
+}
+
+bool ExplainReader::View(uint64_t offset, size_t length, std::span<const uint8_t>* view) {
+  if (offset > fileSize_ || length > fileSize_ - offset) return false;
+  if (offset <= head_.size() && length <= head_.size() - offset) {
+    *view = head_.subspan(static_cast<size_t>(offset), length);
     return true;
   }
   if (offset >= windowAt_ && offset - windowAt_ <= window_.size() &&
-      out.size() <= window_.size() - (offset - windowAt_)) {
-    std::copy_n(window_.data() + (offset - windowAt_), out.size(), out.data());
+      length <= window_.size() - (offset - windowAt_)) {
+    *view = std::span<const uint8_t>(window_).subspan(static_cast<size_t>(offset - windowAt_),
+                                                      length);
     windowServed_ = true;
     return true;
   }
   if (source_ == nullptr) return false;
   const uint64_t affordable = kMaxExtraBytes - extraBytes_;
-  if (extraReads_ >= kMaxExtraReads || out.size() > affordable) {
+  if (extraReads_ >= kMaxExtraReads || length > affordable) {
     outOfBudget_ = true;
     return false;
   }
@@ -29,16 +37,15 @@ bool ExplainReader::Read(uint64_t offset, std::span<uint8_t> out) {
     nextWindow_ = windowServed_ ? std::min(nextWindow_ * 2, kLargestWindow) : kFirstWindow;
   }
   windowServed_ = false;
-  const uint64_t length =
-      std::max<uint64_t>(out.size(), std::min({nextWindow_, fileSize_ - offset, affordable}));
+  const uint64_t wanted =
+      std::max<uint64_t>(length, std::min({nextWindow_, fileSize_ - offset, affordable}));
   ++extraReads_;
-  extraBytes_ += length;
-  if (length == out.size()) return source_->ReadAt(offset, out) == out.size();
-  window_.resize(static_cast<size_t>(length));
+  extraBytes_ += wanted;
+  window_.resize(static_cast<size_t>(wanted));
   window_.resize(source_->ReadAt(offset, window_));
   windowAt_ = offset;
-  if (window_.size() < out.size()) return false;
-  std::copy_n(window_.data(), out.size(), out.data());
+  if (window_.size() < length) return false;
+  *view = std::span<const uint8_t>(window_).first(length);
   return true;
 }
 

@@ -12,7 +12,7 @@ namespace kindprobe::explain {
 
 // Every read beyond the head counts against this budget, whatever the file says; a walk that
 // runs out of it stops without a finding.
-inline constexpr uint32_t kMaxExtraReads = 6;
+inline constexpr uint32_t kMaxExtraReads = 4;
 inline constexpr uint64_t kMaxExtraBytes = uint64_t{128} << 10;
 // A read beyond the head fetches a window, so that the next headers of a walk over many small
 // structures come free. The first is 512 bytes; each later one is twice the last, up to 64 KiB,
@@ -49,6 +49,9 @@ class ExplainReader {
   // Exactly out.size() bytes at `offset`, from the head or the last window when they lie in
   // it. False when the file is shorter, the budget is spent or the read fails.
   bool Read(uint64_t offset, std::span<uint8_t> out);
+  // The same bytes where they lie, in the head or in the window read for them, without a copy:
+  // `view` holds until the next read.
+  bool View(uint64_t offset, size_t length, std::span<const uint8_t>* view);
   // Whether a read was refused because the budget was spent: the walk that asked knows nothing
   // about the rest of the file then, and must not judge it.
   bool outOfBudget() const { return outOfBudget_; }
