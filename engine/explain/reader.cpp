@@ -57,6 +57,8 @@ constexpr uint64_t kId3v1Size = 128;
 // footer, the item count, flags (bit 31: a header as long as the footer opens the tag).
 constexpr uint64_t kApeFooterSize = 32;
 constexpr uint32_t kApeHasHeader = 0x80000000;
+// How much of the end the tags are looked for in.
+constexpr uint64_t kEndWindow = 4096;
 
 uint32_t Le32At(std::span<const uint8_t> bytes, size_t at) { return Le32(bytes.data() + at); }
 
@@ -65,10 +67,11 @@ uint32_t Le32At(std::span<const uint8_t> bytes, size_t at) { return Le32(bytes.d
 uint64_t ExplainReader::ContentEnd() {
   if (contentEnd_) return *contentEnd_;
   uint64_t end = fileSize_;
-  std::array<uint8_t, kId3v1Size + kApeFooterSize> tail{};
-  const size_t length = static_cast<size_t>(std::min<uint64_t>(tail.size(), fileSize_));
-  const std::span<uint8_t> bytes = std::span(tail).last(length);
-  if (Read(fileSize_ - length, bytes)) {
+  // More than the tags need: what explainers look at next lies near the end too (a fragment
+  // index, the last tag of an FLV), and then costs no read of its own.
+  const size_t length = static_cast<size_t>(std::min(kEndWindow, fileSize_));
+  std::span<const uint8_t> bytes;
+  if (View(fileSize_ - length, length, &bytes)) {
     size_t at = bytes.size();  // where what is looked at ends, within `bytes`
     if (at >= kId3v1Size && std::memcmp(&bytes[at - kId3v1Size], "TAG", 3) == 0) {
       at -= kId3v1Size;
