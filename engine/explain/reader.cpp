@@ -1,7 +1,6 @@
 #include "engine/explain/reader.h"
 
 #include <algorithm>
-#include <array>
 #include <cstring>
 #include <span>
 
