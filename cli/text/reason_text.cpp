@@ -17,10 +17,10 @@ namespace {
 using explain::DetailId;
 
 // In the order of DetailId.
-constexpr std::array<std::string_view, 25> kDetailKeys = {
+constexpr std::array<std::string_view, 24> kDetailKeys = {
     "riff-size",      "avi-movi",       "riff-data",       "avi-empty-movi", "iso-box",
     "iso-no-moov",    "iso-no-mdat",    "mkv-segment",     "flv-tail",       "flv-filesize",
-    "flv-no-tags",    "ts-partial",     "ts-sync",         "ogg-page",       "ogg-no-eos",
+    "flv-no-tags",    "ts-partial",     "ogg-page",        "ogg-no-eos",
     "id3-tag",        "id3-only",       "mp3-bytes",       "impossible-size", "iso-empty-mdat",
     "mkv-no-cluster", "avi-next-riff",  "avi-odml-frames", "asf-file-size",  "renamed"};
 static_assert(kDetailKeys.size() == static_cast<size_t>(DetailId::kRenamed) + 1);

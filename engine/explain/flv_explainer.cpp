@@ -5,6 +5,7 @@
 #include <bit>
 #include <cmath>
 #include <cstring>
+#include <span>
 #include <string_view>
 
 #include "engine/explain/explainers.h"
@@ -57,6 +58,28 @@ bool EndsWithWholeTag(ExplainReader& reader, uint64_t firstTag, uint64_t end,
          Be24(&tag[1]) + kTagHeader == *lastTagSize && Be24(&tag[8]) == 0;
 }
 
+// Whether the file goes on, after a whole tag near `end`, with bytes that open no tag: data
+// appended to a whole file. Looks back at most kAppendedWindow bytes, for a back pointer that
+// leads to a tag header within them.
+constexpr uint64_t kAppendedWindow = 4096;
+
+bool EndsWithAppendedData(ExplainReader& reader, uint64_t firstTag, uint64_t end) {
+  const uint64_t start = std::max(firstTag, end > kAppendedWindow ? end - kAppendedWindow : 0);
+  std::span<const uint8_t> bytes;
+  if (end <= start || !reader.View(start, static_cast<size_t>(end - start), &bytes)) return false;
+  // From the end back: the first boundary found is the last whole tag's.
+  for (size_t after = bytes.size(); after >= kTagHeader + kBackPointer; --after) {
+    const uint32_t tagSize = Be32(&bytes[after - kBackPointer]);
+    if (tagSize < kTagHeader || tagSize > after - kBackPointer) continue;
+    const uint8_t* tag = &bytes[after - kBackPointer - tagSize];
+    if (!IsTagType(tag[0]) || Be24(tag + 1) + kTagHeader != tagSize || Be24(tag + 8) != 0) {
+      continue;
+    }
+    return after < bytes.size() && !IsTagType(bytes[after]);
+  }
+  return false;
+}
+
 }  // namespace
 
 bool ExplainFlv(ExplainReader& reader, Reasons* reasons) {
@@ -86,14 +109,13 @@ bool ExplainFlv(ExplainReader& reader, Reasons* reasons) {
   // A tag appended to the file comes after them.
   uint32_t lastTagSize = 0;
   if (EndsWithWholeTag(reader, firstTag, size, &lastTagSize)) return true;
+  const uint64_t contentEnd = reader.ContentEnd();
   uint32_t beforeTags = 0;
-  if (reader.ContentEnd() < size &&
-      EndsWithWholeTag(reader, firstTag, reader.ContentEnd(), &beforeTags)) {
+  if (contentEnd < size && EndsWithWholeTag(reader, firstTag, contentEnd, &beforeTags)) {
     return true;
   }
-  if (!reader.outOfBudget()) {
-    reasons->push_back(Finding(ReasonCode::kTruncated, DetailId::kFlvTail, lastTagSize, size));
-  }
+  if (reader.outOfBudget() || EndsWithAppendedData(reader, firstTag, contentEnd)) return true;
+  reasons->push_back(Finding(ReasonCode::kTruncated, DetailId::kFlvTail, lastTagSize, size));
   return true;
 }
 

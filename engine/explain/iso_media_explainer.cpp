@@ -29,8 +29,18 @@ constexpr char kFragmentStart[] = "moof\0\0\0\x10mfhd";
 constexpr size_t kFragmentStartLength = 12;
 // Types that may open a file of this family.
 constexpr const char* kOpeningTypes[] = {"ftyp", "moov", "mdat", "free", "skip", "wide", "pnot"};
+// Types that stand at the top level of these files. Only a box of one of them is called cut
+// when it runs past the end: other bytes there were appended to a whole file.
+constexpr const char* kTopLevelTypes[] = {"ftyp", "styp", "moov", "mdat", "moof", "mfra", "free",
+                                          "skip", "wide", "pnot", "uuid", "sidx", "ssix", "prft",
+                                          "emsg", "meta", "pdin", "meco", "bloc"};
 
 bool IsType(const uint8_t* p, const char* type) { return std::memcmp(p, type, 4) == 0; }
+
+bool IsTopLevelType(const uint8_t* p) {
+  return std::any_of(std::begin(kTopLevelTypes), std::end(kTopLevelTypes),
+                     [&](const char* type) { return IsType(p, type); });
+}
 
 // Top-level box types are four printable characters; anything else is not a box.
 bool IsBoxType(const uint8_t* p) {
@@ -91,16 +101,19 @@ std::optional<uint64_t> LastFragmentAt(ExplainReader& reader, uint64_t from) {
 // What the boxes seen say once the walk has seen them all.
 struct Walk {
   bool sawMoov = false;
+  bool sawMeta = false;  // a still image's index (HEIF, AVIF), which has no moov
   bool sawMdat = false;
   uint64_t mediaBytes = 0;
+  bool skipped = false;  // fragments were passed over unseen
 
   void Judge(uint64_t size, Reasons* reasons) const {
+    if (sawMeta && !sawMoov) return;
     // A file whose index was never written cannot be played.
     if (!sawMoov) {
       reasons->push_back(Finding(ReasonCode::kTruncated, DetailId::kIsoNoMoov, 0, size));
     } else if (!sawMdat) {
       reasons->push_back(Finding(ReasonCode::kNoMediaData, DetailId::kIsoNoMdat));
-    } else if (mediaBytes == 0) {
+    } else if (mediaBytes == 0 && !skipped) {
       reasons->push_back(Finding(ReasonCode::kNoMediaData, DetailId::kIsoEmptyMdat));
     }
   }
@@ -157,8 +170,9 @@ bool ExplainIsoMedia(ExplainReader& reader, Reasons* reasons) {
     if (boxSize < headerSize) return true;
     const uint64_t end = offset + boxSize;  // at most 2^48 past an offset within the file
     if (end > size) {
-      // A tag appended to the file (ID3v1 "TAG" reads as a size) is not a box that was cut.
-      if (offset >= reader.ContentEnd()) {
+      // A tag or other data appended to the file (ID3v1 "TAG" reads as a size) is not a box
+      // that was cut.
+      if (!IsTopLevelType(box.data() + 4) || offset >= reader.ContentEnd()) {
         walk.Judge(size, reasons);
       } else {
         reasons->push_back(BoxCut(end, size, TypeText(box.data() + 4)));
@@ -166,6 +180,7 @@ bool ExplainIsoMedia(ExplainReader& reader, Reasons* reasons) {
       return true;
     }
     walk.sawMoov = walk.sawMoov || IsType(box.data() + 4, "moov");
+    walk.sawMeta = walk.sawMeta || IsType(box.data() + 4, "meta");
     if (IsType(box.data() + 4, "mdat")) {
       walk.sawMdat = true;
       walk.mediaBytes += boxSize - headerSize;
@@ -175,7 +190,10 @@ bool ExplainIsoMedia(ExplainReader& reader, Reasons* reasons) {
       // A fragmented file: whole if it ends with its index, else judged by its last fragment.
       lookedAtEnd = true;
       if (EndsWithFragmentIndex(reader)) return true;
-      if (const auto last = LastFragmentAt(reader, offset)) offset = *last;
+      if (const auto last = LastFragmentAt(reader, offset)) {
+        walk.skipped = *last != offset;
+        offset = *last;
+      }
     }
     if (offset == size) {
       walk.Judge(size, reasons);

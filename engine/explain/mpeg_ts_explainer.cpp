@@ -24,18 +24,14 @@ bool ExplainMpegTs(ExplainReader& reader, Reasons* reasons) {
     if (i * kPacketSize >= head.size() || head[i * kPacketSize] != kSyncByte) return false;
   }
   // Packets end where the media does: a tag appended to the file is not part of the stream.
-  uint64_t end = size;
-  if (const uint64_t rest = size % kPacketSize; rest != 0) {
-    end = reader.ContentEnd();
-    if (end % kPacketSize != 0 || end < kPacketSize) {
-      reasons->push_back(Finding(ReasonCode::kTruncated, DetailId::kTsPartial, rest, size));
-      return true;
-    }
-  }
+  const uint64_t end = size % kPacketSize != 0 ? reader.ContentEnd() : size;
+  const uint64_t rest = end % kPacketSize;
+  if (rest == 0) return true;
+  // A file cut short ends in part of a packet, which opens with the sync byte as every packet
+  // does. Other bytes after the last whole packet were appended to a whole stream.
   std::array<uint8_t, 1> sync{};
-  const uint64_t lastPacket = end - kPacketSize;
-  if (reader.Read(lastPacket, sync) && sync[0] != kSyncByte) {
-    reasons->push_back(Finding(ReasonCode::kTruncated, DetailId::kTsSync, lastPacket, size));
+  if (reader.Read(end - rest, sync) && sync[0] == kSyncByte) {
+    reasons->push_back(Finding(ReasonCode::kTruncated, DetailId::kTsPartial, rest, end));
   }
   return true;
 }

@@ -26,7 +26,6 @@ enum class DetailId {
   kFlvFileSize,      // declared: metadata filesize, actual: file size
   kFlvNoTags,        // no fields
   kTsPartial,        // declared: bytes of the last packet, actual: file size
-  kTsSync,           // declared: offset of the last packet
   kOggPage,          // declared: page end, actual: file size
   kOggNoEos,         // no fields
   kId3Tag,           // declared: tag end, actual: file size

@@ -59,6 +59,20 @@ TEST(FlvExplainer, CutFileHasABrokenTailOrAShortSize) {
   EXPECT_EQ(outcome.reasons[0].actual, tagBoundary);
 }
 
+TEST(FlvExplainer, BytesAppendedAfterTheLastTagAreNoCut) {
+  // Zeros, a line end, an ID3v1 tag: none opens a tag. A cut file stays cut, also with a few
+  // bytes of the next tag's header left.
+  for (const Bytes& appended : {Bytes(3, 0), Bytes{'\n'}, Bytes(1024, 0)}) {
+    Bytes file = Flv(0, 20);
+    file.insert(file.end(), appended.begin(), appended.end());
+    EXPECT_TRUE(Explain(file).reasons.empty()) << appended.size();
+  }
+  const Bytes whole = Flv(0, 20);
+  for (size_t cut : {whole.size() - 1, whole.size() - 315 + 3, whole.size() - 100}) {
+    EXPECT_TRUE(Explain(Cut(whole, cut)).Has(DetailId::kFlvTail)) << cut;
+  }
+}
+
 TEST(FlvExplainer, HeaderAloneHasNoMediaData) {
   EXPECT_TRUE(Explain(Flv(0, 0)).Has(ReasonCode::kNoMediaData));
 }

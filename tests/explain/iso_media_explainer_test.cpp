@@ -62,7 +62,9 @@ TEST(IsoMediaExplainer, DataAppendedToAWholeFileIsNoCut) {
   tag.Text("TAG").Text("A title of thirty characters..").Fill(95, 0x20);
   Builder ape;
   ape.Text("APETAGEX").Le32(2000).Le32(32).Le32(0).Le32(0).Fill(8);
-  for (const Bytes& trailer : {tag.bytes(), Bytes(4, 0), Bytes(7, 0), ape.bytes()}) {
+  Builder text;
+  text.Text("hello world, this is appended\n");
+  for (const Bytes& trailer : {tag.bytes(), Bytes(4, 0), Bytes(7, 0), ape.bytes(), text.bytes()}) {
     Bytes file = whole;
     file.insert(file.end(), trailer.begin(), trailer.end());
     EXPECT_TRUE(Explain(file).reasons.empty()) << trailer.size();
@@ -107,6 +109,24 @@ TEST(IsoMediaExplainer, AFragmentedFileEndingWithItsIndexIsWhole) {
   EXPECT_LE(Explain(file.bytes()).extraReads, 3u);
   // Cut, its index is gone: the last fragment, found near the end, shows the cut box.
   EXPECT_TRUE(Explain(Cut(file.bytes(), 100000)).Has(DetailId::kIsoBox));
+}
+
+TEST(IsoMediaExplainer, StillImagesAndSkippedFragmentsAreNotJudgedEmpty) {
+  // HEIF/AVIF: the index is a top-level meta, and there is no moov.
+  Builder still;
+  Box(still, "ftyp", 16);
+  Box(still, "meta", 200);
+  Box(still, "mdat", 500);
+  EXPECT_TRUE(Explain(still.bytes()).reasons.empty());
+  // A fragmented file whose last fragment is empty: the fragments passed over held the media.
+  Builder file;
+  Box(file, "ftyp", 16);
+  Box(file, "moov", 100);
+  for (uint32_t i = 0; i < 60; ++i) {
+    file.Be32(8 + 16 + 84).Text("moof").Be32(16).Text("mfhd").Be32(0).Be32(i).Fill(84);
+    Box(file, "mdat", i + 1 < 60 ? 2000 : 0);
+  }
+  EXPECT_TRUE(Explain(file.bytes()).reasons.empty());
 }
 
 TEST(IsoMediaExplainer, LargeSizes) {
