@@ -67,6 +67,12 @@ TEST(FlvExplainer, BytesAppendedAfterTheLastTagAreNoCut) {
     file.insert(file.end(), appended.begin(), appended.end());
     EXPECT_TRUE(Explain(file).reasons.empty()) << appended.size();
   }
+  // After a last tag too large to look back over, only the tag's own mark tells.
+  Builder large;
+  large.Text("FLV").Raw({1, 5}).Be32(9).Be32(0);
+  Tag(large, 9, Bytes(6000, 0x17));
+  large.Text("TAG").Fill(125, 0x20);
+  EXPECT_TRUE(Explain(large.bytes()).reasons.empty());
   const Bytes whole = Flv(0, 20);
   for (size_t cut : {whole.size() - 1, whole.size() - 315 + 3, whole.size() - 100}) {
     EXPECT_TRUE(Explain(Cut(whole, cut)).Has(DetailId::kFlvTail)) << cut;

@@ -64,7 +64,11 @@ TEST(IsoMediaExplainer, DataAppendedToAWholeFileIsNoCut) {
   ape.Text("APETAGEX").Le32(2000).Le32(32).Le32(0).Le32(0).Fill(8);
   Builder text;
   text.Text("hello world, this is appended\n");
-  for (const Bytes& trailer : {tag.bytes(), Bytes(4, 0), Bytes(7, 0), ape.bytes(), text.bytes()}) {
+  // A title whose letters read as a box type the walk knows, in the place of the type.
+  Builder moovTitle;
+  moovTitle.Text("TAG").Text("Xmoov").Fill(120, 0x20);
+  for (const Bytes& trailer :
+       {tag.bytes(), Bytes(4, 0), Bytes(7, 0), ape.bytes(), text.bytes(), moovTitle.bytes()}) {
     Bytes file = whole;
     file.insert(file.end(), trailer.begin(), trailer.end());
     EXPECT_TRUE(Explain(file).reasons.empty()) << trailer.size();
