@@ -46,9 +46,7 @@ bool ExplainAsf(ExplainReader& reader, Reasons* reasons) {
       if (Le32(object.data() + kFlagsAt) & kBroadcastFlag) return true;
       const uint64_t fileSize = Le64(object.data() + kFileSizeAt);
       if (fileSize > kLargestPossibleFile) {
-        Reason damaged = Finding(ReasonCode::kDamaged, DetailId::kImpossibleSize, fileSize);
-        damaged.name = u"ASF File Properties";
-        reasons->push_back(std::move(damaged));
+        reasons->push_back(ImpossibleSize(u"ASF File Properties", fileSize));
       } else if (fileSize > size) {
         reasons->push_back(Finding(ReasonCode::kTruncated, DetailId::kAsfFileSize, fileSize, size));
       }

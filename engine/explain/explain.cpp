@@ -48,6 +48,12 @@ Reason Finding(ReasonCode code, DetailId detail, uint64_t declared, uint64_t act
   return reason;
 }
 
+Reason ImpossibleSize(std::u16string structure, uint64_t size) {
+  Reason reason = Finding(ReasonCode::kDamaged, DetailId::kImpossibleSize, size);
+  reason.name = std::move(structure);
+  return reason;
+}
+
 Reasons ExplainContainer(ExplainReader& reader, Containers readers) {
   Reasons found;
   for (const Explainer& explainer : kExplainers) {

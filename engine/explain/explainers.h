@@ -19,5 +19,7 @@ bool ExplainAsf(ExplainReader& reader, Reasons* reasons);
 
 // A reason with the numbers most details use.
 Reason Finding(ReasonCode code, DetailId detail, uint64_t declared = 0, uint64_t actual = 0);
+// `damaged`: the size field of `structure` gives `size`, more than any file can hold.
+Reason ImpossibleSize(std::u16string structure, uint64_t size);
 
 }  // namespace kindprobe::explain

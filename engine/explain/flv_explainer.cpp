@@ -41,6 +41,11 @@ double MetadataFileSize(std::span<const uint8_t> head, uint64_t firstTag) {
   return std::bit_cast<double>(Be64(number));
 }
 
+// Whether `tag` opens a tag of `tagSize` bytes, header included, as a back pointer says.
+bool IsTagHeaderOf(const uint8_t* tag, uint32_t tagSize) {
+  return IsTagType(tag[0]) && Be24(tag + 1) + kTagHeader == tagSize && Be24(tag + 8) == 0;
+}
+
 // Whether the previous-tag-size just before `end` leads back to a tag header that ends there.
 // `lastTagSize` gets what it says.
 bool EndsWithWholeTag(ExplainReader& reader, uint64_t firstTag, uint64_t end,
@@ -54,8 +59,7 @@ bool EndsWithWholeTag(ExplainReader& reader, uint64_t firstTag, uint64_t end,
   if (*lastTagSize < kTagHeader || *lastTagSize > end - kBackPointer - firstTag) return false;
   std::array<uint8_t, kTagHeader> tag{};
   const uint64_t tagAt = end - kBackPointer - *lastTagSize;
-  return reader.Read(tagAt, tag) && IsTagType(tag[0]) &&
-         Be24(&tag[1]) + kTagHeader == *lastTagSize && Be24(&tag[8]) == 0;
+  return reader.Read(tagAt, tag) && IsTagHeaderOf(tag.data(), *lastTagSize);
 }
 
 // Whether the file goes on, after a whole tag near `end`, with bytes that open no tag: data
@@ -71,10 +75,7 @@ bool EndsWithAppendedData(ExplainReader& reader, uint64_t firstTag, uint64_t end
   for (size_t after = bytes.size(); after >= kTagHeader + kBackPointer; --after) {
     const uint32_t tagSize = Be32(&bytes[after - kBackPointer]);
     if (tagSize < kTagHeader || tagSize > after - kBackPointer) continue;
-    const uint8_t* tag = &bytes[after - kBackPointer - tagSize];
-    if (!IsTagType(tag[0]) || Be24(tag + 1) + kTagHeader != tagSize || Be24(tag + 8) != 0) {
-      continue;
-    }
+    if (!IsTagHeaderOf(&bytes[after - kBackPointer - tagSize], tagSize)) continue;
     return after < bytes.size() && !IsTagType(bytes[after]);
   }
   return false;
@@ -91,10 +92,8 @@ bool ExplainFlv(ExplainReader& reader, Reasons* reasons) {
   const double promised = MetadataFileSize(head, firstTag);
   if (promised > static_cast<double>(kLargestPossibleFile)) {
     // Finite or not, no file is that large: the metadata is damaged.
-    Reason damaged = Finding(ReasonCode::kDamaged, DetailId::kImpossibleSize,
-                             promised < 0x1p64 ? static_cast<uint64_t>(promised) : UINT64_MAX);
-    damaged.name = u"onMetaData filesize";
-    reasons->push_back(std::move(damaged));
+    reasons->push_back(ImpossibleSize(
+        u"onMetaData filesize", promised < 0x1p64 ? static_cast<uint64_t>(promised) : UINT64_MAX));
   } else if (promised > static_cast<double>(size)) {
     reasons->push_back(Finding(ReasonCode::kTruncated, DetailId::kFlvFileSize,
                                static_cast<uint64_t>(promised), size));

@@ -160,9 +160,7 @@ bool ExplainIsoMedia(ExplainReader& reader, Reasons* reasons) {
       boxSize = Be64(box.data() + 8);
       headerSize = kLargeBoxHeader;
       if (boxSize > kLargestPossibleFile) {
-        Reason damaged = Finding(ReasonCode::kDamaged, DetailId::kImpossibleSize, boxSize);
-        damaged.name = TypeText(box.data() + 4);
-        reasons->push_back(std::move(damaged));
+        reasons->push_back(ImpossibleSize(TypeText(box.data() + 4), boxSize));
         return true;
       }
     }

@@ -52,12 +52,6 @@ std::optional<std::pair<uint32_t, size_t>> ReadId(std::span<const uint8_t> bytes
   return std::pair(id, length);
 }
 
-Reason Damaged(const char16_t* element, uint64_t size) {
-  Reason reason = Finding(ReasonCode::kDamaged, DetailId::kImpossibleSize, size);
-  reason.name = element;
-  return reason;
-}
-
 // Whether the Segment's children from `offset` to `end` hold no Cluster: only when every child
 // up to `end` was seen, each of a known size, does the walk answer yes.
 bool HoldsNoCluster(ExplainReader& reader, uint64_t offset, uint64_t end) {
@@ -84,7 +78,7 @@ bool ExplainMatroska(ExplainReader& reader, Reasons* reasons) {
   if (!ebmlSize || ebmlSize->unknown) return true;
 
   if (ebmlSize->value > kLargestPossibleFile) {
-    reasons->push_back(Damaged(u"EBML header", ebmlSize->value));
+    reasons->push_back(ImpossibleSize(u"EBML header", ebmlSize->value));
     return true;
   }
   const uint64_t segmentAt = 4 + ebmlSize->length + ebmlSize->value;
@@ -100,7 +94,7 @@ bool ExplainMatroska(ExplainReader& reader, Reasons* reasons) {
   uint64_t end = size;
   if (!segmentSize->unknown) {
     if (segmentSize->value > kLargestPossibleFile) {
-      reasons->push_back(Damaged(u"Segment", segmentSize->value));
+      reasons->push_back(ImpossibleSize(u"Segment", segmentSize->value));
       return true;
     }
     end = dataAt + segmentSize->value;
