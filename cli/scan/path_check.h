@@ -42,14 +42,14 @@ class PathCheck {
   CheckOutcome Check(const PathItem& item, FileOpener& opener);
 
  private:
-  // Classifies the file of `item` with `classifier`, gathering reasons when `reasons` is given.
+  // Classifies the file of `item` with `classifier`, explaining it when `explanation` is given.
   void Classify(const PathItem& item, FileOpener& opener, FileClassifier& classifier,
-                std::string* failure, explain::Reasons* reasons);
+                std::string* failure, explain::Explanation* explanation);
 
   FileClassifier classifier_;
   std::optional<FileClassifier> candidate_;
   const explain::FormatFamilies* families_;
-  explain::Reasons reasons_;
+  explain::Explanation explanation_;
   std::string failure_;
 };
 

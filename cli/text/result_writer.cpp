@@ -16,8 +16,8 @@ void ResultWriter::Write(std::u16string_view path, const CheckOutcome& outcome,
   if (outcome.candidate == nullptr) {
     std::vector<ReasonLine> reasons;
     Classification explained = answer;
-    if (outcome.reasons != nullptr) {
-      reasons = ReasonLines(*outcome.reasons, language_);
+    if (outcome.explanation != nullptr) {
+      reasons = ReasonLines(outcome.explanation->reasons, language_);
       explained.reasons = &reasons;
     }
     AppendResultLine(mode_, path, explained, line);

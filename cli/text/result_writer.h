@@ -8,7 +8,7 @@
 #include <string_view>
 
 #include "cli/options.h"
-#include "engine/explain/reason.h"
+#include "engine/explain/stream.h"
 #include "engine/file_classifier.h"
 
 namespace kindprobe::cli {
@@ -16,7 +16,7 @@ namespace kindprobe::cli {
 // What the check of one path gave.
 struct CheckOutcome {
   const CheckResult& result;
-  const explain::Reasons* reasons = nullptr;  // with --explain
+  const explain::Explanation* explanation = nullptr;  // with --explain
   std::string_view failure;                   // why it could not be examined; empty when it was
   const CheckResult* candidate = nullptr;     // with --compare-rules: the candidate's answer
 };

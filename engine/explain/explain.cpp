@@ -39,6 +39,20 @@ const char* ReasonCodeName(ReasonCode code) {
   return "truncated";
 }
 
+const char* StreamKindName(StreamKind kind) {
+  switch (kind) {
+    case StreamKind::kVideo:
+      return "video";
+    case StreamKind::kAudio:
+      return "audio";
+    case StreamKind::kSubtitle:
+      return "subtitle";
+    case StreamKind::kOther:
+      return "other";
+  }
+  return "other";
+}
+
 Reason Finding(ReasonCode code, DetailId detail, uint64_t declared, uint64_t actual) {
   Reason reason;
   reason.code = code;

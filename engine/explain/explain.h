@@ -7,6 +7,7 @@
 #include "engine/explain/format_families.h"
 #include "engine/explain/reader.h"
 #include "engine/explain/reason.h"
+#include "engine/explain/stream.h"
 #include "engine/file_classifier.h"
 #include "engine/rule_table.h"
 
@@ -27,7 +28,7 @@ std::optional<Reason> ExplainName(const FormatFamilies& families, std::u16string
 // Why `path` may not play, from what its check read and the rule that decided it (-1: none):
 // the reasons of its families' containers first, then the name's. A file that was not read has
 // none.
-Reasons ExplainFile(const FormatFamilies& families, const char16_t* path, ReadFile& read,
+Explanation ExplainFile(const FormatFamilies& families, const char16_t* path, ReadFile& read,
                     int32_t ruleIndex);
 
 }  // namespace kindprobe::explain

@@ -30,10 +30,11 @@ class FileSource : public ByteSource {
 
 }  // namespace
 
-Reasons ExplainFile(const FormatFamilies& families, const char16_t* path, ReadFile& read,
-                    int32_t ruleIndex) {
-  Reasons reasons;
-  if (!read.kept()) return reasons;
+Explanation ExplainFile(const FormatFamilies& families, const char16_t* path, ReadFile& read,
+                        int32_t ruleIndex) {
+  Explanation explanation;
+  Reasons& reasons = explanation.reasons;
+  if (!read.kept()) return explanation;
   // Content no media rule decided (a text file that happens to hold 0x47 every 188 bytes) is
   // read by no container's explainer.
   const Containers readers = families.ReadersOf(ruleIndex);
@@ -49,7 +50,7 @@ Reasons ExplainFile(const FormatFamilies& families, const char16_t* path, ReadFi
   if (auto renamed = ExplainName(families, extension, ruleIndex)) {
     reasons.push_back(std::move(*renamed));
   }
-  return reasons;
+  return explanation;
 }
 
 }  // namespace kindprobe::explain
