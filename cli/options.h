@@ -4,12 +4,16 @@
 #include <cstdint>
 #include <optional>
 #include <string>
+#include <string_view>
 #include <vector>
 
 namespace kindprobe::cli {
 
 enum class OutputMode { kText, kBrief, kJson };
 enum class Action { kClassify, kRules, kCheckRules, kCompareRules, kVersion, kHelp };
+// The path argument that names standard input as the file to classify.
+inline constexpr std::u16string_view kStandardInputPath = u"-";
+
 // The language of descriptions and explanations.
 enum class Language { kChinese, kEnglish };
 
@@ -23,6 +27,13 @@ inline constexpr uint32_t kDefaultJobs = 64;
 struct Options {
   Action action = Action::kClassify;
   OutputMode output = OutputMode::kText;
+  // The option that chose `output`, as given ("-b", "--json"): named when another conflicts.
+  std::string outputOption;
+  // -i / --mime-type: the MIME type in place of the description; the option as given.
+  bool mimeType = false;
+  std::string mimeTypeOption;
+  // --rules --text: the table as rule text that --rules-file reads back.
+  bool ruleText = false;
   std::vector<std::u16string> paths;
   // Every -f LIST, read in this order; "-" is standard input.
   std::vector<std::u16string> listFiles;

@@ -5,6 +5,7 @@
 #include <new>
 #include <string>
 #include <string_view>
+#include <vector>
 
 #include "platform/diagnostic.h"
 #include "platform/file.h"
@@ -44,6 +45,40 @@ std::u16string ComparablePath(std::u16string_view path) {
   std::u16string out(path);
   for (char16_t& c : out) c = IsSeparator(c) ? u'\\' : LowerAscii(c);
   return out;
+}
+
+// The components of a comparable path, "." and empty ones left out and ".." taking back the one
+// before it, as the names read (a link is not looked behind).
+std::vector<std::u16string_view> Components(std::u16string_view comparable) {
+  std::vector<std::u16string_view> components;
+  while (!comparable.empty()) {
+    const size_t end = comparable.find(u'\\');
+    const std::u16string_view component = comparable.substr(0, end);
+    comparable = end == std::u16string_view::npos ? std::u16string_view() : comparable.substr(end + 1);
+    if (component.empty() || component == u".") continue;
+    if (component == u"..") {
+      if (!components.empty()) components.pop_back();
+      continue;
+    }
+    components.push_back(component);
+  }
+  return components;
+}
+
+// Whether `path` lies in `cacheDirectory`. The component's rule, where the registry names the
+// directory: its text anywhere in the path. Where the setting is this program's own, whole
+// components of both made absolute, so that "tore" is not "store" and a directory named by its
+// absolute path holds the files named relatively in it.
+bool InCacheDirectory(const char16_t* path, const std::u16string& cacheDirectory) {
+  if (platform::kStorePathFromRegistry) {
+    return ComparablePath(path).find(ComparablePath(cacheDirectory)) != std::u16string::npos;
+  }
+  const std::u16string file = ComparablePath(platform::AbsolutePath(path));
+  const std::u16string directory = ComparablePath(platform::AbsolutePath(cacheDirectory));
+  const auto fileComponents = Components(file);
+  const auto directoryComponents = Components(directory);
+  return fileComponents.size() > directoryComponents.size() &&
+         std::equal(directoryComponents.begin(), directoryComponents.end(), fileComponents.begin());
 }
 
 void CopyDescription(char16_t (&out)[kDescriptionCapacity], const char16_t* text) {
@@ -115,7 +150,7 @@ bool IsPlayerCacheFile(const char16_t* path) {
     return false;
   }
   cacheDirectory += kCacheDirectorySuffix;
-  return ComparablePath(path).find(ComparablePath(cacheDirectory)) != std::u16string::npos;
+  return InCacheDirectory(path, cacheDirectory);
 }
 
 bool IsTextHead(const FileHead& head) {

@@ -34,8 +34,16 @@ class File {
   // that a device whose opening has side effects (a tape rewinds, a modem hangs up) is never
   // opened.
   static File OpenForReading(const char16_t* path, OpenStatus* status);
+  // A pipe or FIFO read to its end as if it were a file: `path` null is standard input. What
+  // is kept is the first `headBytes` and the last `tailBytes`, each at its own offset in a file
+  // as long as the stream was, zero between them; nothing else of the stream can be read back.
+  // Anything that is not a pipe or FIFO gives no file (kNotRegularFile). Not on Windows.
+  static File ReadStream(const char16_t* path, uint32_t headBytes, uint32_t tailBytes,
+                         OpenStatus* status);
 
   bool IsOpen() const;
+  // Whether this is what ReadStream kept of a stream: only its head and tail hold its bytes.
+  bool IsStreamCopy() const;
   // The full 64-bit size (on POSIX, the size the file had when it was opened).
   bool Size(uint64_t* size) const;
   bool SeekToStart();
@@ -62,6 +70,7 @@ class File {
   int fd_ = -1;
   uint64_t size_ = 0;      // taken when the file is opened: one fstat per file, not three
   uint64_t position_ = 0;  // reads are positional: seeking costs no system call
+  bool streamCopy_ = false;
 #endif
 };
 

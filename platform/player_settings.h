@@ -4,6 +4,7 @@
 #include <cstddef>
 #include <optional>
 #include <string>
+#include <string_view>
 
 namespace kindprobe::platform {
 
@@ -30,5 +31,10 @@ inline constexpr char kStorePathVariable[] = "KINDPROBE_STORE_PATH";
 // Set it before checks start; it is read without a lock. Where the registry is read, it is
 // not used.
 void SetStorePath(std::optional<std::u16string> value);
+
+// Where the value is the program's own, `path` made absolute against the working directory, so
+// that a cache directory and the paths checked compare whatever way each was named; where the
+// registry is read, `path` as it is.
+std::u16string AbsolutePath(std::u16string_view path);
 
 }  // namespace kindprobe::platform

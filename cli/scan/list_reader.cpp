@@ -5,6 +5,7 @@
 #include <cstring>
 #include <string_view>
 
+#include "cli/text/printable_name.h"
 #include "cli/text/text_join.h"
 #include "platform/utf.h"
 
@@ -99,7 +100,7 @@ bool ListSequence::FinishCurrent() {
   current_.reset();
   file_.reset();
   if (failed) {
-    trouble_ = Join({"cannot read the list ", platform::Utf16ToUtf8(currentName_), " (",
+    trouble_ = Join({"cannot read the list ", PrintableName(currentName_), " (",
                      std::strerror(error), ")"});
   }
   return !failed;
@@ -121,7 +122,7 @@ bool ListSequence::Next(std::u16string* path) {
       file_ = platform::OpenListFile(currentName_, &error);
       stream = file_.get();
       if (stream == nullptr) {
-        trouble_ = Join({"cannot open the list ", platform::Utf16ToUtf8(currentName_), " (",
+        trouble_ = Join({"cannot open the list ", PrintableName(currentName_), " (",
                          std::strerror(error), ")"});
         return false;
       }

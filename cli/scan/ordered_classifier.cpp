@@ -4,6 +4,7 @@
 #include <chrono>
 
 #include "cli/text/failure_text.h"
+#include "engine/signature_match.h"
 
 namespace kindprobe::cli {
 namespace {
@@ -50,9 +51,19 @@ platform::File OrderedClassifier::Open(const PathItem& item, std::string* failur
   for (;;) {
     const uint64_t closedBefore = filesClosed_.load();
     platform::OpenStatus status;
-    platform::File file = item.parent ? item.parent->OpenFile(item.name, item.followLinks, &status,
-                                                              item.listedAs)
-                                      : platform::File::OpenForReading(item.path.c_str(), &status);
+    platform::File file;
+    if (item.named && item.path == kStandardInputPath) {
+      file = platform::File::ReadStream(nullptr, kFileHeadCapacity, kFileHeadCapacity, &status);
+    } else {
+      file = item.parent ? item.parent->OpenFile(item.name, item.followLinks, &status,
+                                                 item.listedAs)
+                         : platform::File::OpenForReading(item.path.c_str(), &status);
+      // A pipe or FIFO named on the command line is what the user asked to have read.
+      if (item.named && status.reason == platform::OpenStatus::Reason::kNotRegularFile) {
+        file = platform::File::ReadStream(item.path.c_str(), kFileHeadCapacity, kFileHeadCapacity,
+                                          &status);
+      }
+    }
     // Out of descriptors says nothing about the file. While other threads hold files, one will
     // be given back soon: wait for it. With none held here, no wait would end.
     if (status.reason == platform::OpenStatus::Reason::kOutOfDescriptors &&

@@ -2,6 +2,7 @@
 
 #include <algorithm>
 
+#include "cli/options.h"
 #include "cli/text/failure_text.h"
 #include "platform/process.h"
 
@@ -43,8 +44,9 @@ PathSource::PathSource(const std::vector<std::u16string>& arguments, ListSequenc
                        Settings settings)
     : arguments_(arguments), lists_(lists), settings_(settings) {}
 
-bool PathSource::NextInput(std::u16string* path) {
-  if (nextArgument_ < arguments_.size()) {
+bool PathSource::NextInput(std::u16string* path, bool* named) {
+  *named = nextArgument_ < arguments_.size();
+  if (*named) {
     *path = arguments_[nextArgument_++];
     return true;
   }
@@ -122,7 +124,10 @@ bool PathSource::NextFromWalk(PathItem* item) {
     const platform::DirectoryEntry& entry = frame.entries[frame.next++];
     EntryKind kind = entry.kind;
     if (kind == EntryKind::kSymbolicLink) {
-      if (!settings_.followLinks) continue;
+      if (!settings_.followLinks) {
+        ++linksSkipped_;
+        continue;
+      }
       kind = frame.directory->KindBehindLink(entry.name);
     }
     std::u16string child = JoinPath(frame.path, entry.name);
@@ -133,6 +138,7 @@ bool PathSource::NextFromWalk(PathItem* item) {
       item->listedAs = kind;
       item->followLinks = settings_.followLinks;
       item->failure.clear();
+      item->named = false;
       return true;
     }
     platform::OpenStatus status;
@@ -208,8 +214,10 @@ bool PathSource::Next(PathItem* item) {
   for (;;) {
     if (NextFromWalk(item)) return true;
     std::u16string path;
-    if (!NextInput(&path)) return false;
-    *item = PathItem{std::move(path), nullptr, {}, EntryKind::kOther, true, {}};
+    bool named = false;
+    if (!NextInput(&path, &named)) return false;
+    *item = PathItem{std::move(path), nullptr, {}, EntryKind::kOther, true, {}, named};
+    if (named && item->path == kStandardInputPath) return true;
     // A directory named directly is walked only with -r; otherwise opening it says why not.
     if (!settings_.recursive || !platform::IsDirectory(item->path)) {
       if (platform::kOpenListedPathsThroughDirectory) OpenThroughDirectory(item);

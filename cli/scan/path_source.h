@@ -28,7 +28,10 @@ struct PathItem {
   bool followLinks = true;
   // Set when it is known already that the path cannot be examined, and why.
   std::string failure;
+  // Named on the command line: "-" (standard input) or a pipe or FIFO is read as the file.
+  bool named = false;
 };
+
 
 class PathSource {
  public:
@@ -48,6 +51,8 @@ class PathSource {
 
   // Directories not walked again because a followed link led to one walked already.
   size_t repeatsSkipped() const { return repeatsSkipped_; }
+  // Symbolic links met while walking without following links, and so left out.
+  size_t linksSkipped() const { return linksSkipped_; }
 
  private:
   struct Frame {
@@ -78,7 +83,8 @@ class PathSource {
     std::unordered_map<std::u16string_view, platform::EntryKind> kinds;  // names in `entries`
   };
 
-  bool NextInput(std::u16string* path);
+  // The next path named; `named` tells an argument from a list entry.
+  bool NextInput(std::u16string* path, bool* named);
   // Gives `item`, a path as named, its directory and what the listing shows, when that is
   // worth it.
   void OpenThroughDirectory(PathItem* item);
@@ -101,6 +107,7 @@ class PathSource {
   // With links followed, every directory the current walk has entered: each is walked once.
   std::unordered_set<platform::FileIdentity, IdentityHash> visited_;
   size_t repeatsSkipped_ = 0;
+  size_t linksSkipped_ = 0;
 };
 
 // `directory` and `name` joined by one separator.

@@ -38,8 +38,10 @@ Explanation ExplainFile(const FormatFamilies& families, const char16_t* path, Re
   // Content no media rule decided (a text file that happens to hold 0x47 every 188 bytes) is
   // read by no container's explainer.
   const Containers readers = families.ReadersOf(ruleIndex);
-  // A size that could not be had, or one no signed seek reaches, gives nothing to compare.
-  if (readers != 0 && read.size != UINT64_MAX && read.size <= static_cast<uint64_t>(INT64_MAX)) {
+  // A size that could not be had, or one no signed seek reaches, gives nothing to compare; of a
+  // stream only the head and tail were kept, and zeros between them would read as damage.
+  if (readers != 0 && read.size != UINT64_MAX && read.size <= static_cast<uint64_t>(INT64_MAX) &&
+      !read.file.IsStreamCopy()) {
     FileSource source(read.file, read.size);
     ExplainReader reader(std::span<const uint8_t>(read.head.data.get(), read.head.headLength),
                          read.size, &source);

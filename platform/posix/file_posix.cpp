@@ -1,10 +1,13 @@
 #include <fcntl.h>
+#include <sys/mman.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <climits>
 #include <utility>
+#include <vector>
 
 #include "platform/file.h"
 #include "platform/utf.h"
@@ -14,7 +17,8 @@ namespace kindprobe::platform {
 File::File(File&& other) noexcept
     : fd_(std::exchange(other.fd_, -1)),
       size_(std::exchange(other.size_, 0)),
-      position_(std::exchange(other.position_, 0)) {}
+      position_(std::exchange(other.position_, 0)),
+      streamCopy_(std::exchange(other.streamCopy_, false)) {}
 
 File& File::operator=(File&& other) noexcept {
   if (this != &other) {
@@ -22,6 +26,7 @@ File& File::operator=(File&& other) noexcept {
     fd_ = std::exchange(other.fd_, -1);
     size_ = std::exchange(other.size_, 0);
     position_ = std::exchange(other.position_, 0);
+    streamCopy_ = std::exchange(other.streamCopy_, false);
   }
   return *this;
 }
@@ -72,7 +77,108 @@ File File::OpenAt(int directoryFd, const char* name, bool followLinks, bool look
   return file;
 }
 
+namespace {
+
+// Reads `fd` to its end: the first head.size() bytes into `head`, the last bytes into `tail` (a
+// ring, oldest byte at *tailStart once it has wrapped). False, with errno, on a read error.
+bool ReadToEnd(int fd, std::vector<uint8_t>& head, std::vector<uint8_t>& tail, uint64_t* total,
+               size_t* tailStart) {
+  uint8_t buffer[64 * 1024];
+  *total = 0;
+  *tailStart = 0;
+  for (;;) {
+    const ssize_t got = ::read(fd, buffer, sizeof buffer);
+    if (got < 0 && errno == EINTR) continue;
+    if (got < 0) return false;
+    if (got == 0) return true;
+    for (ssize_t i = 0; i < got; ++i, ++*total) {
+      if (*total < head.size()) head[*total] = buffer[i];
+      if (!tail.empty()) {
+        tail[*tailStart] = buffer[i];
+        *tailStart = (*tailStart + 1) % tail.size();
+      }
+    }
+  }
+}
+
+// Writes all of `bytes` at `offset` of `fd`.
+bool WriteAt(int fd, const uint8_t* bytes, size_t count, uint64_t offset) {
+  while (count > 0) {
+    const ssize_t put = ::pwrite(fd, bytes, count, static_cast<off_t>(offset));
+    if (put < 0 && errno == EINTR) continue;
+    if (put <= 0) return false;
+    bytes += put;
+    count -= static_cast<size_t>(put);
+    offset += static_cast<uint64_t>(put);
+  }
+  return true;
+}
+
+}  // namespace
+
+File File::ReadStream(const char16_t* path, uint32_t headBytes, uint32_t tailBytes,
+                      OpenStatus* status) {
+  const auto fail = [&](OpenStatus::Reason reason, int code) {
+    *status = {reason, code};
+    return File();
+  };
+  int source = STDIN_FILENO;
+  File opened;  // closes a named stream however this ends
+  struct stat st;
+  if (path != nullptr) {
+    // Looked at first: a device is never opened.
+    const std::string name = Utf16ToUtf8(path);
+    if (::stat(name.c_str(), &st) != 0) return fail(OpenStatus::Reason::kSystem, errno);
+    if (!S_ISFIFO(st.st_mode)) return fail(OpenStatus::Reason::kNotRegularFile, 0);
+    // Opening a FIFO waits for its writer: that is what naming one asks for.
+    do {
+      source = ::open(name.c_str(), O_RDONLY | O_CLOEXEC | O_NOCTTY);
+    } while (source < 0 && errno == EINTR);
+    if (source < 0) return fail(OpenStatus::Reason::kSystem, errno);
+    opened.fd_ = source;
+  }
+  if (::fstat(source, &st) != 0) return fail(OpenStatus::Reason::kSystem, errno);
+  if (path == nullptr && S_ISREG(st.st_mode)) {
+    // Standard input redirected from a file: the file itself, read like any other.
+    File file;
+    file.fd_ = ::fcntl(source, F_DUPFD_CLOEXEC, 0);
+    if (file.fd_ < 0) return fail(OpenStatus::Reason::kSystem, errno);
+    file.size_ = static_cast<uint64_t>(st.st_size);
+    *status = {};
+    return file;
+  }
+  if (!S_ISFIFO(st.st_mode)) return fail(OpenStatus::Reason::kNotRegularFile, 0);
+
+  std::vector<uint8_t> head(headBytes);
+  std::vector<uint8_t> tail(tailBytes);
+  uint64_t total = 0;
+  size_t tailStart = 0;
+  if (!ReadToEnd(source, head, tail, &total, &tailStart)) {
+    return fail(OpenStatus::Reason::kSystem, errno);
+  }
+  // The kept bytes at their offsets in a sparse file of the stream's length.
+  File file;
+  file.fd_ = ::memfd_create("kindprobe-stream", MFD_CLOEXEC);
+  if (file.fd_ < 0) return fail(OpenStatus::Reason::kSystem, errno);
+  const uint64_t kept = std::min<uint64_t>(total, tail.size());
+  // Oldest byte first: once more than the ring holds was read, it is the one at tailStart.
+  if (total >= tail.size()) {
+    std::rotate(tail.begin(), tail.begin() + static_cast<std::ptrdiff_t>(tailStart), tail.end());
+  }
+  if (::ftruncate(file.fd_, static_cast<off_t>(total)) != 0 ||
+      !WriteAt(file.fd_, head.data(), static_cast<size_t>(std::min<uint64_t>(total, head.size())), 0) ||
+      !WriteAt(file.fd_, tail.data(), static_cast<size_t>(kept), total - kept)) {
+    return fail(OpenStatus::Reason::kSystem, errno);
+  }
+  file.size_ = total;
+  file.streamCopy_ = true;
+  *status = {};
+  return file;
+}
+
 bool File::IsOpen() const { return fd_ >= 0; }
+
+bool File::IsStreamCopy() const { return fd_ >= 0 && streamCopy_; }
 
 bool File::Size(uint64_t* size) const {
   if (fd_ < 0) return false;
@@ -116,6 +222,7 @@ void File::Close() {
   }
   size_ = 0;
   position_ = 0;
+  streamCopy_ = false;
 }
 
 }  // namespace kindprobe::platform

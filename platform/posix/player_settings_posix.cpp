@@ -1,7 +1,11 @@
+#include <limits.h>
+#include <unistd.h>
+
 #include <algorithm>
 #include <cstring>
 
 #include "platform/player_settings.h"
+#include "platform/utf.h"
 
 namespace kindprobe::platform {
 namespace {
@@ -23,6 +27,17 @@ bool ReadStorePath(char16_t* buffer) {
   if (value->size() + 1 > kStorePathCapacity) return false;
   std::copy(value->begin(), value->end(), buffer);
   return true;
+}
+
+std::u16string AbsolutePath(std::u16string_view path) {
+  if (!path.empty() && path.front() == u'/') return std::u16string(path);
+  char directory[PATH_MAX];
+  // Without a working directory to name, the path stays as it was given.
+  if (::getcwd(directory, sizeof directory) == nullptr) return std::u16string(path);
+  std::u16string absolute = Utf8ToUtf16(directory);
+  absolute += u'/';
+  absolute += path;
+  return absolute;
 }
 
 }  // namespace kindprobe::platform

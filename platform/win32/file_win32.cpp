@@ -66,7 +66,16 @@ File File::Open(const char16_t* path, bool lookFirst, OpenStatus* status) {
   return file;
 }
 
+File File::ReadStream(const char16_t*, uint32_t, uint32_t, OpenStatus* status) {
+  // Windows has no FIFO to name, and a file of standard input's bytes would have to be written
+  // whole: not offered there.
+  *status = {OpenStatus::Reason::kNotRegularFile, 0};
+  return File();
+}
+
 bool File::IsOpen() const { return IsValid(handle_); }
+
+bool File::IsStreamCopy() const { return false; }
 
 bool File::Size(uint64_t* size) const {
   LARGE_INTEGER value;

@@ -32,4 +32,6 @@ bool ReadStorePath(char16_t* buffer) {
   return true;
 }
 
+std::u16string AbsolutePath(std::u16string_view path) { return std::u16string(path); }
+
 }  // namespace kindprobe::platform

@@ -140,7 +140,10 @@ TEST_F(Classify, CacheFilesAreFoundThroughStorePath) {
   EXPECT_FALSE(IsPlayerCacheFile(u"D:\\Cache\\VODCache\\a.dat"));  // no key: no cache
   for (const char16_t* store : {u"D:\\Cache\\ ", u"D:\\Cache", u"d:/cache/"}) {
     platform::SetStorePath(store);
-    EXPECT_TRUE(IsPlayerCacheFile(u"x:\\mirror\\D:\\CACHE\\vodcache\\a.dat"));
+    // The registry's directory may appear anywhere in the path; this program's own setting
+    // names a directory, which holds only the paths under it.
+    EXPECT_EQ(IsPlayerCacheFile(u"x:\\mirror\\D:\\CACHE\\vodcache\\a.dat"),
+              platform::kStorePathFromRegistry);
     EXPECT_TRUE(IsPlayerCacheFile(u"D:/Cache/VODCache/sub/a.dat"));
     EXPECT_FALSE(IsPlayerCacheFile(u"D:\\Cache\\Other\\a.dat"));
   }
@@ -153,6 +156,27 @@ TEST_F(Classify, CacheFilesAreFoundThroughStorePath) {
   EXPECT_EQ(cached.typeId, TypeIDPlayerCache);
   EXPECT_EQ(Description(cached), u"Cindra缓存文件");
   EXPECT_EQ(Description(Check("elsewhere/blk.dat", std::string("MZ\x90\0", 4))), u"可执行文件");
+  if (!platform::kStorePathFromRegistry) {
+    // Whole components, of both paths made absolute: a relative setting and an absolute one
+    // name the same directory, and part of a component's name is no directory.
+    const std::u16string absolute = platform::AbsolutePath(u"store");
+    const struct {
+      std::u16string setting;
+      std::u16string path;
+      bool cached;
+    } cases[] = {
+        {absolute, u"store/VODCache/a.dat", true},
+        {u"store", absolute + u"/VODCache/a.dat", true},
+        {u"./x/../store/", u"store/vodcache/sub/a.dat", true},
+        {u"tore", u"store/VODCache/a.dat", false},
+        {u"store/VOD", u"store/VODCache/a.dat", false},
+        {u"store", u"elsewhere/store/VODCache/a.dat", false},
+    };
+    for (const auto& c : cases) {
+      platform::SetStorePath(c.setting);
+      EXPECT_EQ(IsPlayerCacheFile(c.path.c_str()), c.cached) << platform::Utf16ToUtf8(c.setting);
+    }
+  }
   platform::SetStorePath(std::nullopt);
   EXPECT_EQ(Description(Check("store/VODCache/blk.dat", "some text")), u"文本文件");
 
