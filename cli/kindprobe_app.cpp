@@ -19,6 +19,8 @@
 #include "cli/rules/rule_check.h"
 #include "cli/rules/rule_file.h"
 #include "cli/rules/rule_listing.h"
+#include "cli/text/mime_type.h"
+#include "cli/text/printable_name.h"
 #include "cli/text/text_join.h"
 #include "cli/usage_text.h"
 #include "engine/rule_table.h"
@@ -27,7 +29,6 @@
 #include "platform/diagnostic.h"
 #include "platform/player_settings.h"
 #include "platform/process.h"
-#include "platform/utf.h"
 
 namespace kindprobe::cli {
 namespace {
@@ -104,7 +105,8 @@ int Classify(const Options& options, Output& output, ClassifierTables tables) {
     families.emplace(explain::FormatFamilies::Shipped(*tables.table));
     tables.families = &*families;
   }
-  ResultWriter writer(options.output, options.language);
+  const MimeTypes mimeTypes = MimeTypes::Shipped(*tables.table);
+  ResultWriter writer(options.output, options.language, &mimeTypes, options.mimeType);
   OrderedClassifier classifier(jobs, writer, kDefaultRingSize, tables);
   // Without -j: one thread per core, more only while the storage makes them wait.
   if (options.jobs == 0) classifier.AdaptThreads(cores);
@@ -119,7 +121,7 @@ int Classify(const Options& options, Output& output, ClassifierTables tables) {
     progress.Clear();
     // Standard output is line-buffered on a terminal, so the two streams read in one order.
     if (!finished.failure.empty()) {
-      Complain(Join({platform::Utf16ToUtf8(finished.path), ": ", finished.failure}));
+      Complain(Join({PrintableName(finished.path), ": ", finished.failure}));
     }
     if (!output.Write(finished.line)) return false;
     if (progress.Due()) {
@@ -134,6 +136,10 @@ int Classify(const Options& options, Output& output, ClassifierTables tables) {
   progress.Clear();
   if (outcome.stopped || output.failed()) return kExitUsage;
 
+  if (const size_t links = source.linksSkipped(); links > 0) {
+    Complain(Join({"skipped ", std::to_string(links), " symbolic link", links == 1 ? "" : "s",
+                   "; -L follows them"}));
+  }
   if (source.repeatsSkipped() > 0) {
     Complain(Join({"skipped ", std::to_string(source.repeatsSkipped()),
                    " symbolic link(s) leading to a directory walked already"}));
@@ -161,7 +167,7 @@ std::optional<std::u16string> RuleFileText(const std::u16string& path) {
   std::u16string text;
   std::string why;
   if (ReadRuleFile(path, &text, &why)) return text;
-  Complain(Join({"cannot read the rule file ", platform::Utf16ToUtf8(path), ": ", why}));
+  Complain(Join({"cannot read the rule file ", PrintableName(path), ": ", why}));
   return std::nullopt;
 }
 
@@ -180,7 +186,7 @@ int CheckRules(const Options& options, Output& output) {
   }
   if (!text) return kExitUsage;
   const std::vector<RuleDiagnostic> diagnostics = CheckRuleText(*text);
-  const std::string name = file ? platform::Utf16ToUtf8(*file) : kEmbeddedRuleTextName;
+  const std::string name = file ? PrintableName(*file) : kEmbeddedRuleTextName;
   output.Write(FormatRuleDiagnostics(name, diagnostics));
   const size_t errors = static_cast<size_t>(std::count_if(
       diagnostics.begin(), diagnostics.end(), [](const RuleDiagnostic& d) { return d.error; }));
@@ -229,7 +235,7 @@ int RunKindprobe(const std::vector<std::u16string>& args) {
       return Finish(output, kExitAllExamined);
     case Action::kRules: {
       EnsureRuleTableLoaded(tableInUse);
-      output.Write(ListRules(tableInUse));
+      output.Write(options.ruleText ? RuleText(tableInUse) : ListRules(tableInUse));
       return Finish(output, kExitAllExamined);
     }
     case Action::kClassify:

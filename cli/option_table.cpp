@@ -3,9 +3,9 @@
 #include <cstdint>
 #include <optional>
 
+#include "cli/text/printable_name.h"
 #include "cli/text/text_join.h"
 #include "platform/player_settings.h"
-#include "platform/utf.h"
 
 namespace kindprobe::cli {
 namespace {
@@ -14,7 +14,7 @@ using std::string;
 using std::string_view;
 using std::u16string_view;
 
-string Quote(u16string_view text) { return Join({"'", platform::Utf16ToUtf8(text), "'"}); }
+string Quote(u16string_view text) { return Join({"'", PrintableName(text), "'"}); }
 
 std::optional<uint32_t> ParseJobs(u16string_view text) {
   if (text.empty() || text.size() > 4) return std::nullopt;
@@ -33,9 +33,28 @@ string Set(Options& options, u16string_view, string_view) {
   return {};
 }
 
+string Conflict(string_view first, string_view second) {
+  return Join({"options ", first, " and ", second, " cannot be combined"});
+}
+
+// A second output form that differs from the first is a mistake, not a choice: the user asked
+// for both and would see only one.
 template <OutputMode kMode>
-string Output(Options& options, u16string_view, string_view) {
+string Output(Options& options, u16string_view, string_view name) {
+  if (options.output != OutputMode::kText && options.output != kMode) {
+    return Conflict(options.outputOption, name);
+  }
+  if (kMode == OutputMode::kJson && options.mimeType) return Conflict(options.mimeTypeOption, name);
   options.output = kMode;
+  options.outputOption = name;
+  return {};
+}
+
+// JSON carries the type in its "mime" key already.
+string MimeType(Options& options, u16string_view, string_view name) {
+  if (options.output == OutputMode::kJson) return Conflict(options.outputOption, name);
+  options.mimeType = true;
+  options.mimeTypeOption = name;
   return {};
 }
 
@@ -85,9 +104,14 @@ constexpr CommandOption kOptions[] = {
      .shortName = 'b',
      .effect = Output<OutputMode::kBrief>,
      .help = "leave out the path"},
+    {.longName = "mime-type",
+     .shortName = 'i',
+     .effect = MimeType,
+     .help = "print the MIME type (video/x-msvideo, text/plain, ...)\n"
+             "in place of the description"},
     {.longName = "json",
      .effect = Output<OutputMode::kJson>,
-     .help = "JSON Lines: path, typeId, typeName, description, rule,\n"
+     .help = "JSON Lines: path, typeId, typeName, description, mime, rule,\n"
              "and \"error\" (why) for a path that could not be examined;\n"
              "name bytes that are not UTF-8 appear as \\udcXX escapes"},
     {.longName = "files-from",
@@ -146,6 +170,10 @@ constexpr CommandOption kOptions[] = {
      .help = "also print the cache-directory diagnostic line on\n"
              "standard error"},
     {.longName = "rules", .action = Action::kRules, .help = "print the rule table and exit"},
+    {.longName = "text",
+     .effect = Set<&Options::ruleText>,
+     .help = "with --rules: print the table as rule text (UTF-8 with a\n"
+             "byte-order mark, CR LF) that --rules-file reads back"},
     {.longName = "rules-file",
      .value = OptionValue::kRequired,
      .valueName = "FILE",

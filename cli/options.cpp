@@ -5,9 +5,9 @@
 #include <string_view>
 
 #include "cli/option_table.h"
+#include "cli/text/printable_name.h"
 #include "cli/text/text_join.h"
 #include "platform/command_line.h"
-#include "platform/utf.h"
 
 namespace kindprobe::cli {
 namespace {
@@ -111,9 +111,9 @@ class Parser {
     const CommandOption* option = FindLong(name);
     // A value is refused before the name is looked at: "--nope=1" takes no value either.
     if (attached && (option == nullptr || option->value == OptionValue::kNone)) {
-      error_ = Join({"option --", platform::Utf16ToUtf8(name), " takes no value"});
+      error_ = Join({"option --", PrintableName(name), " takes no value"});
     } else if (option == nullptr) {
-      error_ = Join({"unknown option --", platform::Utf16ToUtf8(name)});
+      error_ = Join({"unknown option --", PrintableName(name)});
     } else {
       Apply(*option, Join({"--", option->longName}), attached);
     }
@@ -126,7 +126,7 @@ class Parser {
       const char16_t c = cluster[i];
       const CommandOption* option = FindShort(c);
       if (option == nullptr) {
-        error_ = Join({"unknown option -", platform::Utf16ToUtf8(u16string_view(&c, 1))});
+        error_ = Join({"unknown option -", PrintableName(u16string_view(&c, 1))});
         return;
       }
       const std::string name = Join({"-", std::string_view(&option->shortName, 1)});
@@ -153,6 +153,11 @@ class Parser {
   }
 
   void CheckCombination() {
+    if (options_.action == Action::kHelp) return;
+    if (options_.ruleText && options_.action != Action::kRules) {
+      error_ = "option --text goes with --rules";
+      return;
+    }
     if (options_.action == Action::kCheckRules) {
       if (options_.paths.size() == 1 && !options_.checkFile) {
         options_.checkFile = std::move(options_.paths.front());
@@ -167,13 +172,23 @@ class Parser {
       if (!options_.paths.empty() || !options_.listFiles.empty()) {
         error_ = Join({"option ", name, " takes no paths"});
       } else if (options_.output == OutputMode::kJson) {
-        error_ = Join({"option ", name, " cannot be combined with --json"});
+        error_ = Join({"options ", name, " and ", options_.outputOption, " cannot be combined"});
       }
       return;
     }
+    if (options_.mimeType && options_.action == Action::kCompareRules) {
+      error_ = Join({"options ", options_.mimeTypeOption, " and --compare-rules cannot be combined"});
+      return;
+    }
     if (options_.action != Action::kClassify && options_.action != Action::kCompareRules) return;
+    const auto isStandardInput = [](const std::u16string& path) {
+      return path == kStandardInputPath;
+    };
     if (options_.paths.empty() && options_.listFiles.empty()) {
       error_ = "no paths given (try --help)";
+    } else if (std::any_of(options_.paths.begin(), options_.paths.end(), isStandardInput) &&
+               std::any_of(options_.listFiles.begin(), options_.listFiles.end(), isStandardInput)) {
+      error_ = "standard input cannot be both a file (-) and a list (-f -)";
     } else if (options_.nulSeparated && options_.listFiles.empty()) {
       error_ = "option -0 needs -f LIST";
     }

@@ -13,13 +13,9 @@
 namespace kindprobe {
 namespace {
 
-constexpr char16_t kLineSeparator[] = u"\r\n";
-constexpr char16_t kFieldSeparator[] = u";";
-constexpr char16_t kItemSeparator[] = u",";
-
-// Item positions within one test's group of four.
-enum TestItem { kItemOffset = 0, kItemCount = 1, kItemMask = 2, kItemValue = 3, kItemsPerTest = 4 };
-
+constexpr const char16_t* kLineSeparator = kRuleLineSeparator;
+constexpr const char16_t* kFieldSeparator = kRuleFieldSeparator;
+constexpr const char16_t* kItemSeparator = kRuleItemSeparator;
 
 // The length the item just split off between `before` and `after` had in the text: the
 // separator, when one ended it, is not part of it. An item cannot end in the whole separator

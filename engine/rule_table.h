@@ -27,6 +27,13 @@ inline constexpr size_t kFieldCapacity = 512;
 inline constexpr size_t kPatternItemCapacity = 256;
 // A pattern field shorter than this is refused.
 inline constexpr size_t kShortestPatternField = 3;
+// The rule text: lines of fields (extensions; kind; description; then one pattern per field),
+// each list of items. A pattern's items come in groups of four, one byte test each.
+inline constexpr char16_t kRuleLineSeparator[] = u"\r\n";
+inline constexpr char16_t kRuleFieldSeparator[] = u";";
+inline constexpr char16_t kRuleItemSeparator[] = u",";
+enum TestItem { kItemOffset = 0, kItemCount = 1, kItemMask = 2, kItemValue = 3, kItemsPerTest = 4 };
+
 // The offset written "-1": the test reads the last `count` bytes of the file.
 inline constexpr uint64_t kTailOffset = UINT64_MAX;
 

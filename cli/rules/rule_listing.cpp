@@ -40,7 +40,45 @@ void AppendTest(const ByteTest& test, std::string* out) {
   AppendHex(test.value.get(), test.count, out);
 }
 
+// One byte test as its four items: offset ("-1" from the end), count, mask (none when all
+// ones), value.
+void AppendTestItems(const ByteTest& test, std::string* out) {
+  const std::string item = platform::Utf16ToUtf8(kRuleItemSeparator);
+  *out += test.IsTail() ? "-1" : std::to_string(test.offset);
+  *out += item;
+  *out += std::to_string(test.count);
+  *out += item;
+  if (test.count > 0 && test.mask && !IsFullMask(test)) AppendHex(test.mask.get(), test.count, out);
+  *out += item;
+  if (test.count > 0 && test.value) AppendHex(test.value.get(), test.count, out);
+}
+
 }  // namespace
+
+std::string RuleText(const RuleTable& table) {
+  const std::string field = platform::Utf16ToUtf8(kRuleFieldSeparator);
+  const std::string item = platform::Utf16ToUtf8(kRuleItemSeparator);
+  const std::string line = platform::Utf16ToUtf8(kRuleLineSeparator);
+  std::string out = Join({"\xEF\xBB\xBF// ", std::to_string(table.ruleCount), " rules", line});
+  for (int32_t r = 0; r < table.ruleCount; ++r) {
+    const FileTypeRule& rule = *table.rules[r];
+    for (int32_t e = 0; e < rule.extensionCount; ++e) {
+      if (e > 0) out += item;
+      out += platform::Utf16ToUtf8(rule.extensions[e].get());
+    }
+    out += Join({field, std::to_string(rule.kind), field, platform::Utf16ToUtf8(rule.description)});
+    for (int32_t p = 0; p < rule.patternCount; ++p) {
+      const SignaturePattern& pattern = *rule.patterns[p];
+      out += field;
+      for (int32_t t = 0; t < pattern.testCount; ++t) {
+        if (t > 0) out += item;
+        AppendTestItems(*pattern.tests[t], &out);
+      }
+    }
+    out += line;
+  }
+  return out;
+}
 
 std::string ListRules(const RuleTable& table) {
   std::string out;

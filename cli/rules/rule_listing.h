@@ -11,4 +11,8 @@ namespace kindprobe::cli {
 // listing its byte tests. Ends with the rule and pattern counts.
 std::string ListRules(const RuleTable& table);
 
+// The table as rule text, UTF-8 after a byte-order mark with CR LF line ends, that the parser
+// reads back into the same table: what it kept of each rule, nothing it dropped.
+std::string RuleText(const RuleTable& table);
+
 }  // namespace kindprobe::cli

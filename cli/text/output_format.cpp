@@ -2,6 +2,7 @@
 
 #include <array>
 
+#include "cli/text/printable_name.h"
 #include "engine/file_classifier.h"
 #include "platform/utf.h"
 
@@ -19,13 +20,6 @@ void AppendEscape(char16_t unit, std::string* out) {
   out->append(escape, sizeof escape);
 }
 
-void AppendOctalEscape(unsigned char byte, std::string* out) {
-  const char escape[] = {'\\', static_cast<char>('0' + (byte >> 6)),
-                         static_cast<char>('0' + ((byte >> 3) & 7)),
-                         static_cast<char>('0' + (byte & 7))};
-  out->append(escape, sizeof escape);
-}
-
 void AppendJsonReasons(const std::vector<ReasonLine>& reasons, std::string* out) {
   *out += ",\"reasons\":[";
   for (size_t i = 0; i < reasons.size(); ++i) {
@@ -39,25 +33,6 @@ void AppendJsonReasons(const std::vector<ReasonLine>& reasons, std::string* out)
 }
 
 }  // namespace
-
-void AppendPrintableName(std::u16string_view name, std::string* out) {
-  const std::string bytes = platform::Utf16ToUtf8(name);
-  for (size_t i = 0; i < bytes.size(); ++i) {
-    const auto byte = static_cast<unsigned char>(bytes[i]);
-    // C1 controls (U+0080..U+009F) are C2 80..C2 9F in UTF-8: both bytes are escaped.
-    const bool c1 = byte == 0xC2 && i + 1 < bytes.size() &&
-                    static_cast<unsigned char>(bytes[i + 1]) >= 0x80 &&
-                    static_cast<unsigned char>(bytes[i + 1]) <= 0x9F;
-    if (c1) {
-      AppendOctalEscape(byte, out);
-      AppendOctalEscape(static_cast<unsigned char>(bytes[++i]), out);
-    } else if (byte < 0x20 || byte == 0x7F) {
-      AppendOctalEscape(byte, out);
-    } else {
-      *out += static_cast<char>(byte);
-    }
-  }
-}
 
 void AppendJsonString(std::u16string_view text, std::string* out) {
   for (size_t i = 0; i < text.size(); ++i) {
@@ -97,6 +72,10 @@ void AppendResultLine(OutputMode mode, std::u16string_view path, const Classific
     *out += TypeName(result.typeId);
     *out += "\",\"description\":\"";
     AppendJsonString(result.description, out);
+    if (!result.mime.empty()) {
+      *out += "\",\"mime\":\"";
+      *out += result.mime;
+    }
     *out += "\",\"rule\":";
     *out += result.ruleIndex >= 0 ? std::to_string(result.ruleIndex) : "null";
     if (!result.error.empty()) {
@@ -114,10 +93,15 @@ void AppendResultLine(OutputMode mode, std::u16string_view path, const Classific
     AppendPrintableName(path, out);
     *out += ": ";
   }
-  *out += platform::Utf16ToUtf8(result.description);
-  *out += " (TypeID ";
-  *out += std::to_string(result.typeId);
-  *out += ")\n";
+  if (result.mimeOnly) {
+    *out += result.mime;
+    *out += '\n';
+  } else {
+    *out += platform::Utf16ToUtf8(result.description);
+    *out += " (TypeID ";
+    *out += std::to_string(result.typeId);
+    *out += ")\n";
+  }
   if (result.reasons == nullptr) return;
   for (const ReasonLine& reason : *result.reasons) {
     *out += "  ";
@@ -154,7 +138,7 @@ void AppendChangeLine(OutputMode mode, std::u16string_view path, const Classific
     *out += "}\n";
     return;
   }
-  *out += platform::Utf16ToUtf8(path);
+  AppendPrintableName(path, out);
   *out += ": ";
   *out += side[0];
   *out += " -> ";

@@ -1,4 +1,5 @@
-// One result as a line of output: text ("PATH: DESCRIPTION (TypeID N)") or a JSON object.
+// One result as a line of output: text ("PATH: DESCRIPTION (TypeID N)", or with -i "PATH: TYPE")
+// or a JSON object.
 #pragma once
 
 #include <cstdint>
@@ -18,15 +19,13 @@ struct Classification {
   std::string_view error;  // why the file could not be examined; empty when it was
   // With --explain: printed after the result, indented, or as the JSON array "reasons".
   const std::vector<ReasonLine>* reasons = nullptr;
+  std::string_view mime;  // its MIME type; empty: left out
+  bool mimeOnly = false;  // -i: the MIME type in place of the description and TypeID
 };
 
 // Appends the line for `path`, line end included, as UTF-8.
 void AppendResultLine(OutputMode mode, std::u16string_view path, const Classification& result,
                       std::string* out);
-
-// Appends `name` as UTF-8 with control characters (C0, DEL, C1) written as octal escapes of
-// their bytes, a newline as \012; other bytes, undecodable ones too, pass unchanged.
-void AppendPrintableName(std::u16string_view name, std::string* out);
 
 // Appends the line for a path whose answer changes from `before` to `after` (--compare-rules):
 // "PATH: OLD (TypeID N) -> NEW (TypeID M)", or in JSON {"path", "old": {...}, "new": {...}}

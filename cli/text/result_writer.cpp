@@ -11,21 +11,30 @@ namespace kindprobe::cli {
 void ResultWriter::Write(std::u16string_view path, const CheckOutcome& outcome,
                          std::string* line) {
   const CheckResult& result = outcome.result;
-  const Classification answer{result.typeId, DescriptionIn(language_, result.description),
-                              result.ruleIndex, outcome.failure, nullptr};
+  Classification answer;
+  answer.typeId = result.typeId;
+  answer.description = DescriptionIn(language_, result.description);
+  answer.ruleIndex = result.ruleIndex;
+  answer.error = outcome.failure;
   if (outcome.candidate == nullptr) {
+    if (mimeTypes_ != nullptr) {
+      answer.mime = mimeTypes_->Of(result);
+      answer.mimeOnly = mimeOnly_;
+    }
     std::vector<ReasonLine> reasons;
-    Classification explained = answer;
     if (outcome.explanation != nullptr) {
       reasons = ReasonLines(outcome.explanation->reasons, language_);
-      explained.reasons = &reasons;
+      answer.reasons = &reasons;
     }
-    AppendResultLine(mode_, path, explained, line);
+    AppendResultLine(mode_, path, answer, line);
     return;
   }
   const CheckResult& after = *outcome.candidate;
-  const Classification changed{
-      after.typeId, DescriptionIn(language_, after.description), after.ruleIndex, {}, nullptr};
+  // No MIME types: the candidate's rules are not those the types were resolved for.
+  Classification changed;
+  changed.typeId = after.typeId;
+  changed.description = DescriptionIn(language_, after.description);
+  changed.ruleIndex = after.ruleIndex;
   // The same answer from another rule is no change for the player.
   if (answer.typeId != changed.typeId || answer.description != changed.description) {
     changed_.fetch_add(1, std::memory_order_relaxed);

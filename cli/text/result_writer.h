@@ -8,6 +8,7 @@
 #include <string_view>
 
 #include "cli/options.h"
+#include "cli/text/mime_type.h"
 #include "engine/explain/stream.h"
 #include "engine/file_classifier.h"
 
@@ -24,7 +25,11 @@ struct CheckOutcome {
 // Safe to use from several threads at once.
 class ResultWriter {
  public:
-  ResultWriter(OutputMode mode, Language language) : mode_(mode), language_(language) {}
+  // With `mimeTypes` (resolved for the table in use), each result line carries the answer's
+  // MIME type: in place of the description when `mimeOnly`, else in JSON only.
+  ResultWriter(OutputMode mode, Language language, const MimeTypes* mimeTypes = nullptr,
+               bool mimeOnly = false)
+      : mode_(mode), language_(language), mimeTypes_(mimeTypes), mimeOnly_(mimeOnly) {}
 
   // Appends the line for `path`, line end included; in a comparison, only when the answer
   // changes.
@@ -35,6 +40,8 @@ class ResultWriter {
  private:
   OutputMode mode_;
   Language language_;
+  const MimeTypes* mimeTypes_;
+  bool mimeOnly_;
   std::atomic<size_t> changed_{0};
 };
 

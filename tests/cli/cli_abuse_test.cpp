@@ -139,16 +139,20 @@ TEST(CliFailures, EveryFailureSaysWhyOnStandardErrorAndKeepsItsLine) {
   const auto file = dir.Write("sub/a.png", kPng);
   const std::string missing = (dir.path() / "missing.avi").string();
   const std::string sub = (dir.path() / "sub").string();
-  const std::string fifo = (dir.path() / "pipe.avi").string();
-  ASSERT_EQ(::mkfifo(fifo.c_str(), 0600), 0);
-  const auto result = RunKindprobe({missing, sub, fifo, file.string()});
+  // A device: only a pipe or FIFO named is read.
+  const std::string device = "/dev/null";
+  // A name that would drive a terminal is escaped on standard error as on standard output.
+  const std::string hostile = (dir.path() / "no\nsuch\033[2J").string();
+  const std::string escaped = (dir.path() / "no\\012such\\033[2J").string();
+  const auto result = RunKindprobe({missing, sub, device, file.string(), hostile});
   EXPECT_EQ(result.exitCode, 1);
   EXPECT_EQ(result.out, missing + ": 未知类型 (TypeID 0)\n" + sub + ": 未知类型 (TypeID 0)\n" +
-                            fifo + ": 未知类型 (TypeID 0)\n" + file.string() +
-                            ": PNG图像文件 (TypeID 2)\n");
+                            device + ": 未知类型 (TypeID 0)\n" + file.string() +
+                            ": PNG图像文件 (TypeID 2)\n" + escaped + ": 未知类型 (TypeID 0)\n");
   EXPECT_EQ(result.err, "kindprobe: " + missing + ": cannot open (No such file or directory)\n" +
                             "kindprobe: " + sub + ": is a directory (use -r)\n" +
-                            "kindprobe: " + fifo + ": not a regular file\n");
+                            "kindprobe: " + device + ": not a regular file\n" + "kindprobe: " +
+                            escaped + ": cannot open (No such file or directory)\n");
 
   const auto json = RunKindprobe({"--json", sub});
   EXPECT_NE(json.out.find(",\"error\":\"is a directory (use -r)\"}"), std::string::npos)

@@ -47,7 +47,7 @@ TEST(CliJson, EveryLineIsAnObjectWithTheStableKeys) {
     ASSERT_TRUE(object.has_value());
     // "error" only where the file could not be examined.
     const bool missing = i == 5;
-    ASSERT_EQ(object->size(), missing ? 6u : 5u);
+    ASSERT_EQ(object->size(), missing ? 7u : 6u);
     if (missing) {
       const JsonValue& error = object->at("error");
       ASSERT_EQ(error.type, Type::kString);
@@ -58,6 +58,9 @@ TEST(CliJson, EveryLineIsAnObjectWithTheStableKeys) {
     const JsonValue& typeName = object->at("typeName");
     const JsonValue& description = object->at("description");
     const JsonValue& rule = object->at("rule");
+    const JsonValue& mime = object->at("mime");
+    ASSERT_EQ(mime.type, Type::kString);
+    EXPECT_NE(mime.text.find(u'/'), std::u16string::npos);
     ASSERT_EQ(path.type, Type::kString);
     EXPECT_EQ(platform::Utf16ToUtf8(path.text), files[i]);
     ASSERT_EQ(typeId.type, Type::kInteger);

@@ -12,7 +12,9 @@
 #include "cli/scan/list_reader.h"
 #include "cli/options.h"
 #include "cli/scan/ordered_classifier.h"
+#include "cli/text/mime_type.h"
 #include "cli/text/output_format.h"
+#include "cli/text/printable_name.h"
 #include "engine/rule_table.h"
 #include "cli/scan/path_source.h"
 #include "platform/directory.h"
@@ -26,11 +28,11 @@ std::vector<std::u16string> Args(std::initializer_list<const char16_t*> args) {
 }
 
 TEST(Options, ClustersAttachedValuesAndLongForms) {
-  const auto parsed = ParseOptions(Args({u"-rLb0", u"-j3", u"-flist", u"--json", u"x"}));
+  const auto parsed = ParseOptions(Args({u"-rL0", u"-j3", u"-flist", u"--json", u"--json", u"x"}));
   ASSERT_TRUE(parsed.options) << parsed.error;
   const Options& o = *parsed.options;
   EXPECT_TRUE(o.recursive && o.followLinks && o.nulSeparated);
-  EXPECT_EQ(o.output, OutputMode::kJson);  // the last output option wins
+  EXPECT_EQ(o.output, OutputMode::kJson);
   EXPECT_EQ(o.jobs, 3u);
   EXPECT_EQ(o.listFiles, Args({u"list"}));
   EXPECT_EQ(o.paths, Args({u"x"}));
@@ -99,6 +101,69 @@ TEST(PrintableNames, ControlCharactersBecomeOctalEscapes) {
   // An undecodable byte of the name passes unchanged, even one that looks like a C1 byte.
   EXPECT_EQ(printable(std::u16string(u"x") + char16_t(0xDC85)), "x\x85");
   EXPECT_EQ(printable(std::u16string(u"\0", 1)), "\\000");
+}
+
+// Forms of output that exclude each other are refused by both names, as given, in either order;
+// those that go together are taken.
+TEST(Options, ConflictingOutputFormsAreUsageErrorsNamingBoth) {
+  const struct {
+    std::vector<std::u16string> args;
+    const char* error;  // null: accepted
+  } cases[] = {
+      {Args({u"--json", u"--brief", u"x"}), "options --json and --brief cannot be combined"},
+      {Args({u"-b", u"--json", u"x"}), "options -b and --json cannot be combined"},
+      {Args({u"-i", u"--json", u"x"}), "options -i and --json cannot be combined"},
+      {Args({u"--json", u"--mime-type", u"x"}), "options --json and --mime-type cannot be combined"},
+      {Args({u"--rules", u"--json"}), "options --rules and --json cannot be combined"},
+      {Args({u"--text", u"x"}), "option --text goes with --rules"},
+      {Args({u"--check-rules", u"--text"}), "option --text goes with --rules"},
+      {Args({u"-i", u"--compare-rules", u"f", u"x"}),
+       "options -i and --compare-rules cannot be combined"},
+      {Args({u"-b", u"-i", u"-b", u"x"}), nullptr},
+      {Args({u"--rules", u"--text"}), nullptr},
+  };
+  for (const auto& c : cases) {
+    const auto parsed = ParseOptions(c.args);
+    SCOPED_TRACE(platform::Utf16ToUtf8(c.args[0] + u" " + c.args[1]));
+    if (c.error == nullptr) {
+      EXPECT_TRUE(parsed.options) << parsed.error;
+    } else {
+      EXPECT_FALSE(parsed.options);
+      EXPECT_EQ(parsed.error, c.error);
+    }
+  }
+}
+
+TEST(MimeTypes, EveryRuleAndFixedAnswerHasOne) {
+  RuleTable& table = ProcessRuleTable();
+  EnsureRuleTableLoaded(table);
+  const MimeTypes types = MimeTypes::Shipped(table);
+  for (int32_t r = 0; r < table.ruleCount; ++r) {
+    EXPECT_TRUE(types.HasRule(r)) << "rule " << r;
+  }
+  CheckResult answer;
+  const struct {
+    const char16_t* description;
+    int32_t rule;
+    std::string_view type;
+  } cases[] = {
+      {u"零字节文件", -1, "inode/x-empty"},
+      {u"文本文件", -1, "text/plain"},
+      {u"未知类型", -1, "application/octet-stream"},
+      {u"Windows快捷方式", -1, "application/x-ms-shortcut"},
+      {u"AVI文件", 20, "video/x-msvideo"},
+      // Rules that share a description get the type of their own format.
+      {u"Some Media", 41, "video/mpeg"},
+      {u"Some Media", 43, "audio/x-aiff"},
+      // A description the data does not know, from a rule file of one's own.
+      {u"自己的格式", -1, kUnknownMimeType},
+  };
+  for (const auto& c : cases) {
+    std::char_traits<char16_t>::copy(answer.description, c.description,
+                                     std::char_traits<char16_t>::length(c.description) + 1);
+    answer.ruleIndex = c.rule;
+    EXPECT_EQ(types.Of(answer), c.type) << platform::Utf16ToUtf8(c.description);
+  }
 }
 
 TEST(EnglishDescriptions, EveryRuleAndFixedAnswerHasOne) {

@@ -77,7 +77,7 @@ TEST(ReasonOutput, TextIndentsOneReasonPerLineAndJsonAddsTheArray) {
   cut.declared = 7318;
   cut.actual = 4878;
   const std::vector<ReasonLine> reasons = ReasonLines({cut}, Language::kEnglish);
-  const Classification result{4, u"AVI文件", 20, {}, &reasons};
+  const Classification result{4, u"AVI文件", 20, {}, &reasons, {}, false};
   std::string text;
   AppendResultLine(OutputMode::kText, u"a.avi", result, &text);
   EXPECT_EQ(text,
@@ -91,11 +91,11 @@ TEST(ReasonOutput, TextIndentsOneReasonPerLineAndJsonAddsTheArray) {
             "header declares 7318 bytes, the file has 4878\"}]}\n");
   const std::vector<ReasonLine> none;
   json.clear();
-  AppendResultLine(OutputMode::kJson, u"a.avi", {4, u"AVI文件", 20, {}, &none}, &json);
+  AppendResultLine(OutputMode::kJson, u"a.avi", {4, u"AVI文件", 20, {}, &none, {}, false}, &json);
   EXPECT_NE(json.find(",\"reasons\":[]}"), std::string::npos);
   // Without --explain the line is as it always was.
   json.clear();
-  AppendResultLine(OutputMode::kJson, u"a.avi", {4, u"AVI文件", 20, {}, nullptr}, &json);
+  AppendResultLine(OutputMode::kJson, u"a.avi", {4, u"AVI文件", 20, {}, nullptr, {}, false}, &json);
   EXPECT_EQ(json.find("reasons"), std::string::npos);
 }
 
