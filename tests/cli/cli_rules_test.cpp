@@ -2,7 +2,10 @@
 // comparing its answers with the embedded table's.
 #include <gtest/gtest.h>
 
+#include <fstream>
+#include <iterator>
 #include <string>
+#include <vector>
 
 #include "cli_process.h"
 #include "temp_dir.h"
@@ -97,6 +100,48 @@ TEST(CliRules, CheckRulesWithoutAFileChecksTheEmbeddedTable) {
   EXPECT_NE(result.out.find("resources/rules.txt:39: warning: pattern field 1, test 1: the value "
                             "has 30 hex digits where count 16 needs 32"),
             std::string::npos);
+}
+
+// The README quotes what --check-rules finds in the shipped table; a finding added or gone must
+// show there too.
+TEST(CliRules, TheReadmeQuotesTheShippedTablesFindingsInFull) {
+  std::ifstream readme(KINDPROBE_README_SOURCE, std::ios::binary);
+  ASSERT_TRUE(readme.is_open());
+  const std::string text((std::istreambuf_iterator<char>(readme)), std::istreambuf_iterator<char>());
+  const std::string opening = "<!-- kindprobe --check-rules -->\n```text\n";
+  const size_t start = text.find(opening);
+  ASSERT_NE(start, std::string::npos);
+  const size_t body = start + opening.size();
+  const size_t end = text.find("```\n", body);
+  ASSERT_NE(end, std::string::npos);
+  EXPECT_EQ(text.substr(body, end - body), RunKindprobe({"--check-rules"}).out);
+}
+
+// --rules --text is read back into the table it came from, whatever the table holds: tests from
+// the end, masks, several tests to a pattern, rules without extensions, UTF-8 descriptions.
+TEST(CliRules, RuleTextIsReadBackIntoTheSameTable) {
+  testsupport::TempDir dir;
+  const std::string crafted =
+      "// own\r\n"
+      ".foo,.Bar;2;\xB2\xE2\xCA\xD4;0,4,,464F4F21,-1,1,,65;4,2,F0F0,A0B0\r\n"
+      ";1;no extension;8,4,,41564920\r\n"
+      ".x;7;odd kind";
+  const auto craftedFile = dir.Write("crafted.txt", crafted).string();
+  for (const std::vector<std::string>& table :
+       {std::vector<std::string>{}, std::vector<std::string>{"--rules-file", craftedFile}}) {
+    std::vector<std::string> listArgs = table;
+    listArgs.push_back("--rules");
+    std::vector<std::string> textArgs = listArgs;
+    textArgs.push_back("--text");
+    const auto text = RunKindprobe(textArgs);
+    ASSERT_EQ(text.exitCode, 0) << text.err;
+    EXPECT_EQ(text.out.rfind("\xEF\xBB\xBF", 0), 0u);
+    const auto printed = dir.Write("printed.txt", text.out).string();
+    const auto original = RunKindprobe(listArgs);
+    const auto readBack = RunKindprobe({"--rules-file", printed, "--rules"});
+    EXPECT_EQ(readBack.out, original.out);
+    EXPECT_NE(original.out.find(" rules, "), std::string::npos);
+  }
 }
 
 TEST(CliRules, CompareRulesPrintsOnlyChangedAnswersAndCounts) {
