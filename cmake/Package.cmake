@@ -60,7 +60,9 @@ set(CPACK_DEBIAN_PACKAGE_GENERATE_SHLIBS_POLICY ">=")
 set(CPACK_DEBIAN_PACKAGE_CONTROL_STRICT_PERMISSION ON)
 # ldconfig runs by trigger, not from maintainer scripts: ours do nothing, and keep CPack from
 # writing ones that call it.
+# The symbols file lets a program depend on the release that added the functions it uses.
 set(CPACK_DEBIAN_LIBRARY_PACKAGE_CONTROL_EXTRA ${PROJECT_SOURCE_DIR}/resources/debian/triggers
+  ${PROJECT_SOURCE_DIR}/resources/debian/symbols
   ${PROJECT_SOURCE_DIR}/resources/debian/postinst ${PROJECT_SOURCE_DIR}/resources/debian/postrm)
 foreach(package IN LISTS kindprobe_debian_packages)
   separate_arguments(package)

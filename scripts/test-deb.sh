@@ -45,11 +45,16 @@ while read -r path; do [ -e "$path" ] && echo "$path"; done <"$work/paths" >"$wo
 step "install"
 $sudo apt-get install -y -qq --no-install-recommends "${debs[@]}" >/dev/null
 dpkg-query -L "${packages[@]}" | grep -vx "/\." | sort -u >"$work/files"
-for path in /usr/bin/kindprobe /usr/include/kindprobe/kindprobe.h /usr/share/man/man1/kindprobe.1.gz \
+for path in /usr/bin/kindprobe /usr/include/kindprobe/kindprobe.h \
+            /usr/include/kindprobe/kindprobe_version.h /usr/share/man/man1/kindprobe.1.gz \
             /usr/share/doc/kindprobe/copyright /usr/share/doc/libkindprobe1/copyright \
             /usr/share/doc/libkindprobe-dev/copyright; do
   grep -qx "$path" "$work/files" || fail "the package lacks $path"
 done
+
+# Programs built against the library depend on the release that added what they use.
+symbols=$(dpkg-query --control-path libkindprobe1 symbols)
+[ -n "$symbols" ] && cmp -s "$symbols" resources/debian/symbols || fail "no symbols file, or another one"
 
 step "use: kindprobe on the samples"
 output=$(kindprobe samples/clip.avi samples/notes.txt samples/empty.avi)

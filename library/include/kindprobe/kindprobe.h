@@ -10,6 +10,10 @@
 #ifndef KINDPROBE_KINDPROBE_H
 #define KINDPROBE_KINDPROBE_H
 
+/* KINDPROBE_VERSION_MAJOR, _MINOR and _PATCH: the release this header belongs to. Functions
+ * marked "Since 1.1" need a library of that release or later. */
+#include <kindprobe/kindprobe_version.h>
+
 /* The library is built with hidden symbols; these four are its interface. */
 #if defined(__GNUC__)
 #define KINDPROBE_API __attribute__((visibility("default")))
@@ -51,7 +55,8 @@ KINDPROBE_API void kindprobe_checker_free(kindprobe_checker *checker);
 KINDPROBE_API int kindprobe_check(kindprobe_checker *checker, const char *path,
                                   kindprobe_result *result);
 
-/* The library's version, "1.0.0.1". */
+/* The library's version, such as "1.1.0.0": that of the library loaded, which may be later than
+ * the header's. */
 KINDPROBE_API const char *kindprobe_version(void);
 
 #ifdef __cplusplus
