@@ -6,12 +6,12 @@
 #include <string>
 #include <vector>
 
+#include "diagnosis/language.h"
+
 namespace kindprobe::cli {
 
 enum class OutputMode { kText, kBrief, kJson };
 enum class Action { kClassify, kRules, kCheckRules, kCompareRules, kVersion, kHelp };
-// The language of descriptions and explanations.
-enum class Language { kChinese, kEnglish };
 
 // The largest -j value accepted: more threads than this only adds contention.
 inline constexpr uint32_t kMaxJobs = 256;

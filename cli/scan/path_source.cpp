@@ -2,7 +2,7 @@
 
 #include <algorithm>
 
-#include "cli/text/failure_text.h"
+#include "diagnosis/failure_text.h"
 #include "platform/process.h"
 
 namespace kindprobe::cli {

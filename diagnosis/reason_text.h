@@ -1,0 +1,27 @@
+// The reasons of --explain in words, from the message table compiled into the command.
+#pragma once
+
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "diagnosis/language.h"
+#include "engine/explain/reason.h"
+
+namespace kindprobe {
+
+struct ReasonLine {
+  std::string_view code;  // "truncated", "renamed", ...
+  std::u16string detail;
+};
+
+// The table's key for a detail ("riff-size", ...).
+std::string_view DetailKey(explain::DetailId detail);
+
+// The detail of `reason` in `language`, its fields put in; the key itself when the table has
+// no text for it.
+std::u16string DetailText(const explain::Reason& reason, Language language);
+
+std::vector<ReasonLine> ReasonLines(const explain::Reasons& reasons, Language language);
+
+}  // namespace kindprobe
