@@ -34,6 +34,11 @@ class File {
   // that a device whose opening has side effects (a tape rewinds, a modem hangs up) is never
   // opened.
   static File OpenForReading(const char16_t* path, OpenStatus* status);
+#ifndef _WIN32
+  // A file of its own for the open descriptor `fd`, which stays its caller's: a duplicate, and
+  // reads are positional, so its offset does not move. Anything but a regular file gives none.
+  static File Duplicate(int fd, OpenStatus* status);
+#endif
 
   bool IsOpen() const;
   // The full 64-bit size (on POSIX, the size the file had when it was opened).

@@ -72,6 +72,28 @@ File File::OpenAt(int directoryFd, const char* name, bool followLinks, bool look
   return file;
 }
 
+File File::Duplicate(int fd, OpenStatus* status) {
+  const auto fail = [&](OpenStatus::Reason reason, int code) {
+    if (code == EMFILE || code == ENFILE) reason = OpenStatus::Reason::kOutOfDescriptors;
+    *status = {reason, code};
+    return File();
+  };
+  const int mode = ::fcntl(fd, F_GETFL);
+  if (mode < 0) return fail(OpenStatus::Reason::kSystem, errno);
+  // Opened for writing only, it could not be read: the error reading would give.
+  if ((mode & O_ACCMODE) == O_WRONLY) return fail(OpenStatus::Reason::kSystem, EBADF);
+  struct stat st;
+  if (::fstat(fd, &st) != 0) return fail(OpenStatus::Reason::kSystem, errno);
+  if (S_ISDIR(st.st_mode)) return fail(OpenStatus::Reason::kDirectory, 0);
+  if (!S_ISREG(st.st_mode)) return fail(OpenStatus::Reason::kNotRegularFile, 0);
+  File file;
+  file.fd_ = ::fcntl(fd, F_DUPFD_CLOEXEC, 0);
+  if (file.fd_ < 0) return fail(OpenStatus::Reason::kSystem, errno);
+  file.size_ = static_cast<uint64_t>(st.st_size);
+  *status = {};
+  return file;
+}
+
 bool File::IsOpen() const { return fd_ >= 0; }
 
 bool File::Size(uint64_t* size) const {
