@@ -2,7 +2,8 @@
 # be installed beside programs still linked to .so.1:
 #   kindprobe          the command and its manual page (it links the engine in, not the library)
 #   libkindprobe1      libkindprobe.so.1
-#   libkindprobe-dev   the header, the libkindprobe.so link, kindprobe.pc and the CMake package
+#   libkindprobe-dev   the header, the libkindprobe.so link, kindprobe.pc, the CMake package and
+#                      libkindprobe(3)
 # Configure with CMAKE_INSTALL_PREFIX=/usr and KINDPROBE_DEBIAN_PACKAGE=ON (scripts/make-deb.sh
 # does), so the library lands in the multiarch folder and each package gets its documents.
 if(WIN32)
@@ -96,6 +97,6 @@ set(CPACK_DEBIAN_DEVELOPMENT_DESCRIPTION
 ${kindprobe_about}
 .
 This package holds what programs need to build against libkindprobe: the
-C header kindprobe/kindprobe.h, kindprobe.pc for pkg-config and the CMake
-package Kindprobe::kindprobe.")
+C header kindprobe/kindprobe.h, kindprobe.pc for pkg-config, the CMake
+package Kindprobe::kindprobe and the manual page libkindprobe(3).")
 include(CPack)

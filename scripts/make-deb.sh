@@ -16,6 +16,7 @@ cmake -S . -B "$directory" -G Ninja -DCMAKE_BUILD_TYPE=Release -DCMAKE_INSTALL_P
       -DKINDPROBE_DEBIAN_PACKAGE=ON -DKINDPROBE_WERROR=ON -DBUILD_TESTING=OFF \
       -DKINDPROBE_BENCH=OFF >/dev/null
 cmake --build "$directory" -j "$jobs" --target kindprobe kindprobe_shared kindprobe_man_page \
+  kindprobe_library_man_page \
   kindprobe_debian_changelog
 rm -rf "$directory/packages"
 (cd "$directory" && cpack -G DEB >/dev/null)

@@ -63,6 +63,11 @@ echo "$output"
 samples/notes.txt: 文本文件 (TypeID 2)
 samples/empty.avi: 零字节文件 (TypeID 3)" ] || fail "kindprobe printed something else"
 zcat /usr/share/man/man1/kindprobe.1.gz | grep -q '^\.TH KINDPROBE 1' || fail "no manual page"
+for page in libkindprobe kindprobe_check_fd; do
+  man -w "3 $page" >/dev/null 2>&1 || [ -e "/usr/share/man/man3/$page.3.gz" ] || fail "no manual page $page(3)"
+done
+zcat /usr/share/man/man3/kindprobe_check_fd.3.gz | grep -q '^\.TH LIBKINDPROBE 3' ||
+  fail "kindprobe_check_fd(3) is not the library's page"
 
 step "use: a C program built with pkg-config against the installed library"
 # shellcheck disable=SC2046
