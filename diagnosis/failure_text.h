@@ -13,7 +13,7 @@ std::string DescribeOpenFailure(const platform::OpenStatus& status);
 // A directory that was opened but whose entries could not be read.
 std::string DescribeListFailure(int code);
 // The errno value of an open failure (0 for a file that was opened): EISDIR for a directory,
-// ENODEV for anything else that is not a regular file.
+// ENODEV for anything else that is not a regular file; on Windows the system's own code.
 int OpenFailureErrno(const platform::OpenStatus& status);
 
 }  // namespace kindprobe

@@ -48,7 +48,8 @@ typedef struct kindprobe_result {
 /* A new checker; NULL when memory runs out. */
 KINDPROBE_API kindprobe_checker *kindprobe_checker_new(void);
 
-/* Frees a checker and its last description. NULL is allowed. */
+/* Frees a checker and its last report. NULL is allowed. Not while another thread is in a call
+ * on it: that is the one misuse the checker cannot refuse. */
 KINDPROBE_API void kindprobe_checker_free(kindprobe_checker *checker);
 
 /* Classifies the file named `path` (the name as the OS takes it: any bytes but NUL) into
