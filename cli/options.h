@@ -7,15 +7,14 @@
 #include <string_view>
 #include <vector>
 
+#include "diagnosis/language.h"
+
 namespace kindprobe::cli {
 
 enum class OutputMode { kText, kBrief, kJson };
 enum class Action { kClassify, kRules, kCheckRules, kCompareRules, kVersion, kHelp };
 // The path argument that names standard input as the file to classify.
 inline constexpr std::u16string_view kStandardInputPath = u"-";
-
-// The language of descriptions and explanations.
-enum class Language { kChinese, kEnglish };
 
 // The largest -j value accepted: more threads than this only adds contention.
 inline constexpr uint32_t kMaxJobs = 256;

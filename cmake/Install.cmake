@@ -50,3 +50,24 @@ add_custom_command(OUTPUT ${man_page}
   COMMENT "Compressing the manual page")
 add_custom_target(kindprobe_man_page ALL DEPENDS ${man_page})
 install(FILES ${man_page} DESTINATION ${CMAKE_INSTALL_MANDIR}/man1 COMPONENT cli)
+
+# libkindprobe(3), installed with the development files, and a link to it for each function
+# (the names from the Debian symbols file, which lists every one), so `man kindprobe_check`
+# finds it.
+configure_file(library/man/libkindprobe.3.in ${CMAKE_CURRENT_BINARY_DIR}/man3/libkindprobe.3 @ONLY)
+set(library_man_page ${CMAKE_CURRENT_BINARY_DIR}/man3/libkindprobe.3.gz)
+add_custom_command(OUTPUT ${library_man_page}
+  COMMAND ${KINDPROBE_GZIP} -9 -n -c ${CMAKE_CURRENT_BINARY_DIR}/man3/libkindprobe.3
+          > ${library_man_page}
+  DEPENDS ${CMAKE_CURRENT_BINARY_DIR}/man3/libkindprobe.3
+  COMMENT "Compressing the library's manual page")
+add_custom_target(kindprobe_library_man_page ALL DEPENDS ${library_man_page})
+file(STRINGS resources/debian/symbols library_functions REGEX "^ kindprobe_")
+set(library_man_links "")
+foreach(entry IN LISTS library_functions)
+  string(REGEX REPLACE "^ ([^@]+)@.*" "\\1" function "${entry}")
+  file(CREATE_LINK libkindprobe.3.gz ${CMAKE_CURRENT_BINARY_DIR}/man3/${function}.3.gz SYMBOLIC)
+  list(APPEND library_man_links ${CMAKE_CURRENT_BINARY_DIR}/man3/${function}.3.gz)
+endforeach()
+install(FILES ${library_man_page} ${library_man_links}
+  DESTINATION ${CMAKE_INSTALL_MANDIR}/man3 COMPONENT development)

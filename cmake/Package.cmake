@@ -2,7 +2,9 @@
 # be installed beside programs still linked to .so.1:
 #   kindprobe          the command and its manual page (it links the engine in, not the library)
 #   libkindprobe1      libkindprobe.so.1
-#   libkindprobe-dev   the header, the libkindprobe.so link, kindprobe.pc and the CMake package
+#   libkindprobe-dev   the header, the libkindprobe.so link, kindprobe.pc, the CMake package and
+#                      libkindprobe(3)
+#   python3-kindprobe  the Python package kindprobe, pure Python over libkindprobe.so.1
 # Configure with CMAKE_INSTALL_PREFIX=/usr and KINDPROBE_DEBIAN_PACKAGE=ON (scripts/make-deb.sh
 # does), so the library lands in the multiarch folder and each package gets its documents.
 if(WIN32)
@@ -15,6 +17,13 @@ set(KINDPROBE_MAINTAINER "Kindprobe team <kindprobe@tessmark.example>")
 # component, package, section
 set(kindprobe_debian_packages
   "cli kindprobe utils" "library libkindprobe1 libs" "development libkindprobe-dev libdevel")
+if(KINDPROBE_DEBIAN_PACKAGE)
+  list(APPEND kindprobe_debian_packages "python python3-kindprobe python")
+  # Where Debian's python3 finds the packages of Debian packages; anywhere else, pip installs
+  # python/ instead.
+  install(DIRECTORY python/kindprobe/ DESTINATION lib/python3/dist-packages/kindprobe
+    COMPONENT python FILES_MATCHING PATTERN "*.py" PATTERN "py.typed" PATTERN "__pycache__" EXCLUDE)
+endif()
 
 if(KINDPROBE_DEBIAN_PACKAGE)
   # Debian wants the changelog compressed, reproducibly.
@@ -45,6 +54,9 @@ set(CPACK_STRIP_FILES ON)
 set(CPACK_OUTPUT_FILE_PREFIX ${PROJECT_BINARY_DIR}/packages)
 set(CPACK_DEB_COMPONENT_INSTALL ON)
 set(CPACK_COMPONENTS_ALL cli library development)
+if(KINDPROBE_DEBIAN_PACKAGE)
+  list(APPEND CPACK_COMPONENTS_ALL python)
+endif()
 set(CPACK_DEBIAN_FILE_NAME DEB-DEFAULT)
 set(CPACK_DEBIAN_PACKAGE_RELEASE 1)
 set(CPACK_DEBIAN_PACKAGE_MAINTAINER ${KINDPROBE_MAINTAINER})
@@ -53,6 +65,9 @@ set(CPACK_DEBIAN_PACKAGE_HOMEPAGE "https://tessmark.example/kindprobe")
 # Depends from the libraries the binaries link; libkindprobe-dev on its exact library.
 set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
 set(CPACK_COMPONENT_DEVELOPMENT_DEPENDS library)
+# The Python package loads libkindprobe.so.1 at run time, of this release or later.
+set(CPACK_DEBIAN_PYTHON_PACKAGE_ARCHITECTURE all)
+set(CPACK_DEBIAN_PYTHON_PACKAGE_DEPENDS "python3:any, libkindprobe1 (>= ${PROJECT_VERSION})")
 set(CPACK_DEBIAN_ENABLE_COMPONENT_DEPENDS ON)
 # A shlibs file for programs built against libkindprobe.so.1.
 set(CPACK_DEBIAN_PACKAGE_GENERATE_SHLIBS ON)
@@ -60,7 +75,9 @@ set(CPACK_DEBIAN_PACKAGE_GENERATE_SHLIBS_POLICY ">=")
 set(CPACK_DEBIAN_PACKAGE_CONTROL_STRICT_PERMISSION ON)
 # ldconfig runs by trigger, not from maintainer scripts: ours do nothing, and keep CPack from
 # writing ones that call it.
+# The symbols file lets a program depend on the release that added the functions it uses.
 set(CPACK_DEBIAN_LIBRARY_PACKAGE_CONTROL_EXTRA ${PROJECT_SOURCE_DIR}/resources/debian/triggers
+  ${PROJECT_SOURCE_DIR}/resources/debian/symbols
   ${PROJECT_SOURCE_DIR}/resources/debian/postinst ${PROJECT_SOURCE_DIR}/resources/debian/postrm)
 foreach(package IN LISTS kindprobe_debian_packages)
   separate_arguments(package)
@@ -94,6 +111,13 @@ set(CPACK_DEBIAN_DEVELOPMENT_DESCRIPTION
 ${kindprobe_about}
 .
 This package holds what programs need to build against libkindprobe: the
-C header kindprobe/kindprobe.h, kindprobe.pc for pkg-config and the CMake
-package Kindprobe::kindprobe.")
+C header kindprobe/kindprobe.h, kindprobe.pc for pkg-config, the CMake
+package Kindprobe::kindprobe and the manual page libkindprobe(3).")
+set(CPACK_DEBIAN_PYTHON_DESCRIPTION
+  "Python interface to libkindprobe
+${kindprobe_about}
+.
+This package holds the Python package kindprobe: kindprobe.check(path)
+and kindprobe.Checker, pure Python over libkindprobe.so.1, safe from any
+number of threads.")
 include(CPack)

@@ -8,13 +8,13 @@
 #include <string_view>
 
 #include "cli/rules/rule_check.h"
-#include "cli/rules/rule_file.h"
+#include "diagnosis/rule_file.h"
 #include "cli/rules/rule_listing.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   const std::string_view bytes(reinterpret_cast<const char*>(data), size);
   std::u16string text;
-  if (kindprobe::cli::DecodeRuleText(bytes, &text)) {
+  if (kindprobe::DecodeRuleText(bytes, &text)) {
     const auto diagnostics = kindprobe::cli::CheckRuleText(text);
     const std::string printed = kindprobe::cli::FormatRuleDiagnostics("fuzz", diagnostics);
     // Every finding names a line of the text.
@@ -24,7 +24,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
       if (d.line == 0 || d.line > lines || d.message.empty()) __builtin_trap();
     }
     (void)printed;
-    const auto quiet = kindprobe::cli::RuleTableFromText(text);
+    const auto quiet = kindprobe::RuleTableFromText(text);
     struct Deaf : kindprobe::RuleTextObserver {
       void OnLine(size_t, size_t, std::u16string_view, const kindprobe::FileTypeRule*) override {}
       void OnField(int32_t, std::u16string_view) override {}

@@ -1,5 +1,5 @@
-// The C interface over the engine: byte paths in, UTF-8 descriptions out, no exception across
-// the boundary.
+// The C interface over the engine: byte paths in, UTF-8 texts out, no exception across the
+// boundary, and a checker refused to a second thread rather than shared.
 #include <kindprobe/version.h>
 
 #include <cerrno>
@@ -8,19 +8,20 @@
 #include <mutex>
 #include <new>
 #include <string>
+#include <utility>
 
+#include "diagnosis/rule_file.h"
 #include "engine/file_classifier.h"
 #include "kindprobe/kindprobe.h"
+#include "library/busy_flag.h"
+#include "library/checker.h"
 #include "platform/diagnostic.h"
 #include "platform/player_settings.h"
 #include "platform/utf.h"
 
-struct kindprobe_checker {
-  kindprobe::FileClassifier classifier;
-  std::string description;  // the UTF-8 of the last result, which hands out a pointer into it
-};
-
 namespace {
+
+using kindprobe::library::BusyFlag;
 
 static_assert(kindprobe::TypeIDUnknown == KINDPROBE_TYPE_UNKNOWN &&
               kindprobe::TypeIDPlayerCache == KINDPROBE_TYPE_PLAYER_CACHE &&
@@ -41,6 +42,68 @@ void SetUpProcessOnce() {
   });
 }
 
+// The report before any check: an unexamined Unknown.
+void ResetReport(kindprobe_checker& checker) {
+  FillReport(checker.report, kindprobe::CheckResult{}, nullptr, {}, checker.language);
+}
+
+// Checks with `table` (null: the process's own) from now on.
+void UseTable(kindprobe_checker& checker, std::unique_ptr<kindprobe::RuleTable> table) {
+  checker.families.reset();
+  checker.classifier.reset();
+  checker.ownTable = std::move(table);
+  checker.classifier.emplace(checker.ownTable ? *checker.ownTable : kindprobe::ProcessRuleTable());
+  ResetReport(checker);
+}
+
+// Runs `call` while holding the checker, turning exceptions into error numbers.
+template <typename Call>
+int Guarded(kindprobe_checker* checker, Call&& call) {
+  if (checker == nullptr) return -EINVAL;
+  const BusyFlag flag(checker->busy);
+  if (!flag.held()) return -EBUSY;
+  try {
+    return call(*checker);
+  } catch (const std::bad_alloc&) {
+    return -ENOMEM;
+  } catch (...) {
+    return -EIO;
+  }
+}
+
+// Classifies `file` (not open: not examined, for the reason in `status`) under `name`, and
+// fills the report and `result` (may be null).
+int Check(kindprobe_checker& checker, const std::u16string& name, kindprobe::platform::File file,
+          const kindprobe::platform::OpenStatus& status, kindprobe_result* result) {
+  kindprobe::FileClassifier& classifier = *checker.classifier;
+  const kindprobe::explain::Explanation* explanation = nullptr;
+  if (checker.explain) {
+    if (!checker.families) {
+      kindprobe::RuleTable& table =
+          checker.ownTable ? *checker.ownTable : kindprobe::ProcessRuleTable();
+      kindprobe::EnsureRuleTableLoaded(table);
+      checker.families.emplace(kindprobe::explain::FormatFamilies::Shipped(table));
+    }
+    kindprobe::ReadFile read;
+    classifier.CheckOpenFile(name.c_str(), std::move(file), &read);
+    checker.explanation = kindprobe::explain::ExplainFile(*checker.families, name.c_str(), read,
+                                                          classifier.result().ruleIndex);
+    explanation = &checker.explanation;
+  } else {
+    classifier.CheckOpenFile(name.c_str(), std::move(file));
+  }
+  FillReport(checker.report, classifier.result(), explanation, status, checker.language);
+  if (result != nullptr) {
+    const kindprobe::library::Report& report = checker.report;
+    result->type_id = report.typeId;
+    result->type_name = kindprobe::TypeName(report.typeId);
+    result->description = report.description.c_str();
+    result->rule = report.rule;
+    result->examined = report.examined ? 1 : 0;
+  }
+  return 0;
+}
+
 }  // namespace
 
 extern "C" {
@@ -48,7 +111,9 @@ extern "C" {
 kindprobe_checker* kindprobe_checker_new(void) {
   try {
     SetUpProcessOnce();
-    return std::make_unique<kindprobe_checker>().release();
+    auto checker = std::make_unique<kindprobe_checker>();
+    UseTable(*checker, nullptr);
+    return checker.release();
   } catch (...) {
     return nullptr;
   }
@@ -59,25 +124,56 @@ void kindprobe_checker_free(kindprobe_checker* checker) {
 }
 
 int kindprobe_check(kindprobe_checker* checker, const char* path, kindprobe_result* result) {
-  if (checker == nullptr || path == nullptr || result == nullptr) return -EINVAL;
-  try {
-    checker->classifier.CheckFile(kindprobe::platform::Utf8ToUtf16(path).c_str());
-    const kindprobe::CheckResult& checked = checker->classifier.result();
-    checker->description = kindprobe::platform::Utf16ToUtf8(checked.description);
-    const int typeId = checked.typeId >= 0 && checked.typeId <= KINDPROBE_TYPE_INVALID_MEDIA
-                           ? checked.typeId
-                           : KINDPROBE_TYPE_UNKNOWN;
-    result->type_id = typeId;
-    result->type_name = kindprobe::TypeName(typeId);
-    result->description = checker->description.c_str();
-    result->rule = checked.ruleIndex;
-    result->examined = checked.examined ? 1 : 0;
+  if (path == nullptr || result == nullptr) return -EINVAL;
+  return Guarded(checker, [&](kindprobe_checker& held) {
+    const std::u16string name = kindprobe::platform::Utf8ToUtf16(path);
+    kindprobe::platform::OpenStatus status;
+    kindprobe::platform::File file = kindprobe::platform::File::OpenForReading(name.c_str(), &status);
+    return Check(held, name, std::move(file), status, result);
+  });
+}
+
+int kindprobe_check_fd(kindprobe_checker* checker, int fd, const char* name,
+                       kindprobe_result* result) {
+  return Guarded(checker, [&](kindprobe_checker& held) {
+    const std::u16string converted =
+        name != nullptr ? kindprobe::platform::Utf8ToUtf16(name) : std::u16string();
+    kindprobe::platform::OpenStatus status;
+    kindprobe::platform::File file = kindprobe::platform::File::Duplicate(fd, &status);
+    return Check(held, converted, std::move(file), status, result);
+  });
+}
+
+int kindprobe_set_language(kindprobe_checker* checker, int language) {
+  if (language != KINDPROBE_LANG_ZH && language != KINDPROBE_LANG_EN) return -EINVAL;
+  return Guarded(checker, [&](kindprobe_checker& held) {
+    held.language =
+        language == KINDPROBE_LANG_EN ? kindprobe::Language::kEnglish : kindprobe::Language::kChinese;
     return 0;
-  } catch (const std::bad_alloc&) {
-    return -ENOMEM;
-  } catch (...) {
-    return -EIO;
-  }
+  });
+}
+
+int kindprobe_set_explain(kindprobe_checker* checker, int on) {
+  return Guarded(checker, [&](kindprobe_checker& held) {
+    held.explain = on != 0;
+    return 0;
+  });
+}
+
+int kindprobe_set_rules_file(kindprobe_checker* checker, const char* path) {
+  return Guarded(checker, [&](kindprobe_checker& held) {
+    if (path == nullptr) {
+      UseTable(held, nullptr);
+      return 0;
+    }
+    std::u16string text;
+    std::string why;
+    int number = 0;
+    if (!kindprobe::ReadRuleFile(kindprobe::platform::Utf8ToUtf16(path), &text, &why, &number))
+      return -(number != 0 ? number : EIO);
+    UseTable(held, kindprobe::RuleTableFromText(text));
+    return 0;
+  });
 }
 
 const char* kindprobe_version(void) { return KINDPROBE_VERSION_TEXT; }

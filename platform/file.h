@@ -40,6 +40,11 @@ class File {
   // Anything that is not a pipe or FIFO gives no file (kNotRegularFile). Not on Windows.
   static File ReadStream(const char16_t* path, uint32_t headBytes, uint32_t tailBytes,
                          OpenStatus* status);
+#ifndef _WIN32
+  // A file of its own for the open descriptor `fd`, which stays its caller's: a duplicate, and
+  // reads are positional, so its offset does not move. Anything but a regular file gives none.
+  static File Duplicate(int fd, OpenStatus* status);
+#endif
 
   bool IsOpen() const;
   // Whether this is what ReadStream kept of a stream: only its head and tail hold its bytes.

@@ -7,7 +7,8 @@ set -euo pipefail
 
 build=(cmake ninja-build g++ make libc6-dev pkg-config)
 tests=(clang libclang-rt-14-dev libgtest-dev libgmock-dev googletest libbenchmark-dev
-       ffmpeg file libmagic-dev time python3 valgrind dpkg-dev lintian)
+       ffmpeg file libmagic-dev time python3 python3-pytest python3-setuptools valgrind dpkg-dev
+       lintian)
 windows=(g++-mingw-w64-x86-64-win32 g++-mingw-w64-i686-win32 mingw-w64-tools
          binutils-mingw-w64-x86-64 binutils-mingw-w64-i686 libwine-dev wine64 locales
          python3 wixl msitools)

@@ -3,6 +3,7 @@
 #   build/release-bundle/kindprobe_VERSION-1_ARCH.deb          the command
 #   build/release-bundle/libkindprobe1_VERSION-1_ARCH.deb      the library
 #   build/release-bundle/libkindprobe-dev_VERSION-1_ARCH.deb   its development files
+#   build/release-bundle/python3-kindprobe_VERSION-1_all.deb    the Python package
 # from a release build in $KINDPROBE_DEB_BUILD (default build/release-deb) installed under /usr.
 set -euo pipefail
 cd "$(dirname "$0")/.."
@@ -16,11 +17,12 @@ cmake -S . -B "$directory" -G Ninja -DCMAKE_BUILD_TYPE=Release -DCMAKE_INSTALL_P
       -DKINDPROBE_DEBIAN_PACKAGE=ON -DKINDPROBE_WERROR=ON -DBUILD_TESTING=OFF \
       -DKINDPROBE_BENCH=OFF >/dev/null
 cmake --build "$directory" -j "$jobs" --target kindprobe kindprobe_shared kindprobe_man_page \
+  kindprobe_library_man_page \
   kindprobe_debian_changelog
 rm -rf "$directory/packages"
 (cd "$directory" && cpack -G DEB >/dev/null)
 mkdir -p "$out"
-for package in kindprobe libkindprobe1 libkindprobe-dev; do
+for package in kindprobe libkindprobe1 libkindprobe-dev python3-kindprobe; do
   deb=$(find "$directory/packages" -maxdepth 1 -name "${package}_*.deb")
   [ -n "$deb" ] || { echo "make-deb.sh: cpack made no $package package" >&2; exit 1; }
   cp "$deb" "$out/"

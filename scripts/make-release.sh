@@ -13,8 +13,8 @@ cd "$(dirname "$0")/.."
 
 jobs=${KINDPROBE_JOBS:-2}
 build_root=${KINDPROBE_RELEASE_BUILD_ROOT:-build/release}
-version=$(sed -n 's/^project(Kindprobe VERSION \([0-9.]*\).*/\1/p' CMakeLists.txt)
-[ -n "$version" ] || { echo "make-release.sh: no version in CMakeLists.txt" >&2; exit 1; }
+version=$(head -n 1 VERSION)
+[ -n "$version" ] || { echo "make-release.sh: no version in VERSION" >&2; exit 1; }
 name=kindprobe-$version-windows
 bundle_root=build/release-bundle
 bundle=$bundle_root/$name

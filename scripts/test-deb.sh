@@ -12,14 +12,14 @@ sudo=""
 [ "$(id -u)" -eq 0 ] || sudo="sudo"
 export DEBIAN_FRONTEND=noninteractive
 
-packages=(kindprobe libkindprobe1 libkindprobe-dev)
+packages=(kindprobe libkindprobe1 libkindprobe-dev python3-kindprobe)
 for package in "${packages[@]}"; do
   if dpkg-query -W -f='${Status}' "$package" 2>/dev/null | grep -q 'installed'; then
     fail "$package is installed already; this test would remove it"
   fi
 done
 
-mapfile -t debs < <(scripts/make-deb.sh | tail -n 3 | sed "s|^|$PWD/|")
+mapfile -t debs < <(scripts/make-deb.sh | tail -n ${#packages[@]} | sed "s|^|$PWD/|")
 for deb in "${debs[@]}"; do
   [ -f "$deb" ] || fail "no package $deb"
   dpkg-deb --info "$deb"
@@ -45,11 +45,18 @@ while read -r path; do [ -e "$path" ] && echo "$path"; done <"$work/paths" >"$wo
 step "install"
 $sudo apt-get install -y -qq --no-install-recommends "${debs[@]}" >/dev/null
 dpkg-query -L "${packages[@]}" | grep -vx "/\." | sort -u >"$work/files"
-for path in /usr/bin/kindprobe /usr/include/kindprobe/kindprobe.h /usr/share/man/man1/kindprobe.1.gz \
+for path in /usr/bin/kindprobe /usr/include/kindprobe/kindprobe.h \
+            /usr/include/kindprobe/kindprobe_version.h /usr/share/man/man1/kindprobe.1.gz \
             /usr/share/doc/kindprobe/copyright /usr/share/doc/libkindprobe1/copyright \
-            /usr/share/doc/libkindprobe-dev/copyright; do
+            /usr/share/doc/libkindprobe-dev/copyright /usr/share/doc/python3-kindprobe/copyright \
+            /usr/lib/python3/dist-packages/kindprobe/__init__.py \
+            /usr/lib/python3/dist-packages/kindprobe/py.typed; do
   grep -qx "$path" "$work/files" || fail "the package lacks $path"
 done
+
+# Programs built against the library depend on the release that added what they use.
+symbols=$(dpkg-query --control-path libkindprobe1 symbols)
+[ -n "$symbols" ] && cmp -s "$symbols" resources/debian/symbols || fail "no symbols file, or another one"
 
 step "use: kindprobe on the samples"
 output=$(kindprobe samples/clip.avi samples/notes.txt samples/empty.avi)
@@ -58,6 +65,11 @@ echo "$output"
 samples/notes.txt: 文本文件 (TypeID 2)
 samples/empty.avi: 零字节文件 (TypeID 3)" ] || fail "kindprobe printed something else"
 zcat /usr/share/man/man1/kindprobe.1.gz | grep -q '^\.TH KINDPROBE 1' || fail "no manual page"
+for page in libkindprobe kindprobe_check_fd; do
+  [ -e "/usr/share/man/man3/$page.3.gz" ] || fail "no manual page $page(3)"
+done
+zcat /usr/share/man/man3/kindprobe_check_fd.3.gz | grep -q '^\.TH LIBKINDPROBE 3' ||
+  fail "kindprobe_check_fd(3) is not the library's page"
 
 step "use: a C program built with pkg-config against the installed library"
 # shellcheck disable=SC2046
@@ -66,6 +78,16 @@ cc -std=c99 -Wall -Wextra -Werror tests/consumers/consumer.c $(pkg-config --cfla
 "$work/consumer" samples/clip.avi | tee "$work/consumer.out"
 grep -qx 'samples/clip.avi: AVI文件 (TypeID 4, InvalidMedia)' "$work/consumer.out" ||
   fail "the C program printed something else"
+
+step "use: the Python package, from the installed files only"
+# Debian's interpreter; -I: not from the working tree, -B: no bytecode the purge would leave.
+output=$(/usr/bin/python3 -B -I -c "import kindprobe; print(kindprobe.__file__)
+print(kindprobe.check('samples/clip.avi'))")
+echo "$output"
+grep -qx '/usr/lib/python3/dist-packages/kindprobe/__init__.py' <<<"$output" ||
+  fail "python3 imported kindprobe from elsewhere"
+grep -qF "Result(type_id=<TypeId.INVALID_MEDIA: 4>, type_name='InvalidMedia', description='AVI文件'" \
+  <<<"$output" || fail "kindprobe.check printed something else"
 
 step "purge"
 $sudo apt-get purge -y -qq "${packages[@]}" >/dev/null

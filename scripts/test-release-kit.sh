@@ -7,7 +7,7 @@
 set -euo pipefail
 cd "$(dirname "$0")/.."
 
-version=$(sed -n 's/^project(Kindprobe VERSION \([0-9.]*\).*/\1/p' CMakeLists.txt)
+version=$(head -n 1 VERSION)
 zip=$PWD/build/release-bundle/kindprobe-$version-windows.zip
 work=$PWD/build/release-kit-test
 samples=$PWD/samples

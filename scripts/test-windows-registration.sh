@@ -23,7 +23,7 @@ echo "present"
 
 step "release bundle"
 scripts/make-release.sh
-version=$(sed -n 's/^project(Kindprobe VERSION \([0-9.]*\).*/\1/p' CMakeLists.txt)
+version=$(head -n 1 VERSION)
 bundle=build/release-bundle/kindprobe-$version-windows
 for arch in x86:i686:x86:Intel x64:x86_64:amd64:x64; do
   IFS=: read -r folder triplet manifest_arch msi_platform <<<"$arch"

@@ -3,7 +3,7 @@
 #include <algorithm>
 #include <chrono>
 
-#include "cli/text/failure_text.h"
+#include "diagnosis/failure_text.h"
 #include "engine/signature_match.h"
 
 namespace kindprobe::cli {

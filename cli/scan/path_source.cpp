@@ -3,7 +3,7 @@
 #include <algorithm>
 
 #include "cli/options.h"
-#include "cli/text/failure_text.h"
+#include "diagnosis/failure_text.h"
 #include "platform/process.h"
 
 namespace kindprobe::cli {

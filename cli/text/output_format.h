@@ -8,7 +8,7 @@
 #include <vector>
 
 #include "cli/options.h"
-#include "cli/text/reason_text.h"
+#include "diagnosis/reason_text.h"
 
 namespace kindprobe::cli {
 

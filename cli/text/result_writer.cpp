@@ -2,9 +2,9 @@
 
 #include <vector>
 
-#include "cli/text/description_language.h"
 #include "cli/text/output_format.h"
-#include "cli/text/reason_text.h"
+#include "diagnosis/description_language.h"
+#include "diagnosis/reason_text.h"
 
 namespace kindprobe::cli {
 

@@ -138,15 +138,8 @@ File File::ReadStream(const char16_t* path, uint32_t headBytes, uint32_t tailByt
     opened.fd_ = source;
   }
   if (::fstat(source, &st) != 0) return fail(OpenStatus::Reason::kSystem, errno);
-  if (path == nullptr && S_ISREG(st.st_mode)) {
-    // Standard input redirected from a file: the file itself, read like any other.
-    File file;
-    file.fd_ = ::fcntl(source, F_DUPFD_CLOEXEC, 0);
-    if (file.fd_ < 0) return fail(OpenStatus::Reason::kSystem, errno);
-    file.size_ = static_cast<uint64_t>(st.st_size);
-    *status = {};
-    return file;
-  }
+  // Standard input redirected from a file: the file itself, read like any other.
+  if (path == nullptr && S_ISREG(st.st_mode)) return Duplicate(source, status);
   if (!S_ISFIFO(st.st_mode)) return fail(OpenStatus::Reason::kNotRegularFile, 0);
 
   std::vector<uint8_t> head(headBytes);
@@ -172,6 +165,28 @@ File File::ReadStream(const char16_t* path, uint32_t headBytes, uint32_t tailByt
   }
   file.size_ = total;
   file.streamCopy_ = true;
+  *status = {};
+  return file;
+}
+
+File File::Duplicate(int fd, OpenStatus* status) {
+  const auto fail = [&](OpenStatus::Reason reason, int code) {
+    if (code == EMFILE || code == ENFILE) reason = OpenStatus::Reason::kOutOfDescriptors;
+    *status = {reason, code};
+    return File();
+  };
+  const int mode = ::fcntl(fd, F_GETFL);
+  if (mode < 0) return fail(OpenStatus::Reason::kSystem, errno);
+  // Opened for writing only, it could not be read: the error reading would give.
+  if ((mode & O_ACCMODE) == O_WRONLY) return fail(OpenStatus::Reason::kSystem, EBADF);
+  struct stat st;
+  if (::fstat(fd, &st) != 0) return fail(OpenStatus::Reason::kSystem, errno);
+  if (S_ISDIR(st.st_mode)) return fail(OpenStatus::Reason::kDirectory, 0);
+  if (!S_ISREG(st.st_mode)) return fail(OpenStatus::Reason::kNotRegularFile, 0);
+  File file;
+  file.fd_ = ::fcntl(fd, F_DUPFD_CLOEXEC, 0);
+  if (file.fd_ < 0) return fail(OpenStatus::Reason::kSystem, errno);
+  file.size_ = static_cast<uint64_t>(st.st_size);
   *status = {};
   return file;
 }

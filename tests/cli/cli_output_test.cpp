@@ -118,7 +118,7 @@ TEST(CliOutput, VersionIsTheModuleVersion) {
   const auto result = RunKindprobe({"--version"});
   EXPECT_EQ(result.exitCode, 0);
   EXPECT_EQ(result.out, std::string("kindprobe ") + KINDPROBE_VERSION_TEXT + "\n");
-  EXPECT_STREQ(KINDPROBE_VERSION_TEXT, "1.0.0.1");
+  EXPECT_STREQ(KINDPROBE_VERSION_TEXT, "1.1.0.0");
 }
 
 TEST(CliOutput, HelpDescribesEveryOption) {

@@ -8,7 +8,7 @@
 #include <memory>
 #include <string>
 
-#include "cli/text/description_language.h"
+#include "diagnosis/description_language.h"
 #include "cli/scan/list_reader.h"
 #include "cli/options.h"
 #include "cli/scan/ordered_classifier.h"

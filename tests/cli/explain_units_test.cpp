@@ -5,7 +5,7 @@
 
 #include "cli/options.h"
 #include "cli/text/output_format.h"
-#include "cli/text/reason_text.h"
+#include "diagnosis/reason_text.h"
 #include "platform/utf.h"
 
 namespace kindprobe::cli {

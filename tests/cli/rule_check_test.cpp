@@ -9,8 +9,8 @@
 #include <vector>
 
 #include "cli/options.h"
-#include "cli/rules/rule_file.h"
 #include "cli/rules/rule_listing.h"
+#include "diagnosis/rule_file.h"
 #include "engine/rule_table.h"
 
 namespace kindprobe::cli {

@@ -34,7 +34,12 @@ kindprobe_result Check(kindprobe_checker* checker, const std::string& path) {
 
 TEST(LibraryInterface, VersionAndBadArguments) {
   EXPECT_STREQ(kindprobe_version(), KINDPROBE_VERSION_TEXT);
-  EXPECT_STREQ(kindprobe_version(), "1.0.0.1");
+  EXPECT_STREQ(kindprobe_version(), "1.1.0.0");
+  // The header's numbers are those of the text, which has a fourth after them.
+  const std::string numbers = std::to_string(KINDPROBE_VERSION_MAJOR) + "." +
+                              std::to_string(KINDPROBE_VERSION_MINOR) + "." +
+                              std::to_string(KINDPROBE_VERSION_PATCH) + ".";
+  EXPECT_EQ(std::string(kindprobe_version()).rfind(numbers, 0), 0u);
   const Checker checker = NewChecker();
   ASSERT_NE(checker, nullptr);
   kindprobe_result result{};

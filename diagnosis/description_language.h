@@ -4,9 +4,9 @@
 
 #include <string_view>
 
-#include "cli/options.h"
+#include "diagnosis/language.h"
 
-namespace kindprobe::cli {
+namespace kindprobe {
 
 // `description` in `language`; unchanged for Chinese and for a description without an English
 // text. The view stays valid for the life of the process or of `description`.
@@ -15,4 +15,4 @@ std::u16string_view DescriptionIn(Language language, std::u16string_view descrip
 // Whether the English table has a text for `description`.
 bool HasEnglishDescription(std::u16string_view description);
 
-}  // namespace kindprobe::cli
+}  // namespace kindprobe

@@ -1,5 +1,6 @@
-#include "cli/rules/rule_file.h"
+#include "diagnosis/rule_file.h"
 
+#include <cerrno>
 #include <cstdint>
 #include <cstdio>
 #include <span>
@@ -9,7 +10,7 @@
 #include "platform/process.h"
 #include "platform/utf.h"
 
-namespace kindprobe::cli {
+namespace kindprobe {
 namespace {
 
 constexpr std::string_view kUtf8ByteOrderMark = "\xEF\xBB\xBF";
@@ -33,10 +34,15 @@ bool DecodeRuleText(std::string_view bytes, std::u16string* text) {
   return platform::WidenGbk(raw, text);
 }
 
-bool ReadRuleFile(const std::u16string& path, std::u16string* text, std::string* error) {
+bool ReadRuleFile(const std::u16string& path, std::u16string* text, std::string* error,
+                  int* errorNumber) {
+  int ignored = 0;
+  int& number = errorNumber != nullptr ? *errorNumber : ignored;
+  number = 0;
   int openError = 0;
   const platform::FilePtr file = platform::OpenListFile(path, &openError);
   if (!file) {
+    number = openError;
     *error = "cannot open it (" + platform::ErrorText(openError) + ")";
     return false;
   }
@@ -46,16 +52,19 @@ bool ReadRuleFile(const std::u16string& path, std::u16string* text, std::string*
     const size_t got = std::fread(chunk.data(), 1, chunk.size(), file.get());
     bytes.append(chunk.data(), got);
     if (bytes.size() > kMaxRuleFileBytes) {
+      number = EFBIG;
       *error = "it is larger than 16 MiB";
       return false;
     }
     if (got < chunk.size()) break;
   }
   if (std::ferror(file.get())) {
+    number = EIO;
     *error = "cannot read it";
     return false;
   }
   if (!DecodeRuleText(bytes, text)) {
+    number = EILSEQ;
     *error = "it is not GBK text (save it as GBK, or as UTF-8 with a byte-order mark)";
     return false;
   }
@@ -68,4 +77,4 @@ std::unique_ptr<RuleTable> RuleTableFromText(const std::u16string& text) {
   return table;
 }
 
-}  // namespace kindprobe::cli
+}  // namespace kindprobe

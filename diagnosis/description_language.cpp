@@ -1,4 +1,4 @@
-#include "cli/text/description_language.h"
+#include "diagnosis/description_language.h"
 
 #include <cstddef>
 #include <string>
@@ -10,7 +10,7 @@
 extern const unsigned char kEmbeddedEnglishDescriptions[];
 extern const std::size_t kEmbeddedEnglishDescriptionsSize;
 
-namespace kindprobe::cli {
+namespace kindprobe {
 namespace {
 
 using EnglishTable = std::unordered_map<std::u16string, std::u16string>;
@@ -44,4 +44,4 @@ bool HasEnglishDescription(std::u16string_view description) {
   return English().count(std::u16string(description)) != 0;
 }
 
-}  // namespace kindprobe::cli
+}  // namespace kindprobe

@@ -5,10 +5,10 @@
 #include <string_view>
 #include <vector>
 
-#include "cli/options.h"
+#include "diagnosis/language.h"
 #include "engine/explain/reason.h"
 
-namespace kindprobe::cli {
+namespace kindprobe {
 
 struct ReasonLine {
   std::string_view code;  // "truncated", "renamed", ...
@@ -24,4 +24,4 @@ std::u16string DetailText(const explain::Reason& reason, Language language);
 
 std::vector<ReasonLine> ReasonLines(const explain::Reasons& reasons, Language language);
 
-}  // namespace kindprobe::cli
+}  // namespace kindprobe

@@ -1,17 +1,17 @@
-#include "cli/text/reason_text.h"
+#include "diagnosis/reason_text.h"
 
 #include <array>
 #include <map>
 #include <optional>
 
-#include "cli/text/description_language.h"
+#include "diagnosis/description_language.h"
 #include "engine/tab_table.h"
 #include "platform/utf.h"
 
 extern const unsigned char kEmbeddedExplainMessages[];
 extern const std::size_t kEmbeddedExplainMessagesSize;
 
-namespace kindprobe::cli {
+namespace kindprobe {
 namespace {
 
 using explain::DetailId;
@@ -103,4 +103,4 @@ std::vector<ReasonLine> ReasonLines(const explain::Reasons& reasons, Language la
   return lines;
 }
 
-}  // namespace kindprobe::cli
+}  // namespace kindprobe
