@@ -2,7 +2,7 @@
 # Builds the Windows release bundle in one go:
 #   build/release-bundle/kindprobe-VERSION-windows/          the folder
 #   build/release-bundle/kindprobe-VERSION-windows.zip       the same, zipped
-# with x86/ and x64/ (Kindprobe.dll, kindprobe.exe, Kindprobe.manifest), stripped, their
+# with x86/ and x64/ (Kindprobe.dll, kindprobe-1.dll, kindprobe.exe, Kindprobe.manifest), stripped, their
 # symbols in symbols/x86/ and symbols/x64/, the integrators' sdk/, INSTALL.txt and
 # SHA256SUMS, and beside them the Windows Installer packages
 #   build/release-bundle/kindprobe-VERSION-x86.msi, kindprobe-VERSION-x64.msi
@@ -33,40 +33,48 @@ for build in "${builds[@]}"; do
         -DCMAKE_C_FLAGS=-g -DCMAKE_CXX_FLAGS=-g >/dev/null
   # An earlier run left stripped copies in the tree (see below); linking again restores the
   # binaries with their debug sections, which the symbols are taken from.
-  rm -f "$directory/bin/Kindprobe.dll"
+  rm -f "$directory/bin/Kindprobe.dll" "$directory/bin/kindprobe-1.dll"
   find "$directory" -name kindprobe.exe -not -path '*/CMakeFiles/*' -delete
-  cmake --build "$directory" -j "$jobs" --target Kindprobe kindprobe
+  cmake --build "$directory" -j "$jobs" --target Kindprobe kindprobe kindprobe_shared
   mkdir -p "$bundle/$folder"
   # Kindprobe.dll goes to bin/, the command stays in its own folder.
   cli=$(find "$directory" -name kindprobe.exe -not -path '*/CMakeFiles/*' | head -n 1)
   [ -n "$cli" ] || { echo "make-release.sh: no kindprobe.exe in $directory" >&2; exit 1; }
-  cp "$directory/bin/Kindprobe.dll" "$cli" \
+  cp "$directory/bin/Kindprobe.dll" "$directory/bin/kindprobe-1.dll" "$cli" \
      "$directory/generated/registration/Kindprobe.manifest" "$bundle/$folder/"
   # Shipped without debug sections, in the archive and in the package alike; the symbols
   # travel beside them, found by the debug link.
   triplet=${toolchain#mingw-}-w64-mingw32
   symbols=$PWD/$bundle/symbols/$folder
   mkdir -p "$symbols"
-  for binary in "$bundle/$folder/Kindprobe.dll" "$bundle/$folder/kindprobe.exe"; do
+  for binary in "$bundle/$folder/Kindprobe.dll" "$bundle/$folder/kindprobe-1.dll" \
+                "$bundle/$folder/kindprobe.exe"; do
     debug=$symbols/$(basename "$binary").debug
     "$triplet-objcopy" --only-keep-debug "$binary" "$debug"
     "$triplet-strip" --strip-all "$binary"
     "$triplet-objcopy" --add-gnu-debuglink="$debug" "$binary"
   done
   # The package takes the binaries from the build tree: give it the stripped ones.
-  cp "$bundle/$folder/Kindprobe.dll" "$directory/bin/Kindprobe.dll"
+  cp "$bundle/$folder/Kindprobe.dll" "$bundle/$folder/kindprobe-1.dll" "$directory/bin/"
   cp "$bundle/$folder/kindprobe.exe" "$cli"
   cmake --build "$directory" -j "$jobs" --target kindprobe_msi
   cp "$directory/packaging/windows/kindprobe-$version-$folder.msi" "$bundle_root/"
+  # The C library's import library, for MinGW; MSVC makes its own from the .def.
+  mkdir -p "$bundle/sdk/lib/$folder"
+  cp "$directory/lib/libkindprobe.dll.a" "$bundle/sdk/lib/$folder/"
 done
 
-# The integrators' kit: header, GUIDs, IDL, type library and a sample client.
+# The integrators' kit: header, GUIDs, IDL, type library and a sample client of the component;
+# the C library's header, .def and a sample client of it.
 generated=$build_root-i686/component/generated
-mkdir -p "$bundle/sdk/include" "$bundle/sdk/idl" "$bundle/sdk/samples"
+mkdir -p "$bundle/sdk/include/kindprobe" "$bundle/sdk/idl" "$bundle/sdk/samples"
 cp "$generated/kindprobe.h" "$generated/kindprobe_i.c" "$bundle/sdk/include/"
+cp library/include/kindprobe/kindprobe.h "$build_root-i686/resources/generated/kindprobe/kindprobe_version.h" \
+   "$bundle/sdk/include/kindprobe/"
+cp library/kindprobe.def "$bundle/sdk/lib/"
 cp component/kindprobe.idl "$bundle/sdk/idl/"
 cp "$generated/kindprobe.tlb" "$bundle/sdk/"
-cp sdk/samples/check_file.cpp "$bundle/sdk/samples/"
+cp sdk/samples/check_file.cpp sdk/samples/diagnose.c "$bundle/sdk/samples/"
 sed "s/@VERSION@/$version/; s/\$/\r/" sdk/README.txt >"$bundle/sdk/README.txt"
 
 # Windows users read this in Notepad: CR LF lines.
@@ -74,10 +82,12 @@ sed 's/$/\r/' >"$bundle/INSTALL.txt" <<EOF
 Kindprobe $version for Windows
 ==============================
 
-x86\\  32-bit Kindprobe.dll and kindprobe.exe (for a 32-bit player)
-x64\\  64-bit Kindprobe.dll and kindprobe.exe (for a 64-bit player)
+x86\\  32-bit Kindprobe.dll, kindprobe-1.dll and kindprobe.exe (for a 32-bit player)
+x64\\  64-bit Kindprobe.dll, kindprobe-1.dll and kindprobe.exe (for a 64-bit player)
+kindprobe-1.dll is the C library (sdk\\README.txt); it needs no registration.
 Each folder also holds Kindprobe.manifest, for use without registration.
-sdk\\  for programmers: header, GUIDs, IDL, type library and a sample (sdk\\README.txt)
+sdk\\  for programmers: the component's header, GUIDs, IDL and type library, the C library's
+      header and import libraries, and a sample of each (sdk\\README.txt)
 symbols\\  debugging symbols of the binaries (not needed to run them)
 
 Install with Windows Installer

@@ -192,7 +192,8 @@ class Check:
         products = self.products()
         self.expect(products == {product_code(package): version},
                     f"installed products {products}, expected only {version} of {package.name}")
-        for name, built in (("Kindprobe.dll", self.options.dll), ("kindprobe.exe", self.options.exe)):
+        for name, built in (("Kindprobe.dll", self.options.dll), ("kindprobe.exe", self.options.exe),
+                            ("kindprobe-1.dll", self.options.library)):
             installed = self.prefix.host_path(self.install_dir + "\\" + name)
             self.expect(installed.is_file() and filecmp.cmp(installed, built, shallow=False),
                         f"{installed} is not the built {name}")
@@ -315,6 +316,7 @@ def main():
     parser.add_argument("--later-msi", required=True, help="kindprobe-VERSION-ARCH.msi, later")
     parser.add_argument("--dll", required=True, help="the Kindprobe.dll the packages hold")
     parser.add_argument("--exe", required=True, help="the kindprobe.exe the packages hold")
+    parser.add_argument("--library", required=True, help="the kindprobe-1.dll the packages hold")
     parser.add_argument("--client", required=True, help="early_binding_client.exe")
     parser.add_argument("--install-dir", required=True, help=r"C:\Program Files\Kindprobe")
     parser.add_argument("--classes-view", required=True,
