@@ -16,14 +16,15 @@ void ExplainOnce(std::span<const uint8_t> bytes, uint64_t fileSize) {
   MemorySource source(bytes);
   const auto head = bytes.first(std::min<size_t>(bytes.size(), kindprobe::kFileHeadCapacity));
   ExplainReader reader(head, fileSize, &source);
-  const Reasons reasons = ExplainContainer(reader);
+  const Explanation explanation = ExplainContainer(reader);
+  const Reasons& reasons = explanation.reasons;
   if (reader.extraReads() > kMaxExtraReads || reader.extraBytes() > kMaxExtraBytes) abort();
   bool seen[kReasonCodeCount] = {};
   for (const Reason& reason : reasons) {
     const auto code = static_cast<size_t>(reason.code);
     if (code >= kReasonCodeCount || seen[code]) abort();
     seen[code] = true;
-    if (reason.detail > DetailId::kRenamed) abort();
+    if (reason.detail > kLastDetail) abort();
   }
 }
 

@@ -28,7 +28,8 @@ uint64_t Le64(const uint8_t* p) { return uint64_t{Le32(p + 4)} << 32 | Le32(p); 
 
 }  // namespace
 
-bool ExplainAsf(ExplainReader& reader, Reasons* reasons) {
+bool ExplainAsf(ExplainReader& reader, Explanation* found) {
+  Reasons* reasons = &found->reasons;
   const auto head = reader.head();
   if (head.size() < kHeaderObjectSize || std::memcmp(head.data(), kHeaderObject, 16) != 0) {
     return false;

@@ -1,21 +1,23 @@
 // One explainer per container. Each looks at the head first: when the head is not its
 // container it returns false and reads nothing; otherwise it adds what the container's own
-// bookkeeping says about the file to `reasons` (possibly nothing) and returns true.
+// bookkeeping says about the file to `found` (possibly nothing): the reasons, and the streams
+// its headers name. Then it returns true.
 #pragma once
 
 #include "engine/explain/reader.h"
 #include "engine/explain/reason.h"
+#include "engine/explain/stream.h"
 
 namespace kindprobe::explain {
 
-bool ExplainRiff(ExplainReader& reader, Reasons* reasons);
-bool ExplainIsoMedia(ExplainReader& reader, Reasons* reasons);
-bool ExplainMatroska(ExplainReader& reader, Reasons* reasons);
-bool ExplainFlv(ExplainReader& reader, Reasons* reasons);
-bool ExplainMpegTs(ExplainReader& reader, Reasons* reasons);
-bool ExplainOgg(ExplainReader& reader, Reasons* reasons);
-bool ExplainMpegAudio(ExplainReader& reader, Reasons* reasons);
-bool ExplainAsf(ExplainReader& reader, Reasons* reasons);
+bool ExplainRiff(ExplainReader& reader, Explanation* found);
+bool ExplainIsoMedia(ExplainReader& reader, Explanation* found);
+bool ExplainMatroska(ExplainReader& reader, Explanation* found);
+bool ExplainFlv(ExplainReader& reader, Explanation* found);
+bool ExplainMpegTs(ExplainReader& reader, Explanation* found);
+bool ExplainOgg(ExplainReader& reader, Explanation* found);
+bool ExplainMpegAudio(ExplainReader& reader, Explanation* found);
+bool ExplainAsf(ExplainReader& reader, Explanation* found);
 
 // A reason with the numbers most details use.
 Reason Finding(ReasonCode code, DetailId detail, uint64_t declared = 0, uint64_t actual = 0);

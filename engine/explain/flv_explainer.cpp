@@ -83,7 +83,8 @@ bool EndsWithAppendedData(ExplainReader& reader, uint64_t firstTag, uint64_t end
 
 }  // namespace
 
-bool ExplainFlv(ExplainReader& reader, Reasons* reasons) {
+bool ExplainFlv(ExplainReader& reader, Explanation* found) {
+  Reasons* reasons = &found->reasons;
   const auto head = reader.head();
   if (head.size() < 9 || std::memcmp(head.data(), "FLV", 3) != 0) return false;
   const uint64_t size = reader.fileSize();

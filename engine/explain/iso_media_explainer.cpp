@@ -121,7 +121,8 @@ struct Walk {
 
 }  // namespace
 
-bool ExplainIsoMedia(ExplainReader& reader, Reasons* reasons) {
+bool ExplainIsoMedia(ExplainReader& reader, Explanation* found) {
+  Reasons* reasons = &found->reasons;
   const auto head = reader.head();
   if (head.size() < kBoxHeader) return false;
   bool known = false;

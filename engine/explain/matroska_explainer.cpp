@@ -70,7 +70,8 @@ bool HoldsNoCluster(ExplainReader& reader, uint64_t offset, uint64_t end) {
 
 }  // namespace
 
-bool ExplainMatroska(ExplainReader& reader, Reasons* reasons) {
+bool ExplainMatroska(ExplainReader& reader, Explanation* found) {
+  Reasons* reasons = &found->reasons;
   const auto head = reader.head();
   if (head.size() < 5 || Be32(head.data()) != kEbmlId) return false;
   const uint64_t size = reader.fileSize();

@@ -53,7 +53,8 @@ bool InfoBytes(std::span<const uint8_t> head, uint64_t frameAt, uint64_t* bytes)
 
 }  // namespace
 
-bool ExplainMpegAudio(ExplainReader& reader, Reasons* reasons) {
+bool ExplainMpegAudio(ExplainReader& reader, Explanation* found) {
+  Reasons* reasons = &found->reasons;
   const auto head = reader.head();
   const uint64_t size = reader.fileSize();
   uint64_t audioAt = 0;

@@ -14,7 +14,8 @@ constexpr uint64_t kPacketsToRecognise = 3;
 
 }  // namespace
 
-bool ExplainMpegTs(ExplainReader& reader, Reasons* reasons) {
+bool ExplainMpegTs(ExplainReader& reader, Explanation* found) {
+  Reasons* reasons = &found->reasons;
   const auto head = reader.head();
   const uint64_t size = reader.fileSize();
   const uint64_t packets =

@@ -36,7 +36,8 @@ size_t NextCapture(std::span<const uint8_t> bytes, size_t from) {
 
 }  // namespace
 
-bool ExplainOgg(ExplainReader& reader, Reasons* reasons) {
+bool ExplainOgg(ExplainReader& reader, Explanation* found) {
+  Reasons* reasons = &found->reasons;
   const auto head = reader.head();
   if (head.size() < kCaptureLength || std::memcmp(head.data(), kCapture, kCaptureLength) != 0) {
     return false;

@@ -81,7 +81,8 @@ void ExplainExtensions(ExplainReader& reader, uint64_t offset, Reasons* reasons)
 
 }  // namespace
 
-bool ExplainRiff(ExplainReader& reader, Reasons* reasons) {
+bool ExplainRiff(ExplainReader& reader, Explanation* found) {
+  Reasons* reasons = &found->reasons;
   const auto head = reader.head();
   if (head.size() < 12 || !Is(head.data(), "RIFF")) return false;
   const bool avi = Is(head.data() + 8, "AVI ");

@@ -65,6 +65,7 @@ std::map<std::string, std::vector<std::string>> ReasonCodes(const std::string& o
   std::map<std::string, std::vector<std::string>> codes;
   std::string current;
   for (const std::string& line : Lines(out)) {
+    if (line.rfind("  streams: ", 0) == 0) continue;
     if (line.rfind("  ", 0) == 0) {
       codes[current].push_back(line.substr(2, line.find(':') - 2));
     } else {
@@ -229,16 +230,67 @@ TEST_F(ExplainHealthyMedia, WhatTheHeadShowsOfFilesCutOrEmpty) {
 TEST(ExplainOutput, FilesWithoutContentOrAccessHaveNoReasons) {
   testsupport::TempDir dir;
   const fs::path empty = dir.Write("empty.avi", "");
-  const fs::path text = dir.Write("notes.avi", "just some words\n");
-  // Text whose bytes a transport stream could have (0x47 every 188 bytes) is not read as one.
-  const fs::path letters = dir.Write("letters.ts", std::string(1000, 'G'));
+  // Text under a name that promises nothing (".dat" is the text rule's too).
+  const fs::path text = dir.Write("notes.dat", "just some words\n");
   const auto result = RunKindprobe({"--explain", "--json", empty.string(), text.string(),
-                                    letters.string(), (dir.path() / "missing.avi").string()});
+                                    (dir.path() / "missing.avi").string()});
   EXPECT_EQ(result.exitCode, 1);
   const auto lines = Lines(result.out);
-  ASSERT_EQ(lines.size(), 4u);
+  ASSERT_EQ(lines.size(), 3u);
   for (const std::string& line : lines) {
-    EXPECT_NE(line.find(",\"reasons\":[]}"), std::string::npos) << line;
+    EXPECT_NE(line.find(",\"reasons\":[],\"streams\":[]}"), std::string::npos) << line;
+  }
+}
+
+// What the content is, where the name promised media: text of each kind, and zeros.
+struct ContentCase {
+  const char* name;
+  std::string content;
+  const char* code;  // the one reason expected; empty for none
+  const char* what;  // a word the English detail must hold
+};
+
+std::vector<ContentCase> ContentCases() {
+  const std::string zeros(100000, '\0');
+  std::string zerosThenData = zeros;
+  zerosThenData.back() = 1;
+  std::string dataThenZeros = zeros;
+  dataThenZeros[5000] = 1;  // past the head, before the end looked at
+  return {
+      {"page.mp4", "\n  <!DOCTYPE html><html><body>403 Forbidden</body></html>\n", "not-media",
+       "HTML page"},
+      {"page.mkv", "\xEF\xBB\xBF<HTML><HEAD>", "not-media", "HTML page"},
+      {"error.avi", "{\"error\":\"expired\"}", "not-media", "JSON"},
+      {"feed.flv", "<?xml version=\"1.0\"?><rss/>", "not-media", "XML"},
+      {"notes.avi", "just some words\n", "not-media", "text"},
+      // Text whose bytes a transport stream could have (0x47 every 188 bytes) is not read as one.
+      {"letters.ts", std::string(1000, 'G'), "not-media", "text"},
+      {"notes.rmvb", "line one\r\nline two\r\n", "not-media", "text"},
+      {"binary.mp4", std::string("abc\x01" "def"), "", ""},
+      {"reserved.mkv", zeros, "zero-filled", "100000"},
+      {"reserved.dat", zeros, "zero-filled", "100000"},
+      {"small.mp4", std::string(300, '\0'), "zero-filled", "300"},
+      {"written-at-end.mkv", zerosThenData, "", ""},
+      {"written-inside.mkv", dataThenZeros, "zero-filled", ""},
+  };
+}
+
+TEST(ExplainOutput, TextUnderAMediaNameAndZerosAreNamed) {
+  testsupport::TempDir dir;
+  std::vector<std::string> args = {"--explain", "--lang", "en"};
+  const auto cases = ContentCases();
+  for (const ContentCase& c : cases) args.push_back(dir.Write(c.name, c.content).string());
+  const auto result = RunKindprobe(args);
+  SCOPED_TRACE(result.out);
+  const auto codes = ReasonCodes(result.out);
+  for (const ContentCase& c : cases) {
+    const std::string path = (dir.path() / c.name).string();
+    const std::vector<std::string> expected =
+        *c.code == '\0' ? std::vector<std::string>{} : std::vector<std::string>{c.code};
+    EXPECT_EQ(codes.at(path), expected) << c.name;
+    const size_t at = result.out.find(path + ":");
+    const size_t next = result.out.find("\n" + dir.path().string(), at);
+    EXPECT_NE(result.out.substr(at, next - at).find(c.what), std::string::npos) << c.name;
   }
 }
 

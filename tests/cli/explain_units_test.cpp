@@ -35,7 +35,7 @@ TEST(ExplainOptions, ExplainAndLanguage) {
 }
 
 TEST(ReasonText, EveryDetailHasBothLanguagesWithItsNumbers) {
-  for (int i = 0; i <= static_cast<int>(DetailId::kRenamed); ++i) {
+  for (int i = 0; i <= static_cast<int>(explain::kLastDetail); ++i) {
     Reason reason;
     reason.detail = static_cast<DetailId>(i);
     reason.declared = 987654;

@@ -33,6 +33,7 @@ class Builder {
 // reads beyond the head they made.
 struct Outcome {
   explain::Reasons reasons;
+  explain::Streams streams;
   uint32_t extraReads = 0;
   bool Has(explain::ReasonCode code) const;
   bool Has(explain::DetailId detail) const;

@@ -1,0 +1,96 @@
+#include "engine/explain/codec_names.h"
+
+#include <algorithm>
+#include <map>
+#include <utility>
+
+#include "engine/tab_table.h"
+#include "platform/utf.h"
+
+extern const unsigned char kEmbeddedCodecNames[];
+extern const std::size_t kEmbeddedCodecNamesSize;
+
+namespace kindprobe::explain {
+namespace {
+
+constexpr std::string_view kSameName = "-";
+constexpr std::string_view kKindNames[] = {"video", "audio", "subtitle", "other"};
+
+struct CodecName {
+  StreamKind kind = StreamKind::kOther;
+  std::u16string english;
+  std::u16string chinese;
+};
+
+using NameTable = std::map<std::pair<Container, std::string>, CodecName, std::less<>>;
+
+std::string CleanTag(std::string_view tag) {
+  std::string clean(tag.substr(0, kMaxTagLength));
+  for (char& c : clean) {
+    if (c < 0x20 || c > 0x7E) c = '?';
+  }
+  while (!clean.empty() && clean.back() == ' ') clean.pop_back();
+  return clean;
+}
+
+// Rows "CONTAINERS<TAB>TAG<TAB>KIND<TAB>English<TAB>Chinese".
+NameTable ParseTable(std::string_view text) {
+  NameTable table;
+  ForEachTableRow<5>(text, [&](const auto& row) {
+    const auto* kind = std::find(std::begin(kKindNames), std::end(kKindNames), row[2]);
+    if (kind == std::end(kKindNames)) return;
+    CodecName name{static_cast<StreamKind>(kind - std::begin(kKindNames)),
+                   platform::Utf8ToUtf16(row[3]),
+                   row[4] == kSameName ? std::u16string() : platform::Utf8ToUtf16(row[4])};
+    std::string_view containers = row[0];
+    while (!containers.empty()) {
+      const size_t end = containers.find(' ');
+      const std::string_view container = containers.substr(0, end);
+      containers = end == std::string_view::npos ? std::string_view() : containers.substr(end + 1);
+      const auto* found =
+          std::find(std::begin(kContainerNames), std::end(kContainerNames), container);
+      if (found == std::end(kContainerNames)) continue;
+      table[{static_cast<Container>(found - std::begin(kContainerNames)), CleanTag(row[1])}] =
+          name;
+    }
+  });
+  return table;
+}
+
+const NameTable& Table() {
+  static const NameTable table = ParseTable(
+      std::string_view(reinterpret_cast<const char*>(kEmbeddedCodecNames), kEmbeddedCodecNamesSize));
+  return table;
+}
+
+}  // namespace
+
+Stream NamedStream(Container container, std::string_view tag, StreamKind kind) {
+  Stream stream;
+  stream.tag = CleanTag(tag);
+  stream.kind = kind;
+  const auto found = Table().find(std::pair(container, stream.tag));
+  if (found == Table().end()) {
+    stream.codec = platform::Utf8ToUtf16(stream.tag);
+    return stream;
+  }
+  stream.kind = found->second.kind;
+  stream.codec = found->second.english;
+  stream.codecZh = found->second.chinese;
+  return stream;
+}
+
+void AddStream(Explanation* explanation, Container container, std::string_view tag,
+               StreamKind kind) {
+  if (explanation->streams.size() >= kMaxStreams) return;
+  explanation->streams.push_back(NamedStream(container, tag, kind));
+}
+
+std::string HexTag(uint32_t value, int digits) {
+  static constexpr char kHex[] = "0123456789ABCDEF";
+  std::string tag = "0x";
+  for (int shift = (digits - 1) * 4; shift >= 0; shift -= 4) tag += kHex[(value >> shift) & 0xF];
+  return tag;
+}
+
+}  // namespace kindprobe::explain
