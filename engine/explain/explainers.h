@@ -19,6 +19,11 @@ bool ExplainOgg(ExplainReader& reader, Explanation* found);
 bool ExplainMpegAudio(ExplainReader& reader, Explanation* found);
 bool ExplainAsf(ExplainReader& reader, Explanation* found);
 
+// The streams of an ISO media index whose children lie from `moovBody` to `moovEnd`, one per
+// track, and `encrypted` when its entries or a pssh box say the content is protected.
+void ReadIsoMediaStreams(ExplainReader& reader, uint64_t moovBody, uint64_t moovEnd,
+                         Explanation* found);
+
 // A reason with the numbers most details use.
 Reason Finding(ReasonCode code, DetailId detail, uint64_t declared = 0, uint64_t actual = 0);
 // `damaged`: the size field of `structure` gives `size`, more than any file can hold.

@@ -105,6 +105,8 @@ struct Walk {
   bool sawMdat = false;
   uint64_t mediaBytes = 0;
   bool skipped = false;  // fragments were passed over unseen
+  uint64_t moovBody = 0;  // where the first moov's children start
+  uint64_t moovEnd = 0;
 
   void Judge(uint64_t size, Reasons* reasons) const {
     if (sawMeta && !sawMoov) return;
@@ -119,33 +121,25 @@ struct Walk {
   }
 };
 
-}  // namespace
-
-bool ExplainIsoMedia(ExplainReader& reader, Explanation* found) {
-  Reasons* reasons = &found->reasons;
-  const auto head = reader.head();
-  if (head.size() < kBoxHeader) return false;
-  bool known = false;
-  for (const char* type : kOpeningTypes) known = known || IsType(head.data() + 4, type);
-  if (!known) return false;
-
+// The top-level boxes, from the start: what they say goes to `reasons`, and where the index is
+// to `walk`.
+void WalkTopLevel(ExplainReader& reader, Reasons* reasons, Walk& walk) {
   const uint64_t size = reader.fileSize();
-  Walk walk;
   bool lookedAtEnd = false;
   uint64_t offset = 0;
   for (int i = 0; i < kMaxBoxes; ++i) {
     // Fewer bytes than a box header after the last box are padding, not a box.
     if (size - offset < kBoxHeader) {
       walk.Judge(size, reasons);
-      return true;
+      return;
     }
     std::array<uint8_t, kLargeBoxHeader> box{};
     // A read the budget refused, or that failed, leaves nothing to judge.
-    if (!reader.Read(offset, std::span(box).first(kBoxHeader))) return true;
+    if (!reader.Read(offset, std::span(box).first(kBoxHeader))) return;
     // Bytes that are no box after the last one: data appended to a whole file.
     if (!IsBoxType(box.data() + 4)) {
       walk.Judge(size, reasons);
-      return true;
+      return;
     }
     const uint32_t size32 = Be32(box.data());
     uint64_t boxSize = size32;
@@ -155,18 +149,18 @@ bool ExplainIsoMedia(ExplainReader& reader, Explanation* found) {
     } else if (size32 == 1) {
       if (size - offset < kLargeBoxHeader) {
         reasons->push_back(BoxCut(offset + kLargeBoxHeader, size, TypeText(box.data() + 4)));
-        return true;
+        return;
       }
-      if (!reader.Read(offset, box)) return true;
+      if (!reader.Read(offset, box)) return;
       boxSize = Be64(box.data() + 8);
       headerSize = kLargeBoxHeader;
       if (boxSize > kLargestPossibleFile) {
         reasons->push_back(ImpossibleSize(TypeText(box.data() + 4), boxSize));
-        return true;
+        return;
       }
     }
     // A size smaller than its own header is damage, not a cut: no finding, and no loop.
-    if (boxSize < headerSize) return true;
+    if (boxSize < headerSize) return;
     const uint64_t end = offset + boxSize;  // at most 2^48 past an offset within the file
     if (end > size) {
       // A tag or other data appended to the file (ID3v1 "TAG" reads as a size) is not a box
@@ -176,9 +170,13 @@ bool ExplainIsoMedia(ExplainReader& reader, Explanation* found) {
       } else {
         reasons->push_back(BoxCut(end, size, TypeText(box.data() + 4)));
       }
-      return true;
+      return;
     }
-    walk.sawMoov = walk.sawMoov || IsType(box.data() + 4, "moov");
+    if (IsType(box.data() + 4, "moov") && !walk.sawMoov) {
+      walk.sawMoov = true;
+      walk.moovBody = offset + headerSize;
+      walk.moovEnd = end;
+    }
     walk.sawMeta = walk.sawMeta || IsType(box.data() + 4, "meta");
     if (IsType(box.data() + 4, "mdat")) {
       walk.sawMdat = true;
@@ -188,7 +186,7 @@ bool ExplainIsoMedia(ExplainReader& reader, Explanation* found) {
     if (IsType(box.data() + 4, "moof") && walk.sawMoov && !lookedAtEnd) {
       // A fragmented file: whole if it ends with its index, else judged by its last fragment.
       lookedAtEnd = true;
-      if (EndsWithFragmentIndex(reader)) return true;
+      if (EndsWithFragmentIndex(reader)) return;
       if (const auto last = LastFragmentAt(reader, offset)) {
         walk.skipped = *last != offset;
         offset = *last;
@@ -196,9 +194,23 @@ bool ExplainIsoMedia(ExplainReader& reader, Explanation* found) {
     }
     if (offset == size) {
       walk.Judge(size, reasons);
-      return true;
+      return;
     }
   }
+}
+
+}  // namespace
+
+bool ExplainIsoMedia(ExplainReader& reader, Explanation* found) {
+  const auto head = reader.head();
+  if (head.size() < kBoxHeader) return false;
+  bool known = false;
+  for (const char* type : kOpeningTypes) known = known || IsType(head.data() + 4, type);
+  if (!known) return false;
+  Walk walk;
+  WalkTopLevel(reader, &found->reasons, walk);
+  // The index names the streams, wherever it was found.
+  if (walk.sawMoov) ReadIsoMediaStreams(reader, walk.moovBody, walk.moovEnd, found);
   return true;
 }
 

@@ -12,7 +12,7 @@ namespace kindprobe::explain {
 
 // Every read beyond the head counts against this budget, whatever the file says; a walk that
 // runs out of it stops without a finding.
-inline constexpr uint32_t kMaxExtraReads = 4;
+inline constexpr uint32_t kMaxExtraReads = 8;
 inline constexpr uint64_t kMaxExtraBytes = uint64_t{128} << 10;
 // A read beyond the head fetches a window, so that the next headers of a walk over many small
 // structures come free. The first is 512 bytes; each later one is twice the last, up to 64 KiB,
