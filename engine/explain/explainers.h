@@ -24,6 +24,11 @@ bool ExplainAsf(ExplainReader& reader, Explanation* found);
 void ReadIsoMediaStreams(ExplainReader& reader, uint64_t moovBody, uint64_t moovEnd,
                          Explanation* found);
 
+// The streams of the Tracks element among the Segment's children from `offset` to `end`, and
+// `encrypted` for a track with ContentEncryption.
+void ReadMatroskaStreams(ExplainReader& reader, uint64_t offset, uint64_t end,
+                         Explanation* found);
+
 // A reason with the numbers most details use.
 Reason Finding(ReasonCode code, DetailId detail, uint64_t declared = 0, uint64_t actual = 0);
 // `damaged`: the size field of `structure` gives `size`, more than any file can hold.
