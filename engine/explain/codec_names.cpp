@@ -14,6 +14,10 @@ namespace kindprobe::explain {
 namespace {
 
 constexpr std::string_view kSameName = "-";
+// WAVEFORMATEX: the format tag first; an extensible one (0xFFFE) with at least 22 bytes of
+// extension has its sub-format GUID at 24, whose first two bytes are the real tag.
+constexpr uint32_t kExtensibleFormat = 0xFFFE;
+constexpr size_t kSubFormatAt = 24;
 constexpr std::string_view kKindNames[] = {"video", "audio", "subtitle", "other"};
 
 struct CodecName {
@@ -91,6 +95,24 @@ std::string HexTag(uint32_t value, int digits) {
   std::string tag = "0x";
   for (int shift = (digits - 1) * 4; shift >= 0; shift -= 4) tag += kHex[(value >> shift) & 0xF];
   return tag;
+}
+
+std::string FourccTag(std::span<const uint8_t, 4> fourcc) {
+  const bool printable =
+      std::all_of(fourcc.begin(), fourcc.end(), [](uint8_t b) { return b >= 0x20 && b < 0x7F; });
+  if (printable) return std::string(fourcc.begin(), fourcc.end());
+  return HexTag(uint32_t{fourcc[3]} << 24 | uint32_t{fourcc[2]} << 16 | uint32_t{fourcc[1]} << 8 |
+                    fourcc[0],
+                8);
+}
+
+std::string WaveFormatTag(std::span<const uint8_t> format) {
+  if (format.size() < 2) return {};
+  uint32_t tag = uint32_t{format[1]} << 8 | format[0];
+  if (tag == kExtensibleFormat && format.size() >= kSubFormatAt + 2) {
+    tag = uint32_t{format[kSubFormatAt + 1]} << 8 | format[kSubFormatAt];
+  }
+  return HexTag(tag, 4);
 }
 
 }  // namespace kindprobe::explain

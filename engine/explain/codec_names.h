@@ -2,6 +2,8 @@
 #pragma once
 
 #include <cstddef>
+#include <cstdint>
+#include <span>
 #include <string>
 #include <string_view>
 
@@ -27,5 +29,11 @@ void AddStream(Explanation* explanation, Container container, std::string_view t
 
 // "0x0055": `value` in upper-case hex of `digits` digits, the form numeric tags take.
 std::string HexTag(uint32_t value, int digits);
+// A four-character code as itself when it is printable, else as HexTag of its 32 bits (an
+// uncompressed bitmap's 0).
+std::string FourccTag(std::span<const uint8_t, 4> fourcc);
+// The format tag of a WAVEFORMATEX (RIFF's fmt chunk, AVI's and ASF's audio formats): for
+// WAVE_FORMAT_EXTENSIBLE, the tag its sub-format GUID carries. Empty when `format` is too short.
+std::string WaveFormatTag(std::span<const uint8_t> format);
 
 }  // namespace kindprobe::explain

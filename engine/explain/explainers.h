@@ -29,6 +29,9 @@ void ReadIsoMediaStreams(ExplainReader& reader, uint64_t moovBody, uint64_t moov
 void ReadMatroskaStreams(ExplainReader& reader, uint64_t offset, uint64_t end,
                          Explanation* found);
 
+// The streams of an AVI's hdrl list (`avi`), or else the format of a WAV's fmt chunk.
+void ReadRiffStreams(ExplainReader& reader, bool avi, Explanation* found);
+
 // A reason with the numbers most details use.
 Reason Finding(ReasonCode code, DetailId detail, uint64_t declared = 0, uint64_t actual = 0);
 // `damaged`: the size field of `structure` gives `size`, more than any file can hold.

@@ -86,6 +86,8 @@ bool ExplainRiff(ExplainReader& reader, Explanation* found) {
   const auto head = reader.head();
   if (head.size() < 12 || !Is(head.data(), "RIFF")) return false;
   const bool avi = Is(head.data() + 8, "AVI ");
+  // The stream headers come first in the file: read before the walk spends the budget.
+  if (avi || Is(head.data() + 8, "WAVE")) ReadRiffStreams(reader, avi, found);
   const uint64_t size = reader.fileSize();
   const uint32_t riffSize = Le32(head.data() + 4);
   if (IsUnknown(riffSize)) return true;
