@@ -32,6 +32,11 @@ void ReadMatroskaStreams(ExplainReader& reader, uint64_t offset, uint64_t end,
 // The streams of an AVI's hdrl list (`avi`), or else the format of a WAV's fmt chunk.
 void ReadRiffStreams(ExplainReader& reader, bool avi, Explanation* found);
 
+// The codecs of an FLV's first audio and video tags, from `firstTag` on.
+void ReadFlvStreams(ExplainReader& reader, uint64_t firstTag, Explanation* found);
+// The streams of an Ogg file, from the first page of each logical stream.
+void ReadOggStreams(ExplainReader& reader, Explanation* found);
+
 // A reason with the numbers most details use.
 Reason Finding(ReasonCode code, DetailId detail, uint64_t declared = 0, uint64_t actual = 0);
 // `damaged`: the size field of `structure` gives `size`, more than any file can hold.

@@ -89,6 +89,8 @@ bool ExplainFlv(ExplainReader& reader, Explanation* found) {
   if (head.size() < 9 || std::memcmp(head.data(), "FLV", 3) != 0) return false;
   const uint64_t size = reader.fileSize();
   const uint64_t firstTag = uint64_t{Be32(head.data() + 5)} + kBackPointer;
+  // The first tags lie at the start, the back pointers looked at next at the end.
+  ReadFlvStreams(reader, firstTag, found);
 
   const double promised = MetadataFileSize(head, firstTag);
   if (promised > static_cast<double>(kLargestPossibleFile)) {

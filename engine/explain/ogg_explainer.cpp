@@ -42,6 +42,7 @@ bool ExplainOgg(ExplainReader& reader, Explanation* found) {
   if (head.size() < kCaptureLength || std::memcmp(head.data(), kCapture, kCaptureLength) != 0) {
     return false;
   }
+  ReadOggStreams(reader, found);
   const uint64_t size = reader.fileSize();
   const uint64_t windowStart = size > kLargestPage ? size - kLargestPage : 0;
   std::span<const uint8_t> window;
