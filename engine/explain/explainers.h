@@ -37,6 +37,9 @@ void ReadFlvStreams(ExplainReader& reader, uint64_t firstTag, Explanation* found
 // The streams of an Ogg file, from the first page of each logical stream.
 void ReadOggStreams(ExplainReader& reader, Explanation* found);
 
+// The streams of a transport stream's program map tables, found from its first packets.
+void ReadMpegTsStreams(ExplainReader& reader, Explanation* found);
+
 // A reason with the numbers most details use.
 Reason Finding(ReasonCode code, DetailId detail, uint64_t declared = 0, uint64_t actual = 0);
 // `damaged`: the size field of `structure` gives `size`, more than any file can hold.

@@ -24,6 +24,7 @@ bool ExplainMpegTs(ExplainReader& reader, Explanation* found) {
   for (uint64_t i = 0; i < packets; ++i) {
     if (i * kPacketSize >= head.size() || head[i * kPacketSize] != kSyncByte) return false;
   }
+  ReadMpegTsStreams(reader, found);
   // Packets end where the media does: a tag appended to the file is not part of the stream.
   const uint64_t end = size % kPacketSize != 0 ? reader.ContentEnd() : size;
   const uint64_t rest = end % kPacketSize;
