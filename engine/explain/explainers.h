@@ -40,6 +40,11 @@ void ReadOggStreams(ExplainReader& reader, Explanation* found);
 // The streams of a transport stream's program map tables, found from its first packets.
 void ReadMpegTsStreams(ExplainReader& reader, Explanation* found);
 
+// An ASF header object at `offset` other than File Properties: a stream it describes, or
+// `encrypted` for a content encryption object.
+void ReadAsfObject(ExplainReader& reader, uint64_t offset, uint64_t objectSize,
+                   Explanation* found);
+
 // A reason with the numbers most details use.
 Reason Finding(ReasonCode code, DetailId detail, uint64_t declared = 0, uint64_t actual = 0);
 // `damaged`: the size field of `structure` gives `size`, more than any file can hold.
