@@ -13,19 +13,19 @@ namespace {
 
 constexpr uint64_t kBoxHeader = 8;
 constexpr uint64_t kLargeBoxHeader = 16;
-constexpr uint64_t kFullBoxHeader = kBoxHeader + 4;  // version and flags
+constexpr uint64_t kFullBoxBody = 4;  // version and flags, before a full box's fields
 // Children looked at in any one box: a track has a handful; a moov, one per track and a few.
 constexpr int kMaxChildren = 64;
-// Within hdlr: the handler type, after the full box header and four reserved bytes.
-constexpr uint64_t kHandlerTypeAt = kFullBoxHeader + 4;
-// The first sample entry, after stsd's full box header and its entry count.
-constexpr uint64_t kFirstEntryAt = kFullBoxHeader + 4;
-// Where a sample entry's children start: after the fields every entry has (8 bytes) and those
-// of a visual entry (70) or a sound entry (20, and 16 or 36 more for QuickTime's versions 1
-// and 2, given at offset 16).
-constexpr uint64_t kVisualEntryFields = kBoxHeader + 8 + 70;
-constexpr uint64_t kSoundEntryFields = kBoxHeader + 8 + 20;
-constexpr uint64_t kSoundVersionAt = kBoxHeader + 8;
+// Within hdlr's body: the handler type, after version, flags and four reserved bytes.
+constexpr uint64_t kHandlerTypeAt = kFullBoxBody + 4;
+// Within stsd's body: the first sample entry, after version, flags and the entry count.
+constexpr uint64_t kFirstEntryAt = kFullBoxBody + 4;
+// Where a sample entry's children start within its body: after the fields every entry has
+// (8 bytes) and those of a visual entry (70) or a sound entry (20, and 16 or 36 more for
+// QuickTime's versions 1 and 2, given first).
+constexpr uint64_t kVisualEntryFields = 8 + 70;
+constexpr uint64_t kSoundEntryFields = 8 + 20;
+constexpr uint64_t kSoundVersionAt = 8;
 constexpr uint64_t kSoundVersionExtra[] = {0, 16, 36};
 // esds descriptors: ES (its flags say which optional fields follow its ID), then the decoder
 // configuration, whose first byte is the object type.
@@ -36,7 +36,7 @@ constexpr uint8_t kUrlFlag = 0x40;
 constexpr uint8_t kOcrStreamFlag = 0x20;
 // The longest esds prefix the object type can lie within: full box header, two descriptor
 // headers of up to 5 bytes, the ES fields with a URL of up to 255 bytes.
-constexpr size_t kEsdsPrefix = kFullBoxHeader + 5 + 3 + 2 + 1 + 255 + 2 + 5 + 1;
+constexpr size_t kEsdsPrefix = kFullBoxBody + 5 + 3 + 2 + 1 + 255 + 2 + 5 + 1;
 
 struct Box {
   std::array<char, 4> type{};
@@ -113,10 +113,10 @@ bool DescriptorSize(std::span<const uint8_t> bytes, size_t* at, uint64_t* size) 
 
 // The object type in an esds box: "mp4a.40" for AAC, "mp4v.20" for MPEG-4 Visual.
 bool ObjectType(ExplainReader& reader, const Box& esds, uint8_t* objectType) {
-  const size_t length = static_cast<size_t>(std::min<uint64_t>(esds.end - esds.at, kEsdsPrefix));
+  const size_t length = static_cast<size_t>(std::min<uint64_t>(esds.end - esds.body, kEsdsPrefix));
   std::span<const uint8_t> bytes;
-  if (!reader.View(esds.at, length, &bytes)) return false;
-  size_t at = kFullBoxHeader;
+  if (!reader.View(esds.body, length, &bytes)) return false;
+  size_t at = kFullBoxBody;
   uint64_t size = 0;
   if (at >= bytes.size() || bytes[at++] != kEsDescriptor || !DescriptorSize(bytes, &at, &size)) {
     return false;
@@ -145,7 +145,7 @@ void ReadProtection(ExplainReader& reader, const Box& sinf, std::string* tag,
     *tag = std::string(bytes.begin(), bytes.end());
   }
   if (FindChild(reader, sinf.body, sinf.end, "schm", &box) &&
-      box.end - box.body >= 8 && reader.Read(box.body + 4, bytes)) {
+      box.end - box.body >= kFullBoxBody + 4 && reader.Read(box.body + kFullBoxBody, bytes)) {
     *scheme = std::string(bytes.begin(), bytes.end());
   }
 }
@@ -163,22 +163,23 @@ void ReadTrack(ExplainReader& reader, const Box& trak, Explanation* found) {
   std::array<uint8_t, 4> handler{};
   if (!Descend(reader, trak, {"mdia"}, &mdia)) return;
   if (FindChild(reader, mdia.body, mdia.end, "hdlr", &hdlr) &&
-      hdlr.end - hdlr.at >= kHandlerTypeAt + 4) {
-    reader.Read(hdlr.at + kHandlerTypeAt, handler);
+      hdlr.end - hdlr.body >= kHandlerTypeAt + handler.size()) {
+    reader.Read(hdlr.body + kHandlerTypeAt, handler);
   }
   const StreamKind kind = KindOfHandler(handler);
   Box stsd;
   Box entry;
   if (!Descend(reader, mdia, {"minf", "stbl", "stsd"}, &stsd) ||
-      !ReadBox(reader, stsd.at + kFirstEntryAt, stsd.end, &entry)) {
+      !ReadBox(reader, stsd.body + kFirstEntryAt, stsd.end, &entry)) {
     return;
   }
-  uint64_t children = entry.at + kVisualEntryFields;
+  uint64_t children = entry.body + kVisualEntryFields;
   if (kind == StreamKind::kAudio) {
     std::array<uint8_t, 2> version{};
-    if (!reader.Read(entry.at + kSoundVersionAt, version)) return;
+    if (!reader.Read(entry.body + kSoundVersionAt, version)) return;
     const uint32_t v = uint32_t{version[0]} << 8 | version[1];
-    children = entry.at + kSoundEntryFields + (v < std::size(kSoundVersionExtra) ? kSoundVersionExtra[v] : 0);
+    children = entry.body + kSoundEntryFields +
+               (v < std::size(kSoundVersionExtra) ? kSoundVersionExtra[v] : 0);
   }
   std::string tag = TypeTag(entry);
   Box child;
