@@ -20,7 +20,10 @@ void ExplainOnce(std::span<const uint8_t> bytes, uint64_t fileSize) {
   ExplainReader reader(head, fileSize, &source);
   const Explanation explanation = ExplainContainer(reader);
   const Reasons& reasons = explanation.reasons;
-  if (reader.extraReads() > kMaxExtraReads || reader.extraBytes() > kMaxExtraBytes) abort();
+  if (reader.extraReads() > kMaxExtraReads || reader.streamReads() > kMaxStreamReads ||
+      reader.extraBytes() > kMaxExtraBytes) {
+    abort();
+  }
   bool seen[kReasonCodeCount] = {};
   for (const Reason& reason : reasons) {
     const auto code = static_cast<size_t>(reason.code);

@@ -53,6 +53,7 @@ void ReadStreamProperties(std::span<const uint8_t> object, Explanation* found) {
 
 void ReadAsfObject(ExplainReader& reader, uint64_t offset, uint64_t objectSize,
                    Explanation* found) {
+  const ExplainReader::StreamReading streamReads(reader);
   std::span<const uint8_t> object;
   const size_t length = static_cast<size_t>(std::min<uint64_t>(objectSize, kStreamPropertiesRead));
   if (!reader.View(offset, length, &object)) return;

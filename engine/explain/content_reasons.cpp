@@ -21,6 +21,8 @@ namespace {
 constexpr std::string_view kPlainText = "text";
 constexpr std::string_view kUtf8Mark = "\xEF\xBB\xBF";
 constexpr char kOpeningSeparator = '|';
+// Openings are compared over this many characters of the text, white space left out.
+constexpr size_t kLongestOpening = 32;
 // How much of the end is looked at for zeros: as much as the head, in one read.
 constexpr uint64_t kZeroTail = kFileHeadCapacity;
 
@@ -76,14 +78,15 @@ std::string_view TextKindOf(std::span<const uint8_t> head) {
   if (head.empty() || !IsText(head)) return {};
   std::string_view text(reinterpret_cast<const char*>(head.data()), head.size());
   if (text.starts_with(kUtf8Mark)) text.remove_prefix(kUtf8Mark.size());
-  const size_t start = text.find_first_not_of(" \t\r\n\f");
-  if (start == std::string_view::npos) return kPlainText;
-  text.remove_prefix(start);
+  // The opening without its white space, lower-cased, as the openings are written.
+  std::string opened;
+  for (size_t i = 0; i < text.size() && opened.size() < kLongestOpening; ++i) {
+    const auto c = static_cast<unsigned char>(text[i]);
+    if (std::isspace(c) == 0) opened += static_cast<char>(std::tolower(c));
+  }
   for (const TextKind& kind : Kinds()) {
     for (const std::string& opening : kind.openings) {
-      if (text.size() >= opening.size() && Lower(text.substr(0, opening.size())) == opening) {
-        return kind.key;
-      }
+      if (opened.starts_with(opening)) return kind.key;
     }
   }
   return kPlainText;
@@ -92,8 +95,12 @@ std::string_view TextKindOf(std::span<const uint8_t> head) {
 std::optional<Reason> ExplainNotMedia(const FormatFamilies& families,
                                       std::u16string_view extension, int32_t ruleIndex,
                                       std::span<const uint8_t> head) {
-  // Content a media family holds is for the container explainers to judge.
-  if (families.ReadersOf(ruleIndex) != 0 || !families.NameSaysMedia(extension)) {
+  // Content a media rule decided (a playlist, subtitles: text too) is media, and content a
+  // media family holds is for the container explainers to judge.
+  const RuleTable& table = families.table();
+  const bool mediaRule = ruleIndex >= 0 && ruleIndex < table.ruleCount &&
+                         table.rules[ruleIndex]->kind == kRuleKindAudioVideo;
+  if (mediaRule || families.ReadersOf(ruleIndex) != 0 || !families.NameSaysMedia(extension)) {
     return std::nullopt;
   }
   const std::string_view kind = TextKindOf(head);

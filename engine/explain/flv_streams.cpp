@@ -36,6 +36,7 @@ std::string CodecTag(uint8_t type, std::span<const uint8_t> data) {
 }  // namespace
 
 void ReadFlvStreams(ExplainReader& reader, uint64_t firstTag, Explanation* found) {
+  const ExplainReader::StreamReading streamReads(reader);
   const auto head = reader.head();
   uint8_t wanted = head[4] & (kHasAudio | kHasVideo);
   uint64_t offset = firstTag;

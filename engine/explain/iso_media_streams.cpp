@@ -204,6 +204,7 @@ void ReadTrack(ExplainReader& reader, const Box& trak, Explanation* found) {
 
 void ReadIsoMediaStreams(ExplainReader& reader, uint64_t moovBody, uint64_t moovEnd,
                          Explanation* found) {
+  const ExplainReader::StreamReading streamReads(reader);
   uint64_t at = moovBody;
   for (int i = 0; i < kMaxChildren && at < moovEnd; ++i) {
     Box box;

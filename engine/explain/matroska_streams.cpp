@@ -97,6 +97,7 @@ void ReadTrackEntry(std::span<const uint8_t> entry, Explanation* found) {
 
 void ReadMatroskaStreams(ExplainReader& reader, uint64_t offset, uint64_t end,
                          Explanation* found) {
+  const ExplainReader::StreamReading streamReads(reader);
   for (int i = 0; i < kMaxSegmentChildren && offset < end; ++i) {
     std::array<uint8_t, kLongestElementHeader> header{};
     const size_t wanted = static_cast<size_t>(std::min<uint64_t>(header.size(), end - offset));

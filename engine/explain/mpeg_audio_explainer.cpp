@@ -48,6 +48,7 @@ std::string FrameTag(const uint8_t* p) {
 
 // The stream of the frame at `frameAt`, when one is there.
 void ReadFirstFrame(ExplainReader& reader, uint64_t frameAt, Explanation* found) {
+  const ExplainReader::StreamReading streamReads(reader);
   std::array<uint8_t, kFrameHeader> frame{};
   if (reader.Read(frameAt, frame) && IsFrame(frame.data())) {
     AddStream(found, Container::kMpegAudio, FrameTag(frame.data()), StreamKind::kAudio);

@@ -108,6 +108,7 @@ bool ReadTables(std::span<const uint8_t> bytes, Explanation* found) {
 }  // namespace
 
 void ReadMpegTsStreams(ExplainReader& reader, Explanation* found) {
+  const ExplainReader::StreamReading streamReads(reader);
   if (ReadTables(reader.head(), found)) return;
   const uint64_t length = std::min(reader.fileSize(), kTableSearch);
   std::span<const uint8_t> bytes;

@@ -31,6 +31,7 @@ std::string Word(std::span<const uint8_t> packet) {
 }  // namespace
 
 void ReadOggStreams(ExplainReader& reader, Explanation* found) {
+  const ExplainReader::StreamReading streamReads(reader);
   uint64_t offset = 0;
   while (found->streams.size() < kMaxStreams) {
     std::array<uint8_t, kPageHeader> page{};

@@ -106,6 +106,7 @@ void ReadWaveFormat(ExplainReader& reader, Explanation* found) {
 }  // namespace
 
 void ReadRiffStreams(ExplainReader& reader, bool avi, Explanation* found) {
+  const ExplainReader::StreamReading streamReads(reader);
   if (avi) {
     ReadAviStreams(reader, found);
   } else {

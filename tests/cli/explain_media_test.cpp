@@ -267,6 +267,9 @@ std::vector<ContentCase> ContentCases() {
       {"letters.ts", std::string(1000, 'G'), "not-media", "text"},
       {"notes.rmvb", "line one\r\nline two\r\n", "not-media", "text"},
       {"binary.mp4", std::string("abc\x01" "def"), "", ""},
+      // An INI file's section is no JSON array; pretty-printed JSON is JSON.
+      {"settings.wmv", "[Reference]\r\nRef1=http://example.org/a.wmv\r\n", "not-media", "text"},
+      {"reply.mp4", "{\n  \"status\": 404\n}\n", "not-media", "JSON"},
       {"reserved.mkv", zeros, "zero-filled", "100000"},
       {"reserved.dat", zeros, "zero-filled", "100000"},
       {"small.mp4", std::string(300, '\0'), "zero-filled", "300"},

@@ -62,6 +62,7 @@ Outcome Explain(const Bytes& file) {
   outcome.reasons = std::move(explanation.reasons);
   outcome.streams = std::move(explanation.streams);
   outcome.extraReads = reader.extraReads();
+  outcome.streamReads = reader.streamReads();
   return outcome;
 }
 

@@ -184,6 +184,7 @@ TEST_P(Streams, NamesTheTagsWithinTheBudget) {
   EXPECT_EQ(Tags(outcome), c.tags);
   EXPECT_EQ(outcome.Has(ReasonCode::kEncrypted), c.encrypted);
   EXPECT_LE(outcome.extraReads, explain::kMaxExtraReads);
+  EXPECT_LE(outcome.streamReads, explain::kMaxStreamReads);
 }
 
 INSTANTIATE_TEST_SUITE_P(IsoMedia, Streams, ::testing::ValuesIn(IsoCases()),
