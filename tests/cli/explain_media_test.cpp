@@ -297,6 +297,35 @@ TEST(ExplainOutput, TextUnderAMediaNameAndZerosAreNamed) {
   }
 }
 
+TEST(ExplainOutput, StreamsLineInEitherLanguageAndJsonArray) {
+  testsupport::TempDir dir;
+  // A WAV of 8 bytes of 16-bit mono PCM; the same with the extensible format (0xFFFE) whose
+  // sub-format is IEEE float (3).
+  const std::string fmt = std::string("fmt \x10\0\0\0\x01\0\x01\0\x40\x1F\0\0\x80\x3E\0\0\x02\0\x10\0", 24);
+  std::string ext = std::string("fmt \x28\0\0\0\xFE\xFF\x01\0\x40\x1F\0\0\x00\x7D\0\0\x04\0\x20\0"
+                                "\x16\0\x20\0\x04\0\0\0\x03\0\0\0\0\0\x10\0\x80\0\0\xAA\0\x38\x9B\x71", 48);
+  const std::string data = std::string("data\x08\0\0\0", 8) + std::string(8, '\x01');
+  const auto wav = [&](const std::string& format) {
+    const std::string body = "WAVE" + format + data;
+    const auto size = static_cast<char>(body.size());
+    return std::string("RIFF") + size + std::string(3, '\0') + body;
+  };
+  const fs::path pcm = dir.Write("pcm.wav", wav(fmt));
+  const fs::path floats = dir.Write("float.wav", wav(ext));
+  const auto chinese = RunKindprobe({"--explain", pcm.string()});
+  EXPECT_EQ(chinese.out, pcm.string() + ": WAV文件 (TypeID 4)\n  streams: 音频 PCM (0x0001)\n");
+  const auto english = RunKindprobe({"--explain", "--lang", "en", floats.string()});
+  EXPECT_EQ(english.out,
+            floats.string() + ": WAV file (TypeID 4)\n  streams: audio PCM (float) (0x0003)\n");
+  const auto json = RunKindprobe({"--explain", "--json", "--lang", "en", floats.string()});
+  EXPECT_NE(json.out.find(",\"reasons\":[],\"streams\":[{\"kind\":\"audio\",\"codec\":"
+                          "\"PCM (float)\",\"tag\":\"0x0003\"}]}"),
+            std::string::npos)
+      << json.out;
+  // Without --explain, no streams key.
+  EXPECT_EQ(RunKindprobe({"--json", pcm.string()}).out.find("streams"), std::string::npos);
+}
+
 TEST(ExplainOutput, EnglishDetailsAndUnchangedOutputWithoutTheOption) {
   testsupport::TempDir dir;
   std::string riff = std::string("RIFF") + std::string("\x10\x27\0\0", 4) + "AVI LIST";
