@@ -87,7 +87,9 @@ Stream NamedStream(Container container, std::string_view tag, StreamKind kind) {
 void AddStream(Explanation* explanation, Container container, std::string_view tag,
                StreamKind kind) {
   if (explanation->streams.size() >= kMaxStreams) return;
-  explanation->streams.push_back(NamedStream(container, tag, kind));
+  Stream stream = NamedStream(container, tag, kind);
+  // A structure too short to hold its identifier names no stream.
+  if (!stream.tag.empty()) explanation->streams.push_back(std::move(stream));
 }
 
 std::string HexTag(uint32_t value, int digits) {

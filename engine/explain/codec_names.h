@@ -23,7 +23,7 @@ inline constexpr size_t kMaxTagLength = 32;
 // printable ASCII become '?', and trailing spaces (four-character codes padded) are dropped.
 Stream NamedStream(Container container, std::string_view tag, StreamKind kind);
 
-// Adds that stream to `explanation`, unless it already holds kMaxStreams.
+// Adds that stream to `explanation`, unless it already holds kMaxStreams or the tag is empty.
 void AddStream(Explanation* explanation, Container container, std::string_view tag,
                StreamKind kind);
 

@@ -211,6 +211,12 @@ TEST(CodecNames, TagsAreNamedPerContainerAndUnknownOnesAsThemselves) {
   const auto odd = NamedStream(Container::kRiff, std::string("a\x01\xFF", 3), StreamKind::kAudio);
   EXPECT_EQ(odd.tag, "a??");
   EXPECT_EQ(odd.kind, StreamKind::kAudio);
+  // A structure too short for its identifier (a WAV's empty fmt chunk), or a code of spaces,
+  // names no stream.
+  explain::Explanation explanation;
+  explain::AddStream(&explanation, Container::kRiff, "", StreamKind::kAudio);
+  explain::AddStream(&explanation, Container::kIsoMedia, "    ", StreamKind::kVideo);
+  EXPECT_TRUE(explanation.streams.empty());
 }
 
 }  // namespace
