@@ -176,6 +176,120 @@ std::vector<StreamsCase> TransportStreamCases() {
   };
 }
 
+// A RIFF chunk, padded to an even size; a LIST of `type`.
+Bytes Chunk(const char* id, const Bytes& body) {
+  Bytes chunk = Concat({Text(id), Builder().Le32(static_cast<uint32_t>(body.size())).bytes(), body});
+  if (body.size() % 2 != 0) chunk.push_back(0);
+  return chunk;
+}
+Bytes List(const char* type, const Bytes& body) { return Chunk("LIST", Concat({Text(type), body})); }
+
+Bytes StreamList(const char* kind, const char* handler, const Bytes& format) {
+  return List("strl", Concat({Chunk("strh", Concat({Text(kind), Text(handler), Zeros(48)})),
+                              Chunk("strf", format)}));
+}
+Bytes Bitmap(const char* compression) { return Concat({Zeros(16), Text(compression), Zeros(20)}); }
+Bytes WaveFormat(uint8_t low, uint8_t high) { return Concat({{low, high}, Zeros(16)}); }
+
+Bytes Avi(const Bytes& hdrlBody, uint32_t hdrlSize = 0) {
+  Bytes hdrl = List("hdrl", Concat({Chunk("avih", Zeros(56)), hdrlBody}));
+  if (hdrlSize != 0) {
+    for (int i = 0; i < 4; ++i) hdrl[4 + i] = static_cast<uint8_t>(hdrlSize >> (8 * i));
+  }
+  const Bytes body = Concat({Text("AVI "), hdrl, List("movi", Chunk("00dc", Zeros(100)))});
+  return Concat({Text("RIFF"), Builder().Le32(static_cast<uint32_t>(body.size())).bytes(), body});
+}
+
+std::vector<StreamsCase> RiffCases() {
+  const Bytes video = StreamList("vids", "H264", Bitmap("H264"));
+  const Bytes audio = StreamList("auds", "\0\0\0\0", WaveFormat(0x00, 0x20));
+  return {
+      {"video_and_audio", Avi(Concat({video, audio})), {"H264", "0x2000"}},
+      // A format too short for its compression code: the stream header's handler names it.
+      {"short_video_format", Avi(StreamList("vids", "XVID", Zeros(10))), {"XVID"}},
+      // The second stream lies past the head, within the one read of hdrl.
+      {"second_stream_past_the_head",
+       Avi(Concat({video, Chunk("JUNK", Zeros(6000)), audio})), {"H264", "0x2000"}},
+      {"hdrl_larger_than_the_file", Avi(video, 0xFFFFFF00), {"H264"}},
+  };
+}
+
+// An ASF Header Object around `objects`.
+Bytes Asf(const Bytes& objects) {
+  const Bytes guid = {0x30, 0x26, 0xB2, 0x75, 0x8E, 0x66, 0xCF, 0x11,
+                      0xA6, 0xD9, 0x00, 0xAA, 0x00, 0x62, 0xCE, 0x6C};
+  Builder size;
+  size.Le32(static_cast<uint32_t>(30 + objects.size())).Le32(0).Le32(2).Raw({1, 2});
+  return Concat({guid, size.bytes(), objects, Zeros(200)});
+}
+
+Bytes AsfObject(const Bytes& guid, const Bytes& body, size_t declared = 0) {
+  Builder size;
+  size.Le32(static_cast<uint32_t>(declared != 0 ? declared : 24 + body.size())).Le32(0);
+  return Concat({guid, size.bytes(), body});
+}
+
+std::vector<StreamsCase> AsfCases() {
+  const Bytes properties = {0x91, 0x07, 0xDC, 0xB7, 0xB7, 0xA9, 0xCF, 0x11,
+                            0x8E, 0xE6, 0x00, 0xC0, 0x0C, 0x20, 0x53, 0x65};
+  const Bytes audio = {0x40, 0x9E, 0x69, 0xF8, 0x4D, 0x5B, 0xCF, 0x11,
+                       0xA8, 0xFD, 0x00, 0x80, 0x5F, 0x5C, 0x44, 0x2B};
+  const Bytes video = {0xC0, 0xEF, 0x19, 0xBC, 0x4D, 0x5B, 0xCF, 0x11,
+                       0xA8, 0xFD, 0x00, 0x80, 0x5F, 0x5C, 0x44, 0x2B};
+  const Bytes encryption = {0xFB, 0xB3, 0x11, 0x22, 0x23, 0xBD, 0xD2, 0x11,
+                            0xB4, 0xB7, 0x00, 0xA0, 0xC9, 0x55, 0xFC, 0x6E};
+  // Stream type, error correction type, time offset, two lengths, flags, reserved.
+  const auto stream = [&](const Bytes& type, const Bytes& specific) {
+    return AsfObject(properties, Concat({type, Zeros(16 + 8 + 4 + 4 + 2 + 4), specific}));
+  };
+  const Bytes wmv3 = stream(video, Concat({Zeros(4 + 4 + 1 + 2), Bitmap("WMV3")}));
+  const Bytes wma = stream(audio, WaveFormat(0x61, 0x01));
+  // Stream Properties too short for its type-specific data.
+  const Bytes cut = AsfObject(properties, Concat({audio, Zeros(10)}));
+  return {
+      {"video_and_audio", Asf(Concat({wmv3, wma})), {"WMV3", "0x0161"}},
+      {"protected", Asf(Concat({AsfObject(encryption, Zeros(16)), wma})), {"0x0161"}, true},
+      {"properties_too_short", Asf(cut), {}},
+  };
+}
+
+// An Ogg page with the flags given and one packet.
+Bytes OggPage(uint8_t flags, uint32_t serial, const Bytes& packet, uint8_t lacing = 0) {
+  Builder page;
+  page.Text("OggS").Raw({0, flags}).Fill(8).Raw({static_cast<uint8_t>(serial), 0, 0, 0}).Fill(8);
+  page.Raw({1, lacing != 0 ? lacing : static_cast<uint8_t>(packet.size())});
+  return Concat({page.bytes(), packet});
+}
+
+std::vector<StreamsCase> OggCases() {
+  const Bytes vorbis = OggPage(0x02, 1, Concat({{0x01}, Text("vorbis"), Zeros(23)}));
+  const Bytes theora = OggPage(0x02, 2, Concat({{0x80}, Text("theora"), Zeros(35)}));
+  const Bytes data = OggPage(0x00, 1, Zeros(50));
+  return {
+      {"two_streams_then_data", Concat({vorbis, theora, data, OggPage(0x04, 1, Zeros(10))}),
+       {"vorbis", "theora"}},
+      // A first page whose lacing says more than the file holds.
+      {"packet_past_the_end", OggPage(0x02, 1, Text("Opu"), 200), {}},
+  };
+}
+
+std::vector<StreamsCase> FlvCases() {
+  Builder flv;
+  flv.Text("FLV").Raw({1, 0x05}).Be32(9).Be32(0);
+  const auto tag = [](uint8_t type, const Bytes& data) {
+    Builder header;
+    header.Raw({type, 0, 0, static_cast<uint8_t>(data.size())}).Fill(7);
+    return Concat({header.bytes(), data, Builder().Be32(static_cast<uint32_t>(11 + data.size())).bytes()});
+  };
+  const Bytes script = tag(18, Zeros(30));
+  const Bytes hevc = tag(9, {0x1C, 0, 0, 0, 0});
+  const Bytes opus = tag(8, Concat({{0x90}, Text("Opus")}));
+  return {
+      {"enhanced_audio_after_video", Concat({flv.bytes(), script, hevc, opus, hevc}), {"v12", "Opus"}},
+      {"empty_tags_skipped", Concat({flv.bytes(), tag(9, {}), tag(8, {0x2F})}), {"a2"}},
+  };
+}
+
 class Streams : public ::testing::TestWithParam<StreamsCase> {};
 
 TEST_P(Streams, NamesTheTagsWithinTheBudget) {
@@ -192,6 +306,14 @@ INSTANTIATE_TEST_SUITE_P(IsoMedia, Streams, ::testing::ValuesIn(IsoCases()),
 INSTANTIATE_TEST_SUITE_P(Matroska, Streams, ::testing::ValuesIn(MatroskaCases()),
                          [](const auto& info) { return std::string(info.param.name); });
 INSTANTIATE_TEST_SUITE_P(MpegTs, Streams, ::testing::ValuesIn(TransportStreamCases()),
+                         [](const auto& info) { return std::string(info.param.name); });
+INSTANTIATE_TEST_SUITE_P(Riff, Streams, ::testing::ValuesIn(RiffCases()),
+                         [](const auto& info) { return std::string(info.param.name); });
+INSTANTIATE_TEST_SUITE_P(Asf, Streams, ::testing::ValuesIn(AsfCases()),
+                         [](const auto& info) { return std::string(info.param.name); });
+INSTANTIATE_TEST_SUITE_P(Ogg, Streams, ::testing::ValuesIn(OggCases()),
+                         [](const auto& info) { return std::string(info.param.name); });
+INSTANTIATE_TEST_SUITE_P(Flv, Streams, ::testing::ValuesIn(FlvCases()),
                          [](const auto& info) { return std::string(info.param.name); });
 
 TEST(CodecNames, TagsAreNamedPerContainerAndUnknownOnesAsThemselves) {
