@@ -99,5 +99,44 @@ TEST(ReasonOutput, TextIndentsOneReasonPerLineAndJsonAddsTheArray) {
   EXPECT_EQ(json.find("reasons"), std::string::npos);
 }
 
+TEST(StreamOutput, CodecNamesAndKindsInTheLanguageAndTagsEscapedInJson) {
+  explain::Stream subtitles;
+  subtitles.kind = explain::StreamKind::kSubtitle;
+  subtitles.tag = "S_TEXT/\"UTF8\"";
+  subtitles.codec = u"Text subtitles (SRT)";
+  subtitles.codecZh = u"文本字幕 (SRT)";
+  explain::Stream video;
+  video.kind = explain::StreamKind::kVideo;
+  video.tag = "hvc1";
+  video.codec = u"HEVC";  // the same in Chinese
+  const explain::Streams streams = {video, subtitles};
+  const std::vector<ReasonLine> none;
+  for (const auto& [language, line] :
+       {std::pair(Language::kChinese, "  streams: 视频 HEVC (hvc1), 字幕 文本字幕 (SRT) (S_TEXT/\"UTF8\")\n"),
+        std::pair(Language::kEnglish,
+                  "  streams: video HEVC (hvc1), subtitle Text subtitles (SRT) (S_TEXT/\"UTF8\")\n")}) {
+    const std::vector<StreamLine> lines = StreamLines(streams, language);
+    std::string text;
+    AppendResultLine(OutputMode::kText, u"a.mkv", {4, u"MKV", 1, {}, &none, &lines}, &text);
+    EXPECT_EQ(text, std::string("a.mkv: MKV (TypeID 4)\n") + line);
+  }
+  const std::vector<StreamLine> lines = StreamLines(streams, Language::kEnglish);
+  std::string json;
+  AppendResultLine(OutputMode::kJson, u"a.mkv", {4, u"MKV", 1, {}, &none, &lines}, &json);
+  EXPECT_NE(json.find(",\"streams\":[{\"kind\":\"video\",\"codec\":\"HEVC\",\"tag\":\"hvc1\"},"
+                      "{\"kind\":\"subtitle\",\"codec\":\"Text subtitles (SRT)\",\"tag\":"
+                      "\"S_TEXT/\\\"UTF8\\\"\"}]}"),
+            std::string::npos)
+      << json;
+  // No streams: no line in text, an empty array in JSON.
+  const std::vector<StreamLine> empty;
+  std::string text;
+  AppendResultLine(OutputMode::kText, u"a.mkv", {4, u"MKV", 1, {}, &none, &empty}, &text);
+  EXPECT_EQ(text, "a.mkv: MKV (TypeID 4)\n");
+  json.clear();
+  AppendResultLine(OutputMode::kJson, u"a.mkv", {4, u"MKV", 1, {}, &none, &empty}, &json);
+  EXPECT_NE(json.find(",\"reasons\":[],\"streams\":[]}"), std::string::npos) << json;
+}
+
 }  // namespace
 }  // namespace kindprobe::cli
