@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <array>
 #include <string>
+#include <string_view>
 
 #include "engine/explain/codec_names.h"
 #include "engine/explain/ebml.h"
@@ -15,6 +16,12 @@ constexpr uint32_t kTracksId = 0x1654AE6B;
 constexpr uint32_t kTrackEntryId = 0xAE;
 constexpr uint32_t kTrackTypeId = 0x83;
 constexpr uint32_t kCodecId = 0x86;
+constexpr uint32_t kCodecPrivateId = 0x63A2;
+// Tracks that carry Windows codecs name them in CodecPrivate, in the structures AVI has: a
+// BITMAPINFOHEADER (its compression code at 16) or a WAVEFORMATEX. Their tags are AVI's.
+constexpr std::string_view kWindowsVideo = "V_MS/VFW/FOURCC";
+constexpr std::string_view kWindowsAudio = "A_MS/ACM";
+constexpr size_t kCompressionAt = 16;
 constexpr uint32_t kContentEncodingsId = 0x6D80;
 constexpr uint32_t kContentEncodingId = 0x6240;
 constexpr uint32_t kContentEncryptionId = 0x5035;
@@ -76,9 +83,11 @@ bool IsEncrypted(std::span<const uint8_t> encodings) {
 void ReadTrackEntry(std::span<const uint8_t> entry, Explanation* found) {
   uint64_t type = 0;
   std::string codec;
+  std::span<const uint8_t> codecPrivate;
   bool encrypted = false;
   ForEachChild(entry, [&](const Element& child) {
     if (child.id == kTrackTypeId) type = Unsigned(child.data);
+    if (child.id == kCodecPrivateId) codecPrivate = child.data;
     if (child.id == kCodecId) {
       codec.assign(child.data.begin(), child.data.end());
       // A string may be padded with NULs.
@@ -90,7 +99,14 @@ void ReadTrackEntry(std::span<const uint8_t> entry, Explanation* found) {
     found->reasons.push_back(Finding(ReasonCode::kEncrypted, DetailId::kEncrypted));
     found->reasons.back().name = u"ContentEncryption";
   }
-  if (!codec.empty()) AddStream(found, Container::kMatroska, codec, KindOfTrack(type));
+  if (codec == kWindowsVideo && codecPrivate.size() >= kCompressionAt + 4) {
+    AddStream(found, Container::kRiff, FourccTag(codecPrivate.subspan(kCompressionAt).first<4>()),
+              StreamKind::kVideo);
+  } else if (codec == kWindowsAudio && codecPrivate.size() >= 2) {
+    AddStream(found, Container::kRiff, WaveFormatTag(codecPrivate), StreamKind::kAudio);
+  } else if (!codec.empty()) {
+    AddStream(found, Container::kMatroska, codec, KindOfTrack(type));
+  }
 }
 
 }  // namespace

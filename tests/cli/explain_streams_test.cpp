@@ -142,6 +142,9 @@ INSTANTIATE_TEST_SUITE_P(
         StreamsCase{"av1_opus", ".webm", {"libaom-av1", "libopus"},
                     Av("libaom-av1", "libopus", {"-cpu-used", "8"}),
                     "video AV1 (V_AV1), audio Opus (A_OPUS)"},
+        // Windows codecs: named by the BITMAPINFOHEADER and WAVEFORMATEX in CodecPrivate.
+        StreamsCase{"wmv2_wma2", ".mkv", {"wmv2", "wmav2"}, Av("wmv2", "wmav2"),
+                    "video Windows Media Video 8 (WMV2), audio Windows Media Audio 2 (0x0161)"},
         StreamsCase{"vp9_aac", ".mkv", {"libvpx-vp9", "aac"},
                     Av("libvpx-vp9", "aac", {"-deadline", "realtime"}),
                     "video VP9 (V_VP9), audio AAC (A_AAC)"}),
