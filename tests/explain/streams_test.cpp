@@ -316,6 +316,22 @@ INSTANTIATE_TEST_SUITE_P(Ogg, Streams, ::testing::ValuesIn(OggCases()),
 INSTANTIATE_TEST_SUITE_P(Flv, Streams, ::testing::ValuesIn(FlvCases()),
                          [](const auto& info) { return std::string(info.param.name); });
 
+// The walk to a cut mdat spends the bookkeeping's reads; the tracks, far apart in an index past
+// the head, take reads of their own, and the walk's finding stands.
+TEST(StreamReads, NamingTheStreamsTakesNoReadOfTheWalk) {
+  const Bytes filler = Box("free", Zeros(20000));
+  const Bytes farApart = Concat({Track("vide", VisualEntry("hvc1")), Box("free", Zeros(30000)),
+                                 Track("soun", SoundEntry("ac-3"))});
+  const Bytes whole = Concat({Box("ftyp", Text("isom\0\0\0\0isom")), filler, filler,
+                              Box("moov", farApart), Box("mdat", Zeros(50000))});
+  const Outcome outcome = Explain(Cut(whole, whole.size() - 1000));
+  EXPECT_TRUE(outcome.Has(explain::DetailId::kIsoBox));
+  EXPECT_EQ(Tags(outcome), (std::vector<std::string>{"hvc1", "ac-3"}));
+  EXPECT_LE(outcome.extraReads, explain::kMaxExtraReads);
+  EXPECT_GT(outcome.streamReads, 0u);
+  EXPECT_LE(outcome.streamReads, explain::kMaxStreamReads);
+}
+
 TEST(CodecNames, TagsAreNamedPerContainerAndUnknownOnesAsThemselves) {
   using explain::Container;
   using explain::NamedStream;
