@@ -18,12 +18,12 @@ using explain::DetailId;
 
 // In the order of DetailId.
 constexpr std::array<std::string_view, 27> kDetailKeys = {
-    "riff-size",      "avi-movi",       "riff-data",       "avi-empty-movi", "iso-box",
-    "iso-no-moov",    "iso-no-mdat",    "mkv-segment",     "flv-tail",       "flv-filesize",
-    "flv-no-tags",    "ts-partial",     "ogg-page",        "ogg-no-eos",
-    "id3-tag",        "id3-only",       "mp3-bytes",       "impossible-size", "iso-empty-mdat",
-    "mkv-no-cluster", "avi-next-riff",  "avi-odml-frames", "asf-file-size",  "renamed",
-    "encrypted",      "not-media",      "zero-filled"};
+    "riff-size",     "avi-movi",        "riff-data",       "avi-empty-movi", "iso-box",
+    "iso-no-moov",   "iso-no-mdat",     "mkv-segment",     "flv-tail",       "flv-filesize",
+    "flv-no-tags",   "ts-partial",      "ogg-page",        "ogg-no-eos",     "id3-tag",
+    "id3-only",      "mp3-bytes",       "impossible-size", "iso-empty-mdat", "mkv-no-cluster",
+    "avi-next-riff", "avi-odml-frames", "asf-file-size",   "renamed",        "encrypted",
+    "not-media",     "zero-filled"};
 static_assert(kDetailKeys.size() == static_cast<size_t>(explain::kLastDetail) + 1);
 
 struct Texts {
@@ -128,8 +128,8 @@ std::vector<StreamLine> StreamLines(const explain::Streams& streams, Language la
     line.kind = explain::StreamKindName(stream.kind);
     const std::string key = std::string(kStreamPrefix) + std::string(line.kind);
     line.kindText = Lookup(key, language).value_or(platform::Utf8ToUtf16(line.kind));
-    line.codec = language == Language::kChinese && !stream.codecZh.empty() ? stream.codecZh
-                                                                          : stream.codec;
+    line.codec =
+        language == Language::kChinese && !stream.codecZh.empty() ? stream.codecZh : stream.codec;
     line.tag = stream.tag;
     lines.push_back(std::move(line));
   }

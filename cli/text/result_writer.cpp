@@ -11,8 +11,9 @@ namespace kindprobe::cli {
 void ResultWriter::Write(std::u16string_view path, const CheckOutcome& outcome,
                          std::string* line) {
   const CheckResult& result = outcome.result;
-  const Classification answer{result.typeId, DescriptionIn(language_, result.description),
-                              result.ruleIndex, outcome.failure, nullptr, nullptr};
+  const Classification answer{result.typeId,    DescriptionIn(language_, result.description),
+                              result.ruleIndex, outcome.failure,
+                              nullptr,          nullptr};
   if (outcome.candidate == nullptr) {
     std::vector<ReasonLine> reasons;
     std::vector<StreamLine> streams;
@@ -27,9 +28,9 @@ void ResultWriter::Write(std::u16string_view path, const CheckOutcome& outcome,
     return;
   }
   const CheckResult& after = *outcome.candidate;
-  const Classification changed{
-      after.typeId, DescriptionIn(language_, after.description), after.ruleIndex, {}, nullptr,
-      nullptr};
+  const Classification changed{after.typeId,    DescriptionIn(language_, after.description),
+                               after.ruleIndex, {},
+                               nullptr,         nullptr};
   // The same answer from another rule is no change for the player.
   if (answer.typeId != changed.typeId || answer.description != changed.description) {
     changed_.fetch_add(1, std::memory_order_relaxed);

@@ -54,16 +54,15 @@ NameTable ParseTable(std::string_view text) {
       const auto* found =
           std::find(std::begin(kContainerNames), std::end(kContainerNames), container);
       if (found == std::end(kContainerNames)) continue;
-      table[{static_cast<Container>(found - std::begin(kContainerNames)), CleanTag(row[1])}] =
-          name;
+      table[{static_cast<Container>(found - std::begin(kContainerNames)), CleanTag(row[1])}] = name;
     }
   });
   return table;
 }
 
 const NameTable& Table() {
-  static const NameTable table = ParseTable(
-      std::string_view(reinterpret_cast<const char*>(kEmbeddedCodecNames), kEmbeddedCodecNamesSize));
+  static const NameTable table = ParseTable(std::string_view(
+      reinterpret_cast<const char*>(kEmbeddedCodecNames), kEmbeddedCodecNamesSize));
   return table;
 }
 
@@ -103,9 +102,9 @@ std::string FourccTag(std::span<const uint8_t, 4> fourcc) {
   const bool printable =
       std::all_of(fourcc.begin(), fourcc.end(), [](uint8_t b) { return b >= 0x20 && b < 0x7F; });
   if (printable) return std::string(fourcc.begin(), fourcc.end());
-  return HexTag(uint32_t{fourcc[3]} << 24 | uint32_t{fourcc[2]} << 16 | uint32_t{fourcc[1]} << 8 |
-                    fourcc[0],
-                8);
+  return HexTag(
+      uint32_t{fourcc[3]} << 24 | uint32_t{fourcc[2]} << 16 | uint32_t{fourcc[1]} << 8 | fourcc[0],
+      8);
 }
 
 std::string WaveFormatTag(std::span<const uint8_t> format) {

@@ -92,9 +92,8 @@ std::string_view TextKindOf(std::span<const uint8_t> head) {
   return kPlainText;
 }
 
-std::optional<Reason> ExplainNotMedia(const FormatFamilies& families,
-                                      std::u16string_view extension, int32_t ruleIndex,
-                                      std::span<const uint8_t> head) {
+std::optional<Reason> ExplainNotMedia(const FormatFamilies& families, std::u16string_view extension,
+                                      int32_t ruleIndex, std::span<const uint8_t> head) {
   // Content a media rule decided (a playlist, subtitles: text too) is media, and content a
   // media family holds is for the container explainers to judge.
   const RuleTable& table = families.table();
@@ -117,7 +116,8 @@ std::optional<Reason> ExplainZeroFilled(ExplainReader& reader) {
   if (head.empty() || !AllZero(head)) return std::nullopt;
   uint64_t looked = head.size();
   if (size > head.size()) {
-    const uint64_t tailAt = std::max<uint64_t>(head.size(), size > kZeroTail ? size - kZeroTail : 0);
+    const uint64_t tailAt =
+        std::max<uint64_t>(head.size(), size > kZeroTail ? size - kZeroTail : 0);
     std::span<const uint8_t> tail;
     if (!reader.View(tailAt, static_cast<size_t>(size - tailAt), &tail) || !AllZero(tail)) {
       return std::nullopt;

@@ -29,9 +29,8 @@ std::optional<Reason> ExplainName(const FormatFamilies& families, std::u16string
 // `not-media`: the name's extension says media (a family an explainer reads lists it), but the
 // head is text and no media family holds the content. `other` is the kind of text, as
 // resources/text_content.txt names it ("html", "json", "xml", "text").
-std::optional<Reason> ExplainNotMedia(const FormatFamilies& families,
-                                      std::u16string_view extension, int32_t ruleIndex,
-                                      std::span<const uint8_t> head);
+std::optional<Reason> ExplainNotMedia(const FormatFamilies& families, std::u16string_view extension,
+                                      int32_t ruleIndex, std::span<const uint8_t> head);
 // The kind of text `head` holds, as above; empty when it is not text.
 std::string_view TextKindOf(std::span<const uint8_t> head);
 

@@ -26,8 +26,7 @@ void ReadIsoMediaStreams(ExplainReader& reader, uint64_t moovBody, uint64_t moov
 
 // The streams of the Tracks element among the Segment's children from `offset` to `end`, and
 // `encrypted` for a track with ContentEncryption.
-void ReadMatroskaStreams(ExplainReader& reader, uint64_t offset, uint64_t end,
-                         Explanation* found);
+void ReadMatroskaStreams(ExplainReader& reader, uint64_t offset, uint64_t end, Explanation* found);
 
 // The streams of an AVI's hdrl list (`avi`), or else the format of a WAV's fmt chunk.
 void ReadRiffStreams(ExplainReader& reader, bool avi, Explanation* found);
@@ -42,8 +41,7 @@ void ReadMpegTsStreams(ExplainReader& reader, Explanation* found);
 
 // An ASF header object at `offset` other than File Properties: a stream it describes, or
 // `encrypted` for a content encryption object.
-void ReadAsfObject(ExplainReader& reader, uint64_t offset, uint64_t objectSize,
-                   Explanation* found);
+void ReadAsfObject(ExplainReader& reader, uint64_t offset, uint64_t objectSize, Explanation* found);
 
 // A reason with the numbers most details use.
 Reason Finding(ReasonCode code, DetailId detail, uint64_t declared = 0, uint64_t actual = 0);

@@ -5,12 +5,11 @@
 
 #include "engine/explain/codec_names.h"
 #include "engine/explain/explainers.h"
+#include "engine/explain/layouts.h"
 
 namespace kindprobe::explain {
 namespace {
 
-constexpr uint64_t kTagHeader = 11;
-constexpr uint64_t kBackPointer = 4;
 constexpr uint8_t kAudioTag = 8;
 constexpr uint8_t kVideoTag = 9;
 // Header flags: which kinds of tag the file has.
@@ -26,10 +25,12 @@ constexpr uint8_t kAudioExHeader = 9;
 // "v7", "a10", or the four-character code of an extended header.
 std::string CodecTag(uint8_t type, std::span<const uint8_t> data) {
   if (type == kVideoTag) {
-    if ((data[0] & kVideoExHeader) && data.size() >= 5) return FourccTag(data.subspan(1).first<4>());
+    if ((data[0] & kVideoExHeader) && data.size() >= 5)
+      return FourccTag(data.subspan(1).first<4>());
     return "v" + std::to_string(data[0] & 0x0F);
   }
-  if ((data[0] >> 4) == kAudioExHeader && data.size() >= 5) return FourccTag(data.subspan(1).first<4>());
+  if ((data[0] >> 4) == kAudioExHeader && data.size() >= 5)
+    return FourccTag(data.subspan(1).first<4>());
   return "a" + std::to_string(data[0] >> 4);
 }
 
@@ -41,19 +42,21 @@ void ReadFlvStreams(ExplainReader& reader, uint64_t firstTag, Explanation* found
   uint8_t wanted = head[4] & (kHasAudio | kHasVideo);
   uint64_t offset = firstTag;
   for (int i = 0; i < kMaxTags && wanted != 0; ++i) {
-    std::array<uint8_t, kTagHeader + 5> tag{};
-    if (!reader.Read(offset, std::span(tag).first(kTagHeader))) return;
+    std::array<uint8_t, kFlvTagHeader + 5> tag{};
+    if (!reader.Read(offset, std::span(tag).first(kFlvTagHeader))) return;
     const uint8_t type = tag[0] & 0x1F;
     const uint32_t dataSize = Be24(tag.data() + 1);
     const uint8_t kind = type == kAudioTag ? kHasAudio : type == kVideoTag ? kHasVideo : 0;
     if ((wanted & kind) != 0 && dataSize > 0) {
       const size_t length = std::min<size_t>(dataSize, 5);
-      if (!reader.Read(offset + kTagHeader, std::span(tag).subspan(kTagHeader, length))) return;
-      AddStream(found, Container::kFlv, CodecTag(type, std::span(tag).subspan(kTagHeader, length)),
+      if (!reader.Read(offset + kFlvTagHeader, std::span(tag).subspan(kFlvTagHeader, length)))
+        return;
+      AddStream(found, Container::kFlv,
+                CodecTag(type, std::span(tag).subspan(kFlvTagHeader, length)),
                 kind == kHasAudio ? StreamKind::kAudio : StreamKind::kVideo);
       wanted &= static_cast<uint8_t>(~kind);
     }
-    offset += kTagHeader + dataSize + kBackPointer;
+    offset += kFlvTagHeader + dataSize + kFlvBackPointer;
   }
 }
 

@@ -3,10 +3,11 @@
 #include <array>
 #include <cstring>
 #include <optional>
-#include <string_view>
 #include <span>
+#include <string_view>
 
 #include "engine/explain/explainers.h"
+#include "engine/explain/layouts.h"
 
 namespace kindprobe::explain {
 namespace {
@@ -14,8 +15,6 @@ namespace {
 // Top-level boxes looked at. A whole file usually has under ten; a fragmented one has two for
 // each fragment, and the read budget bounds the walk before this does.
 constexpr int kMaxBoxes = 8192;
-constexpr uint64_t kBoxHeader = 8;
-constexpr uint64_t kLargeBoxHeader = 16;
 // The fragment index a finished fragmented file ends with: 'mfra', then inside it, last, the
 // 16-byte 'mfro' that gives the size of the 'mfra'.
 constexpr uint64_t kFragmentIndexEnd = 16;
@@ -72,8 +71,8 @@ bool EndsWithFragmentIndex(ExplainReader& reader) {
   if (end < kFragmentIndexEnd || !reader.Read(end - kFragmentIndexEnd, mfro)) return false;
   if (Be32(mfro.data()) != kFragmentIndexEnd || !IsType(mfro.data() + 4, "mfro")) return false;
   const uint32_t mfraSize = Be32(mfro.data() + 12);
-  std::array<uint8_t, kBoxHeader> mfra{};
-  return mfraSize >= kBoxHeader + kFragmentIndexEnd && mfraSize <= end &&
+  std::array<uint8_t, kIsoBoxHeader> mfra{};
+  return mfraSize >= kIsoBoxHeader + kFragmentIndexEnd && mfraSize <= end &&
          reader.Read(end - mfraSize, mfra) && Be32(mfra.data()) == mfraSize &&
          IsType(mfra.data() + 4, "mfra");
 }
@@ -84,7 +83,7 @@ std::optional<uint64_t> LastFragmentAt(ExplainReader& reader, uint64_t from) {
   const uint64_t size = reader.fileSize();
   const uint64_t start = std::max(from, size > kLastFragmentWindow ? size - kLastFragmentWindow : 0);
   std::span<const uint8_t> tail;
-  if (size - start < kBoxHeader + kFragmentStartLength ||
+  if (size - start < kIsoBoxHeader + kFragmentStartLength ||
       !reader.View(start, static_cast<size_t>(size - start), &tail)) {
     return std::nullopt;
   }
@@ -129,13 +128,13 @@ void WalkTopLevel(ExplainReader& reader, Reasons* reasons, Walk& walk) {
   uint64_t offset = 0;
   for (int i = 0; i < kMaxBoxes; ++i) {
     // Fewer bytes than a box header after the last box are padding, not a box.
-    if (size - offset < kBoxHeader) {
+    if (size - offset < kIsoBoxHeader) {
       walk.Judge(size, reasons);
       return;
     }
-    std::array<uint8_t, kLargeBoxHeader> box{};
+    std::array<uint8_t, kIsoLargeBoxHeader> box{};
     // A read the budget refused, or that failed, leaves nothing to judge.
-    if (!reader.Read(offset, std::span(box).first(kBoxHeader))) return;
+    if (!reader.Read(offset, std::span(box).first(kIsoBoxHeader))) return;
     // Bytes that are no box after the last one: data appended to a whole file.
     if (!IsBoxType(box.data() + 4)) {
       walk.Judge(size, reasons);
@@ -143,17 +142,17 @@ void WalkTopLevel(ExplainReader& reader, Reasons* reasons, Walk& walk) {
     }
     const uint32_t size32 = Be32(box.data());
     uint64_t boxSize = size32;
-    uint64_t headerSize = kBoxHeader;
+    uint64_t headerSize = kIsoBoxHeader;
     if (size32 == 0) {
       boxSize = size - offset;  // the last box, running to the end of the file
     } else if (size32 == 1) {
-      if (size - offset < kLargeBoxHeader) {
-        reasons->push_back(BoxCut(offset + kLargeBoxHeader, size, TypeText(box.data() + 4)));
+      if (size - offset < kIsoLargeBoxHeader) {
+        reasons->push_back(BoxCut(offset + kIsoLargeBoxHeader, size, TypeText(box.data() + 4)));
         return;
       }
       if (!reader.Read(offset, box)) return;
       boxSize = Be64(box.data() + 8);
-      headerSize = kLargeBoxHeader;
+      headerSize = kIsoLargeBoxHeader;
       if (boxSize > kLargestPossibleFile) {
         reasons->push_back(ImpossibleSize(TypeText(box.data() + 4), boxSize));
         return;
@@ -203,7 +202,7 @@ void WalkTopLevel(ExplainReader& reader, Reasons* reasons, Walk& walk) {
 
 bool ExplainIsoMedia(ExplainReader& reader, Explanation* found) {
   const auto head = reader.head();
-  if (head.size() < kBoxHeader) return false;
+  if (head.size() < kIsoBoxHeader) return false;
   bool known = false;
   for (const char* type : kOpeningTypes) known = known || IsType(head.data() + 4, type);
   if (!known) return false;

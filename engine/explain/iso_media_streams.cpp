@@ -7,12 +7,11 @@
 
 #include "engine/explain/codec_names.h"
 #include "engine/explain/explainers.h"
+#include "engine/explain/layouts.h"
 
 namespace kindprobe::explain {
 namespace {
 
-constexpr uint64_t kBoxHeader = 8;
-constexpr uint64_t kLargeBoxHeader = 16;
 constexpr uint64_t kFullBoxBody = 4;  // version and flags, before a full box's fields
 // Children looked at in any one box: a track has a handful; a moov, one per track and a few.
 constexpr int kMaxChildren = 64;
@@ -49,18 +48,19 @@ bool Is(const Box& box, const char* type) { return std::memcmp(box.type.data(), 
 
 // The box at `at`, which must end by `limit` (a size of 0 runs to `limit`).
 bool ReadBox(ExplainReader& reader, uint64_t at, uint64_t limit, Box* box) {
-  std::array<uint8_t, kLargeBoxHeader> header{};
-  if (limit < at || limit - at < kBoxHeader || !reader.Read(at, std::span(header).first(kBoxHeader))) {
+  std::array<uint8_t, kIsoLargeBoxHeader> header{};
+  if (limit < at || limit - at < kIsoBoxHeader ||
+      !reader.Read(at, std::span(header).first(kIsoBoxHeader))) {
     return false;
   }
   uint64_t size = Be32(header.data());
-  box->body = at + kBoxHeader;
+  box->body = at + kIsoBoxHeader;
   if (size == 0) {
     size = limit - at;
   } else if (size == 1) {
-    if (limit - at < kLargeBoxHeader || !reader.Read(at, header)) return false;
+    if (limit - at < kIsoLargeBoxHeader || !reader.Read(at, header)) return false;
     size = Be64(header.data() + 8);
-    box->body = at + kLargeBoxHeader;
+    box->body = at + kIsoLargeBoxHeader;
   }
   if (size < box->body - at || size > limit - at) return false;
   std::memcpy(box->type.data(), header.data() + 4, 4);
@@ -136,8 +136,7 @@ bool ObjectType(ExplainReader& reader, const Box& esds, uint8_t* objectType) {
 }
 
 // Within a protected entry's sinf: the original format (frma) and the scheme (schm).
-void ReadProtection(ExplainReader& reader, const Box& sinf, std::string* tag,
-                    std::string* scheme) {
+void ReadProtection(ExplainReader& reader, const Box& sinf, std::string* tag, std::string* scheme) {
   Box box;
   std::array<uint8_t, 4> bytes{};
   if (FindChild(reader, sinf.body, sinf.end, "frma", &box) && box.end - box.body >= 4 &&

@@ -48,9 +48,9 @@ void ForEachChild(std::span<const uint8_t> bytes, ElementFunction&& element) {
     const auto size = ReadVarInt(bytes.subspan(id->second));
     if (!size) return;
     const size_t header = id->second + size->length;
-    const size_t length = size->unknown ? bytes.size() - header
-                                        : static_cast<size_t>(std::min<uint64_t>(
-                                              size->value, bytes.size() - header));
+    const size_t length =
+        size->unknown ? bytes.size() - header
+                      : static_cast<size_t>(std::min<uint64_t>(size->value, bytes.size() - header));
     element(Element{id->first, bytes.subspan(header, length)});
     bytes = bytes.subspan(header + length);
   }
@@ -111,8 +111,7 @@ void ReadTrackEntry(std::span<const uint8_t> entry, Explanation* found) {
 
 }  // namespace
 
-void ReadMatroskaStreams(ExplainReader& reader, uint64_t offset, uint64_t end,
-                         Explanation* found) {
+void ReadMatroskaStreams(ExplainReader& reader, uint64_t offset, uint64_t end, Explanation* found) {
   const ExplainReader::StreamReading streamReads(reader);
   for (int i = 0; i < kMaxSegmentChildren && offset < end; ++i) {
     std::array<uint8_t, kLongestElementHeader> header{};

@@ -7,12 +7,11 @@
 
 #include "engine/explain/codec_names.h"
 #include "engine/explain/explainers.h"
+#include "engine/explain/layouts.h"
 
 namespace kindprobe::explain {
 namespace {
 
-constexpr size_t kPacketSize = 188;
-constexpr uint8_t kSyncByte = 0x47;
 constexpr uint8_t kPayloadStart = 0x40;
 constexpr uint8_t kHasAdaptation = 0x20;
 constexpr uint8_t kHasPayload = 0x10;
@@ -32,7 +31,8 @@ constexpr size_t kCrcSize = 4;
 
 // The section a packet starts, from its pointer field on: empty when the packet starts none.
 std::span<const uint8_t> SectionOf(std::span<const uint8_t> packet) {
-  if (packet[0] != kSyncByte || (packet[1] & kPayloadStart) == 0 || (packet[3] & kHasPayload) == 0) {
+  if (packet[0] != kTsSyncByte || (packet[1] & kPayloadStart) == 0 ||
+      (packet[3] & kHasPayload) == 0) {
     return {};
   }
   size_t at = 4;
@@ -58,7 +58,8 @@ std::string PrivateTag(std::span<const uint8_t> descriptors) {
     if (tag == kRegistrationDescriptor && length >= 4) {
       return HexTag(kPrivateStream, 2) + "." + FourccTag(descriptors.subspan(2).first<4>());
     }
-    if (tag >= kDvbDescriptorsFrom && dvb.empty()) dvb = HexTag(kPrivateStream, 2) + "." + HexTag(tag, 2);
+    if (tag >= kDvbDescriptorsFrom && dvb.empty())
+      dvb = HexTag(kPrivateStream, 2) + "." + HexTag(tag, 2);
     descriptors = descriptors.subspan(2 + length);
   }
   return dvb.empty() ? HexTag(kPrivateStream, 2) : dvb;
@@ -81,19 +82,20 @@ void ReadProgramMap(std::span<const uint8_t> section, Explanation* found) {
 // The maps' PIDs from the association table in `bytes`, and the maps themselves.
 bool ReadTables(std::span<const uint8_t> bytes, Explanation* found) {
   std::vector<uint32_t> mapPids;
-  const size_t packets = bytes.size() / kPacketSize;
+  const size_t packets = bytes.size() / kTsPacketSize;
   for (size_t i = 0; i < packets && mapPids.empty(); ++i) {
-    const auto packet = bytes.subspan(i * kPacketSize, kPacketSize);
+    const auto packet = bytes.subspan(i * kTsPacketSize, kTsPacketSize);
     if (PidOf(packet) != kPatPid) continue;
     const auto section = SectionOf(packet);
     for (size_t at = 8; at + 4 <= section.size() && mapPids.size() < kMaxPrograms; at += 4) {
       const uint32_t program = uint32_t{section[at]} << 8 | section[at + 1];
-      if (program != 0) mapPids.push_back((uint32_t{section[at + 2]} & 0x1F) << 8 | section[at + 3]);
+      if (program != 0)
+        mapPids.push_back((uint32_t{section[at + 2]} & 0x1F) << 8 | section[at + 3]);
     }
   }
   size_t read = 0;
   for (size_t i = 0; i < packets && read < mapPids.size(); ++i) {
-    const auto packet = bytes.subspan(i * kPacketSize, kPacketSize);
+    const auto packet = bytes.subspan(i * kTsPacketSize, kTsPacketSize);
     const auto at = std::find(mapPids.begin(), mapPids.end(), PidOf(packet));
     if (at == mapPids.end()) continue;
     const auto section = SectionOf(packet);

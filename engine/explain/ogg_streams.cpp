@@ -7,11 +7,11 @@
 
 #include "engine/explain/codec_names.h"
 #include "engine/explain/explainers.h"
+#include "engine/explain/layouts.h"
 
 namespace kindprobe::explain {
 namespace {
 
-constexpr uint64_t kPageHeader = 27;
 constexpr uint8_t kBeginningOfStream = 0x02;
 // The word is at most this long, after at most one byte of packet type.
 constexpr size_t kLongestWord = 8;
@@ -34,22 +34,22 @@ void ReadOggStreams(ExplainReader& reader, Explanation* found) {
   const ExplainReader::StreamReading streamReads(reader);
   uint64_t offset = 0;
   while (found->streams.size() < kMaxStreams) {
-    std::array<uint8_t, kPageHeader> page{};
+    std::array<uint8_t, kOggPageHeader> page{};
     if (!reader.Read(offset, page) || page[0] != 'O' || page[1] != 'g' || page[2] != 'g' ||
         page[3] != 'S' || (page[5] & kBeginningOfStream) == 0) {
       return;
     }
     const size_t segments = page[26];
     std::span<const uint8_t> lacing;
-    if (!reader.View(offset + kPageHeader, segments, &lacing)) return;
+    if (!reader.View(offset + kOggPageHeader, segments, &lacing)) return;
     uint64_t body = 0;
     for (uint8_t length : lacing) body += length;
     std::span<const uint8_t> packet;
     const size_t wanted = static_cast<size_t>(std::min<uint64_t>(body, kLongestWord + 1));
-    if (!reader.View(offset + kPageHeader + segments, wanted, &packet)) return;
+    if (!reader.View(offset + kOggPageHeader + segments, wanted, &packet)) return;
     const std::string word = Word(packet);
     if (!word.empty()) AddStream(found, Container::kOgg, word, StreamKind::kOther);
-    offset += kPageHeader + segments + body;
+    offset += kOggPageHeader + segments + body;
   }
 }
 

@@ -7,13 +7,12 @@
 
 #include "engine/explain/codec_names.h"
 #include "engine/explain/explainers.h"
+#include "engine/explain/layouts.h"
 
 namespace kindprobe::explain {
 namespace {
 
-constexpr uint64_t kChunkHeader = 8;
 constexpr uint64_t kListHeader = 12;  // a chunk header and the list type
-constexpr uint64_t kFirstChunk = 12;  // after "RIFF", its size and the form type
 // How much of hdrl is read, in one read: its stream lists lie within it, a few KiB in all, and
 // the second stream's may lie past the head.
 constexpr uint64_t kLongestHdrl = uint64_t{32} << 10;
@@ -32,13 +31,13 @@ bool Is(std::span<const uint8_t> bytes, size_t at, const char (&tag)[5]) {
 template <typename ChunkFunction>
 void ForEachChunk(std::span<const uint8_t> bytes, ChunkFunction&& chunk) {
   size_t at = 0;
-  for (int i = 0; i < kMaxChunks && at + kChunkHeader <= bytes.size(); ++i) {
+  for (int i = 0; i < kMaxChunks && at + kRiffChunkHeader <= bytes.size(); ++i) {
     const uint64_t size = Le32(bytes.data() + at + 4);
     const size_t length =
-        static_cast<size_t>(std::min<uint64_t>(size, bytes.size() - at - kChunkHeader));
-    chunk(at, bytes.subspan(at + kChunkHeader, length));
-    if (size > bytes.size() - at - kChunkHeader) return;
-    at += kChunkHeader + length + (length & 1);
+        static_cast<size_t>(std::min<uint64_t>(size, bytes.size() - at - kRiffChunkHeader));
+    chunk(at, bytes.subspan(at + kRiffChunkHeader, length));
+    if (size > bytes.size() - at - kRiffChunkHeader) return;
+    at += kRiffChunkHeader + length + (length & 1);
   }
 }
 
@@ -68,13 +67,12 @@ void ReadStreamList(std::span<const uint8_t> strl, Explanation* found) {
 
 void ReadAviStreams(ExplainReader& reader, Explanation* found) {
   std::array<uint8_t, kListHeader> list{};
-  if (!reader.Read(kFirstChunk, list) || !Is(list, 0, "LIST") || !Is(list, 8, "hdrl")) return;
+  if (!reader.Read(kRiffFirstChunk, list) || !Is(list, 0, "LIST") || !Is(list, 8, "hdrl")) return;
   const uint64_t length = std::min<uint64_t>(Le32(list.data() + 4), kLongestHdrl);
-  const uint64_t available = reader.fileSize() - kFirstChunk - kListHeader;
+  const uint64_t available = reader.fileSize() - kRiffFirstChunk - kListHeader;
   std::span<const uint8_t> hdrl;
-  if (length < 4 ||
-      !reader.View(kFirstChunk + kListHeader, static_cast<size_t>(std::min(length - 4, available)),
-                   &hdrl)) {
+  if (length < 4 || !reader.View(kRiffFirstChunk + kListHeader,
+                                 static_cast<size_t>(std::min(length - 4, available)), &hdrl)) {
     return;
   }
   ForEachChunk(hdrl, [&](size_t at, std::span<const uint8_t> data) {
@@ -85,21 +83,21 @@ void ReadAviStreams(ExplainReader& reader, Explanation* found) {
 }
 
 void ReadWaveFormat(ExplainReader& reader, Explanation* found) {
-  uint64_t offset = kFirstChunk;
+  uint64_t offset = kRiffFirstChunk;
   for (int i = 0; i < kMaxChunks; ++i) {
-    std::array<uint8_t, kChunkHeader> chunk{};
+    std::array<uint8_t, kRiffChunkHeader> chunk{};
     if (!reader.Read(offset, chunk)) return;
     const uint32_t size = Le32(chunk.data() + 4);
     if (Is(chunk, 0, "fmt ")) {
       std::span<const uint8_t> format;
       const size_t length = std::min<size_t>(size, 26);  // up to the extensible sub-format tag
-      if (reader.View(offset + kChunkHeader, length, &format)) {
+      if (reader.View(offset + kRiffChunkHeader, length, &format)) {
         AddStream(found, Container::kRiff, WaveFormatTag(format), StreamKind::kAudio);
       }
       return;
     }
     if (Is(chunk, 0, "data")) return;
-    offset += kChunkHeader + size + (size & 1);
+    offset += kRiffChunkHeader + size + (size & 1);
   }
 }
 

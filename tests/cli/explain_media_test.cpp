@@ -266,7 +266,10 @@ std::vector<ContentCase> ContentCases() {
       // Text whose bytes a transport stream could have (0x47 every 188 bytes) is not read as one.
       {"letters.ts", std::string(1000, 'G'), "not-media", "text"},
       {"notes.rmvb", "line one\r\nline two\r\n", "not-media", "text"},
-      {"binary.mp4", std::string("abc\x01" "def"), "", ""},
+      {"binary.mp4",
+       std::string("abc\x01"
+                   "def"),
+       "", ""},
       // An INI file's section is no JSON array; pretty-printed JSON is JSON.
       {"settings.wmv", "[Reference]\r\nRef1=http://example.org/a.wmv\r\n", "not-media", "text"},
       {"reply.mp4", "{\n  \"status\": 404\n}\n", "not-media", "JSON"},
@@ -301,9 +304,12 @@ TEST(ExplainOutput, StreamsLineInEitherLanguageAndJsonArray) {
   testsupport::TempDir dir;
   // A WAV of 8 bytes of 16-bit mono PCM; the same with the extensible format (0xFFFE) whose
   // sub-format is IEEE float (3).
-  const std::string fmt = std::string("fmt \x10\0\0\0\x01\0\x01\0\x40\x1F\0\0\x80\x3E\0\0\x02\0\x10\0", 24);
-  std::string ext = std::string("fmt \x28\0\0\0\xFE\xFF\x01\0\x40\x1F\0\0\x00\x7D\0\0\x04\0\x20\0"
-                                "\x16\0\x20\0\x04\0\0\0\x03\0\0\0\0\0\x10\0\x80\0\0\xAA\0\x38\x9B\x71", 48);
+  const std::string fmt =
+      std::string("fmt \x10\0\0\0\x01\0\x01\0\x40\x1F\0\0\x80\x3E\0\0\x02\0\x10\0", 24);
+  std::string ext = std::string(
+      "fmt \x28\0\0\0\xFE\xFF\x01\0\x40\x1F\0\0\x00\x7D\0\0\x04\0\x20\0"
+      "\x16\0\x20\0\x04\0\0\0\x03\0\0\0\0\0\x10\0\x80\0\0\xAA\0\x38\x9B\x71",
+      48);
   const std::string data = std::string("data\x08\0\0\0", 8) + std::string(8, '\x01');
   const auto wav = [&](const std::string& format) {
     const std::string body = "WAVE" + format + data;

@@ -112,9 +112,11 @@ TEST(StreamOutput, CodecNamesAndKindsInTheLanguageAndTagsEscapedInJson) {
   const explain::Streams streams = {video, subtitles};
   const std::vector<ReasonLine> none;
   for (const auto& [language, line] :
-       {std::pair(Language::kChinese, "  streams: 视频 HEVC (hvc1), 字幕 文本字幕 (SRT) (S_TEXT/\"UTF8\")\n"),
-        std::pair(Language::kEnglish,
-                  "  streams: video HEVC (hvc1), subtitle Text subtitles (SRT) (S_TEXT/\"UTF8\")\n")}) {
+       {std::pair(Language::kChinese,
+                  "  streams: 视频 HEVC (hvc1), 字幕 文本字幕 (SRT) (S_TEXT/\"UTF8\")\n"),
+        std::pair(
+            Language::kEnglish,
+            "  streams: video HEVC (hvc1), subtitle Text subtitles (SRT) (S_TEXT/\"UTF8\")\n")}) {
     const std::vector<StreamLine> lines = StreamLines(streams, language);
     std::string text;
     AppendResultLine(OutputMode::kText, u"a.mkv", {4, u"MKV", 1, {}, &none, &lines}, &text);

@@ -33,7 +33,9 @@ Bytes Box(const char* type, const Bytes& body, bool large = false) {
   return Concat({box.bytes(), body});
 }
 
-Bytes FullBox(const char* type, const Bytes& fields) { return Box(type, Concat({Zeros(4), fields})); }
+Bytes FullBox(const char* type, const Bytes& fields) {
+  return Box(type, Concat({Zeros(4), fields}));
+}
 
 // A track of `handler` whose only sample entry is `entry`.
 Bytes Track(const char* handler, const Bytes& entry, bool largeStsd = false) {
@@ -89,16 +91,18 @@ std::vector<StreamsCase> IsoCases() {
   for (int i = 0; i < 40; ++i) manyTracks = Concat({manyTracks, hevc});
   const Bytes protectedVideo = Track(
       "vide", VisualEntry("encv", Box("sinf", Concat({Box("frma", Text("avc1")),
-                                                        FullBox("schm", Text("cbcs\0\0\1\0"))}))));
+                                                      FullBox("schm", Text("cbcs\0\0\1\0"))}))));
   // An entry whose size runs past its stsd, and an esds whose URL runs past the box.
   Bytes overrun = Track("vide", VisualEntry("av01"));
   overrun[overrun.size() - 86 + 1] = 0x10;
-  const Bytes cutUrl = Track("soun", SoundEntry("mp4a", FullBox("esds", {0x03, 0x7F, 0, 1, 0x40, 200})));
+  const Bytes cutUrl =
+      Track("soun", SoundEntry("mp4a", FullBox("esds", {0x03, 0x7F, 0, 1, 0x40, 200})));
   return {
       {"faststart", Mp4(Concat({hevc, aac})), {"hvc1", "mp4a.40"}},
       {"index_at_the_end", Mp4(Concat({hevc, aac}), true), {"hvc1", "mp4a.40"}},
       {"stsd_with_a_64_bit_size", Mp4(Track("vide", VisualEntry("vp09"), true)), {"vp09"}},
-      {"esds_with_a_url", Mp4(Track("soun", SoundEntry("mp4a", Esds(0x40, withUrl, 0x6B)))),
+      {"esds_with_a_url",
+       Mp4(Track("soun", SoundEntry("mp4a", Esds(0x40, withUrl, 0x6B)))),
        {"mp4a.6B"}},
       {"esds_url_past_its_box", Mp4(cutUrl), {"mp4a"}},
       {"entry_past_its_stsd", Mp4(overrun), {}},
@@ -130,12 +134,12 @@ Bytes TrackEntry(uint8_t type, const char* codec, const Bytes& more = {}) {
 }
 
 std::vector<StreamsCase> MatroskaCases() {
-  const Bytes encryption =
-      Element(0x6D80, Element(0x6240, Element(0x5035, Element(0x47E1, {5}))));
+  const Bytes encryption = Element(0x6D80, Element(0x6240, Element(0x5035, Element(0x47E1, {5}))));
   Bytes cut = TrackEntry(2, "A_DTS");
   cut[cut.size() - 6] = 0x40;  // the CodecID's size claims more than Tracks holds
   return {
-      {"two_tracks", Matroska(Concat({TrackEntry(1, "V_MPEGH/ISO/HEVC"), TrackEntry(2, "A_EAC3")})),
+      {"two_tracks",
+       Matroska(Concat({TrackEntry(1, "V_MPEGH/ISO/HEVC"), TrackEntry(2, "A_EAC3")})),
        {"V_MPEGH/ISO/HEVC", "A_EAC3"}},
       {"encrypted_track", Matroska(TrackEntry(1, "V_VP9", encryption)), {"V_VP9"}, true},
       {"codec_id_past_tracks", Matroska(cut), {"A_DTS"}},
@@ -152,9 +156,10 @@ Bytes Packet(uint16_t pid, const Bytes& section) {
 
 Bytes Section(uint8_t table, const Bytes& body) {
   const size_t length = body.size() + 5 + 4;  // five header bytes after the length, the CRC
-  return Concat({{table, static_cast<uint8_t>(0xB0 | length >> 8), static_cast<uint8_t>(length),
-                  0, 1, 0xC1, 0, 0},
-                 body, Zeros(4)});
+  return Concat({{table, static_cast<uint8_t>(0xB0 | length >> 8), static_cast<uint8_t>(length), 0,
+                  1, 0xC1, 0, 0},
+                 body,
+                 Zeros(4)});
 }
 
 Bytes TransportStream(const Bytes& esLoop) {
@@ -168,21 +173,25 @@ Bytes TransportStream(const Bytes& esLoop) {
 std::vector<StreamsCase> TransportStreamCases() {
   return {
       {"video_and_registered_audio",
-       TransportStream({0x24, 0xE1, 0x00, 0xF0, 0x00, 0x06, 0xE1, 0x01, 0xF0, 0x06, 0x05, 0x04,
-                        'O', 'p', 'u', 's'}),
+       TransportStream({0x24, 0xE1, 0x00, 0xF0, 0x00, 0x06, 0xE1, 0x01, 0xF0, 0x06, 0x05, 0x04, 'O',
+                        'p', 'u', 's'}),
        {"0x24", "0x06.Opus"}},
       {"descriptors_past_the_section",
-       TransportStream({0x06, 0xE1, 0x01, 0xF0, 0x40, 0x6A, 0x01}), {"0x06.0x6A"}},
+       TransportStream({0x06, 0xE1, 0x01, 0xF0, 0x40, 0x6A, 0x01}),
+       {"0x06.0x6A"}},
   };
 }
 
 // A RIFF chunk, padded to an even size; a LIST of `type`.
 Bytes Chunk(const char* id, const Bytes& body) {
-  Bytes chunk = Concat({Text(id), Builder().Le32(static_cast<uint32_t>(body.size())).bytes(), body});
+  Bytes chunk =
+      Concat({Text(id), Builder().Le32(static_cast<uint32_t>(body.size())).bytes(), body});
   if (body.size() % 2 != 0) chunk.push_back(0);
   return chunk;
 }
-Bytes List(const char* type, const Bytes& body) { return Chunk("LIST", Concat({Text(type), body})); }
+Bytes List(const char* type, const Bytes& body) {
+  return Chunk("LIST", Concat({Text(type), body}));
+}
 
 Bytes StreamList(const char* kind, const char* handler, const Bytes& format) {
   return List("strl", Concat({Chunk("strh", Concat({Text(kind), Text(handler), Zeros(48)})),
@@ -209,7 +218,8 @@ std::vector<StreamsCase> RiffCases() {
       {"short_video_format", Avi(StreamList("vids", "XVID", Zeros(10))), {"XVID"}},
       // The second stream lies past the head, within the one read of hdrl.
       {"second_stream_past_the_head",
-       Avi(Concat({video, Chunk("JUNK", Zeros(6000)), audio})), {"H264", "0x2000"}},
+       Avi(Concat({video, Chunk("JUNK", Zeros(6000)), audio})),
+       {"H264", "0x2000"}},
       {"hdrl_larger_than_the_file", Avi(video, 0xFFFFFF00), {"H264"}},
   };
 }
@@ -266,7 +276,8 @@ std::vector<StreamsCase> OggCases() {
   const Bytes theora = OggPage(0x02, 2, Concat({{0x80}, Text("theora"), Zeros(35)}));
   const Bytes data = OggPage(0x00, 1, Zeros(50));
   return {
-      {"two_streams_then_data", Concat({vorbis, theora, data, OggPage(0x04, 1, Zeros(10))}),
+      {"two_streams_then_data",
+       Concat({vorbis, theora, data, OggPage(0x04, 1, Zeros(10))}),
        {"vorbis", "theora"}},
       // A first page whose lacing says more than the file holds.
       {"packet_past_the_end", OggPage(0x02, 1, Text("Opu"), 200), {}},
@@ -279,13 +290,16 @@ std::vector<StreamsCase> FlvCases() {
   const auto tag = [](uint8_t type, const Bytes& data) {
     Builder header;
     header.Raw({type, 0, 0, static_cast<uint8_t>(data.size())}).Fill(7);
-    return Concat({header.bytes(), data, Builder().Be32(static_cast<uint32_t>(11 + data.size())).bytes()});
+    return Concat(
+        {header.bytes(), data, Builder().Be32(static_cast<uint32_t>(11 + data.size())).bytes()});
   };
   const Bytes script = tag(18, Zeros(30));
   const Bytes hevc = tag(9, {0x1C, 0, 0, 0, 0});
   const Bytes opus = tag(8, Concat({{0x90}, Text("Opus")}));
   return {
-      {"enhanced_audio_after_video", Concat({flv.bytes(), script, hevc, opus, hevc}), {"v12", "Opus"}},
+      {"enhanced_audio_after_video",
+       Concat({flv.bytes(), script, hevc, opus, hevc}),
+       {"v12", "Opus"}},
       {"empty_tags_skipped", Concat({flv.bytes(), tag(9, {}), tag(8, {0x2F})}), {"a2"}},
   };
 }
