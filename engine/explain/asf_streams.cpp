@@ -32,7 +32,8 @@ constexpr size_t kTypeSpecificAt = kStreamTypeAt + 2 * kGuidSize + 8 + 4 + 4 + 2
 // format data, then a BITMAPINFOHEADER, whose compression code is at 16.
 constexpr size_t kVideoCompressionAt = kTypeSpecificAt + 4 + 4 + 1 + 2 + 16;
 // Enough of Stream Properties for either kind (an audio format's extensible sub-format too).
-constexpr size_t kStreamPropertiesRead = std::max(kTypeSpecificAt + 26, kVideoCompressionAt + 4);
+constexpr size_t kStreamPropertiesRead =
+    std::max(kTypeSpecificAt + kWaveFormatTagBytes, kVideoCompressionAt + 4);
 
 bool IsGuid(std::span<const uint8_t> bytes, size_t at, const Guid& guid) {
   return at + kGuidSize <= bytes.size() && std::memcmp(bytes.data() + at, guid, kGuidSize) == 0;

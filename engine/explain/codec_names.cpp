@@ -18,6 +18,7 @@ constexpr std::string_view kSameName = "-";
 // extension has its sub-format GUID at 24, whose first two bytes are the real tag.
 constexpr uint32_t kExtensibleFormat = 0xFFFE;
 constexpr size_t kSubFormatAt = 24;
+static_assert(kWaveFormatTagBytes == kSubFormatAt + 2);
 constexpr std::string_view kKindNames[] = {"video", "audio", "subtitle", "other"};
 
 struct CodecName {

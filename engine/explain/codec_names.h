@@ -32,6 +32,9 @@ std::string HexTag(uint32_t value, int digits);
 // A four-character code as itself when it is printable, else as HexTag of its 32 bits (an
 // uncompressed bitmap's 0).
 std::string FourccTag(std::span<const uint8_t, 4> fourcc);
+// How much of a WAVEFORMATEX WaveFormatTag looks at: up to the extensible sub-format's tag.
+inline constexpr size_t kWaveFormatTagBytes = 26;
+
 // The format tag of a WAVEFORMATEX (RIFF's fmt chunk, AVI's and ASF's audio formats): for
 // WAVE_FORMAT_EXTENSIBLE, the tag its sub-format GUID carries. Empty when `format` is too short.
 std::string WaveFormatTag(std::span<const uint8_t> format);

@@ -90,7 +90,7 @@ void ReadWaveFormat(ExplainReader& reader, Explanation* found) {
     const uint32_t size = Le32(chunk.data() + 4);
     if (Is(chunk, 0, "fmt ")) {
       std::span<const uint8_t> format;
-      const size_t length = std::min<size_t>(size, 26);  // up to the extensible sub-format tag
+      const size_t length = std::min<size_t>(size, kWaveFormatTagBytes);
       if (reader.View(offset + kRiffChunkHeader, length, &format)) {
         AddStream(found, Container::kRiff, WaveFormatTag(format), StreamKind::kAudio);
       }
