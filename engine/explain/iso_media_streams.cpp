@@ -135,6 +135,14 @@ bool ObjectType(ExplainReader& reader, const Box& esds, uint8_t* objectType) {
   return true;
 }
 
+// An entry's esds: among its children, or in QuickTime's 'wave' among them.
+bool FindEsds(ExplainReader& reader, uint64_t children, uint64_t end, Box* esds) {
+  if (FindChild(reader, children, end, "esds", esds)) return true;
+  Box wave;
+  return FindChild(reader, children, end, "wave", &wave) &&
+         FindChild(reader, wave.body, wave.end, "esds", esds);
+}
+
 // Within a protected entry's sinf: the original format (frma) and the scheme (schm).
 void ReadProtection(ExplainReader& reader, const Box& sinf, std::string* tag, std::string* scheme) {
   Box box;
@@ -192,7 +200,7 @@ void ReadTrack(ExplainReader& reader, const Box& trak, Explanation* found) {
     found->reasons.push_back(Encrypted(tag));
   }
   uint8_t objectType = 0;
-  if ((tag == "mp4a" || tag == "mp4v") && FindChild(reader, children, entry.end, "esds", &child) &&
+  if ((tag == "mp4a" || tag == "mp4v") && FindEsds(reader, children, entry.end, &child) &&
       ObjectType(reader, child, &objectType)) {
     tag += '.' + HexTag(objectType, 2).substr(2);
   }
