@@ -158,7 +158,12 @@ constexpr CommandOption kOptions[] = {
              "  truncated      the container says the file is cut short\n"
              "  renamed        the extension is another format's\n"
              "  no-media-data  headers without audio or video data\n"
-             "  damaged        the header's size field is impossible"},
+             "  damaged        the header's size field is impossible\n"
+             "  encrypted      the content is protected (the scheme named)\n"
+             "  not-media      a media name, but text, HTML, JSON or XML inside\n"
+             "  zero-filled    the start and the end are all zero bytes\n"
+             "and a line \"streams:\" with each stream's kind, codec and tag\n"
+             "(with --json, the array \"streams\")"},
     {.longName = "lang",
      .value = OptionValue::kRequired,
      .valueName = "zh|en",

@@ -39,3 +39,13 @@ if(KINDPROBE_SANITIZE OR KINDPROBE_TSAN OR KINDPROBE_FUZZ)
 else()
   set(KINDPROBE_INSTRUMENTED OFF)
 endif()
+
+# The binaries of the Debian packages leave out the compilers' .comment section: it only names
+# compiler versions, which nothing reads (lintian: binary-has-unneeded-section).
+function(kindprobe_drop_comment_section target)
+  if(KINDPROBE_DEBIAN_PACKAGE AND CMAKE_OBJCOPY)
+    add_custom_command(TARGET ${target} POST_BUILD
+      COMMAND ${CMAKE_OBJCOPY} --remove-section=.comment $<TARGET_FILE:${target}>
+      VERBATIM)
+  endif()
+endfunction()

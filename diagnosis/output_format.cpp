@@ -32,6 +32,36 @@ void AppendJsonReasons(const std::vector<ReasonLine>& reasons, std::string* out)
   *out += ']';
 }
 
+void AppendJsonStreams(const std::vector<StreamLine>& streams, std::string* out) {
+  *out += ",\"streams\":[";
+  for (size_t i = 0; i < streams.size(); ++i) {
+    *out += i == 0 ? "{\"kind\":\"" : ",{\"kind\":\"";
+    *out += streams[i].kind;
+    *out += "\",\"codec\":\"";
+    AppendJsonString(streams[i].codec, out);
+    *out += "\",\"tag\":\"";
+    AppendJsonString(platform::Utf8ToUtf16(streams[i].tag), out);
+    *out += "\"}";
+  }
+  *out += ']';
+}
+
+// "  streams: video HEVC (hvc1), audio E-AC-3 (ec-3)"
+void AppendStreamsLine(const std::vector<StreamLine>& streams, std::string* out) {
+  if (streams.empty()) return;
+  *out += "  streams: ";
+  for (size_t i = 0; i < streams.size(); ++i) {
+    if (i != 0) *out += ", ";
+    *out += platform::Utf16ToUtf8(streams[i].kindText);
+    *out += ' ';
+    *out += platform::Utf16ToUtf8(streams[i].codec);
+    *out += " (";
+    *out += streams[i].tag;
+    *out += ')';
+  }
+  *out += '\n';
+}
+
 }  // namespace
 
 void AppendJsonString(std::u16string_view text, std::string* out) {
@@ -84,6 +114,7 @@ void AppendResultLine(OutputMode mode, std::u16string_view path, const Classific
       *out += '"';
     }
     if (result.reasons != nullptr) AppendJsonReasons(*result.reasons, out);
+    if (result.streams != nullptr) AppendJsonStreams(*result.streams, out);
     *out += "}\n";
     return;
   }
@@ -102,14 +133,16 @@ void AppendResultLine(OutputMode mode, std::u16string_view path, const Classific
     *out += std::to_string(result.typeId);
     *out += ")\n";
   }
-  if (result.reasons == nullptr) return;
-  for (const ReasonLine& reason : *result.reasons) {
-    *out += "  ";
-    *out += reason.code;
-    *out += ": ";
-    *out += platform::Utf16ToUtf8(reason.detail);
-    *out += '\n';
+  if (result.reasons != nullptr) {
+    for (const ReasonLine& reason : *result.reasons) {
+      *out += "  ";
+      *out += reason.code;
+      *out += ": ";
+      *out += platform::Utf16ToUtf8(reason.detail);
+      *out += '\n';
+    }
   }
+  if (result.streams != nullptr) AppendStreamsLine(*result.streams, out);
 }
 
 void AppendChangeLine(OutputMode mode, std::u16string_view path, const Classification& before,

@@ -19,6 +19,9 @@ struct Classification {
   std::string_view error;  // why the file could not be examined; empty when it was
   // With --explain: printed after the result, indented, or as the JSON array "reasons".
   const std::vector<ReasonLine>* reasons = nullptr;
+  // With --explain: one indented "streams:" line when there are any, or the JSON array
+  // "streams" (always, empty when none was read).
+  const std::vector<StreamLine>* streams = nullptr;
   std::string_view mime;  // its MIME type; empty: left out
   bool mimeOnly = false;  // -i: the MIME type in place of the description and TypeID
 };

@@ -17,13 +17,14 @@ namespace {
 using explain::DetailId;
 
 // In the order of DetailId.
-constexpr std::array<std::string_view, 24> kDetailKeys = {
-    "riff-size",      "avi-movi",       "riff-data",       "avi-empty-movi", "iso-box",
-    "iso-no-moov",    "iso-no-mdat",    "mkv-segment",     "flv-tail",       "flv-filesize",
-    "flv-no-tags",    "ts-partial",     "ogg-page",        "ogg-no-eos",
-    "id3-tag",        "id3-only",       "mp3-bytes",       "impossible-size", "iso-empty-mdat",
-    "mkv-no-cluster", "avi-next-riff",  "avi-odml-frames", "asf-file-size",  "renamed"};
-static_assert(kDetailKeys.size() == static_cast<size_t>(DetailId::kRenamed) + 1);
+constexpr std::array<std::string_view, 27> kDetailKeys = {
+    "riff-size",     "avi-movi",        "riff-data",       "avi-empty-movi", "iso-box",
+    "iso-no-moov",   "iso-no-mdat",     "mkv-segment",     "flv-tail",       "flv-filesize",
+    "flv-no-tags",   "ts-partial",      "ogg-page",        "ogg-no-eos",     "id3-tag",
+    "id3-only",      "mp3-bytes",       "impossible-size", "iso-empty-mdat", "mkv-no-cluster",
+    "avi-next-riff", "avi-odml-frames", "asf-file-size",   "renamed",        "encrypted",
+    "not-media",     "zero-filled"};
+static_assert(kDetailKeys.size() == static_cast<size_t>(explain::kLastDetail) + 1);
 
 struct Texts {
   std::u16string chinese;
@@ -45,6 +46,17 @@ const std::map<std::string, Texts, std::less<>>& Table() {
   return table;
 }
 
+// The table's text for `key` in `language`; none when the table lacks it.
+std::optional<std::u16string> Lookup(std::string_view key, Language language) {
+  const auto& table = Table();
+  const auto found = table.find(key);
+  if (found == table.end()) return std::nullopt;
+  return language == Language::kEnglish ? found->second.english : found->second.chinese;
+}
+
+constexpr std::string_view kContentPrefix = "content-";
+constexpr std::string_view kStreamPrefix = "stream-";
+
 std::u16string Number(uint64_t n) { return platform::Utf8ToUtf16(std::to_string(n)); }
 
 // The value of a field such as "{declared}"; none for text that only looks like one.
@@ -55,6 +67,10 @@ std::optional<std::u16string> Field(std::u16string_view name, const explain::Rea
   if (name == u"name") return reason.name;
   // Rule descriptions in the language of the rest of the line.
   if (name == u"rule") return std::u16string(DescriptionIn(language, reason.nameRule));
+  if (name == u"other" && reason.detail == DetailId::kNotMedia) {
+    const std::string key = std::string(kContentPrefix) + platform::Utf16ToUtf8(reason.other);
+    return Lookup(key, language).value_or(reason.other);
+  }
   if (name == u"other") return std::u16string(DescriptionIn(language, reason.other));
   return std::nullopt;
 }
@@ -88,17 +104,30 @@ std::string_view DetailKey(DetailId detail) {
 
 std::u16string DetailText(const explain::Reason& reason, Language language) {
   const std::string_view key = DetailKey(reason.detail);
-  const auto& table = Table();
-  const auto found = table.find(key);
-  if (found == table.end()) return platform::Utf8ToUtf16(key);
-  return Fill(language == Language::kEnglish ? found->second.english : found->second.chinese,
-              reason, language);
+  const auto text = Lookup(key, language);
+  if (!text) return platform::Utf8ToUtf16(key);
+  return Fill(*text, reason, language);
 }
 
 std::vector<ReasonLine> ReasonLines(const explain::Reasons& reasons, Language language) {
   std::vector<ReasonLine> lines;
   for (const explain::Reason& reason : reasons) {
     lines.push_back({explain::ReasonCodeName(reason.code), DetailText(reason, language)});
+  }
+  return lines;
+}
+
+std::vector<StreamLine> StreamLines(const explain::Streams& streams, Language language) {
+  std::vector<StreamLine> lines;
+  for (const explain::Stream& stream : streams) {
+    StreamLine line;
+    line.kind = explain::StreamKindName(stream.kind);
+    const std::string key = std::string(kStreamPrefix) + std::string(line.kind);
+    line.kindText = Lookup(key, language).value_or(platform::Utf8ToUtf16(line.kind));
+    line.codec =
+        language == Language::kChinese && !stream.codecZh.empty() ? stream.codecZh : stream.codec;
+    line.tag = stream.tag;
+    lines.push_back(std::move(line));
   }
   return lines;
 }

@@ -7,6 +7,7 @@
 
 #include "diagnosis/language.h"
 #include "engine/explain/reason.h"
+#include "engine/explain/stream.h"
 
 namespace kindprobe {
 
@@ -23,5 +24,15 @@ std::string_view DetailKey(explain::DetailId detail);
 std::u16string DetailText(const explain::Reason& reason, Language language);
 
 std::vector<ReasonLine> ReasonLines(const explain::Reasons& reasons, Language language);
+
+// A stream of --explain in words.
+struct StreamLine {
+  std::string_view kind;    // "video", "audio", "subtitle", "other"
+  std::u16string kindText;  // the kind in the language of the output
+  std::u16string codec;     // the codec's name in that language
+  std::string tag;          // the container's own identifier
+};
+
+std::vector<StreamLine> StreamLines(const explain::Streams& streams, Language language);
 
 }  // namespace kindprobe

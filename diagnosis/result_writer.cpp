@@ -22,9 +22,12 @@ void ResultWriter::Write(std::u16string_view path, const CheckOutcome& outcome,
       answer.mimeOnly = mimeOnly_;
     }
     std::vector<ReasonLine> reasons;
+    std::vector<StreamLine> streams;
     if (outcome.explanation != nullptr) {
       reasons = ReasonLines(outcome.explanation->reasons, language_);
+      streams = StreamLines(outcome.explanation->streams, language_);
       answer.reasons = &reasons;
+      answer.streams = &streams;
     }
     AppendResultLine(mode_, path, answer, line);
     return;

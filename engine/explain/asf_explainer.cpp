@@ -26,9 +26,20 @@ constexpr int kMaxObjects = 32;
 
 uint64_t Le64(const uint8_t* p) { return uint64_t{Le32(p + 4)} << 32 | Le32(p); }
 
+// The size check of File Properties, whose first `object.size()` bytes are in `object`.
+void CheckFileSize(std::span<const uint8_t> object, uint64_t size, Reasons* reasons) {
+  if (Le32(object.data() + kFlagsAt) & kBroadcastFlag) return;
+  const uint64_t fileSize = Le64(object.data() + kFileSizeAt);
+  if (fileSize > kLargestPossibleFile) {
+    reasons->push_back(ImpossibleSize(u"ASF File Properties", fileSize));
+  } else if (fileSize > size) {
+    reasons->push_back(Finding(ReasonCode::kTruncated, DetailId::kAsfFileSize, fileSize, size));
+  }
+}
+
 }  // namespace
 
-bool ExplainAsf(ExplainReader& reader, Reasons* reasons) {
+bool ExplainAsf(ExplainReader& reader, Explanation* found) {
   const auto head = reader.head();
   if (head.size() < kHeaderObjectSize || std::memcmp(head.data(), kHeaderObject, 16) != 0) {
     return false;
@@ -36,6 +47,8 @@ bool ExplainAsf(ExplainReader& reader, Reasons* reasons) {
   const uint64_t size = reader.fileSize();
   const uint64_t headerEnd = Le64(head.data() + 16);
   uint64_t offset = kHeaderObjectSize;
+  // Every object of the header: File Properties for the size, Stream Properties for the
+  // streams, the encryption objects for protection.
   for (int i = 0; i < kMaxObjects && offset + kObjectHeader <= headerEnd; ++i) {
     std::array<uint8_t, kFlagsAt + 4> object{};
     if (!reader.Read(offset, std::span(object).first(kObjectHeader))) return true;
@@ -43,14 +56,9 @@ bool ExplainAsf(ExplainReader& reader, Reasons* reasons) {
     if (objectSize < kObjectHeader) return true;  // damage that would not advance
     if (std::memcmp(object.data(), kFilePropertiesObject, 16) == 0) {
       if (objectSize < object.size() || !reader.Read(offset, object)) return true;
-      if (Le32(object.data() + kFlagsAt) & kBroadcastFlag) return true;
-      const uint64_t fileSize = Le64(object.data() + kFileSizeAt);
-      if (fileSize > kLargestPossibleFile) {
-        reasons->push_back(ImpossibleSize(u"ASF File Properties", fileSize));
-      } else if (fileSize > size) {
-        reasons->push_back(Finding(ReasonCode::kTruncated, DetailId::kAsfFileSize, fileSize, size));
-      }
-      return true;
+      CheckFileSize(object, size, &found->reasons);
+    } else {
+      ReadAsfObject(reader, offset, objectSize, found);
     }
     offset = SaturatingAdd(offset, objectSize);
   }

@@ -11,7 +11,7 @@ namespace {
 
 struct Explainer {
   Container container;
-  bool (*explain)(ExplainReader&, Reasons*);
+  bool (*explain)(ExplainReader&, Explanation*);
 };
 
 // Heads are checked in this order; the first explainer that knows the head has the say. The
@@ -35,6 +35,12 @@ const char* ReasonCodeName(ReasonCode code) {
       return "no-media-data";
     case ReasonCode::kDamaged:
       return "damaged";
+    case ReasonCode::kEncrypted:
+      return "encrypted";
+    case ReasonCode::kNotMedia:
+      return "not-media";
+    case ReasonCode::kZeroFilled:
+      return "zero-filled";
   }
   return "truncated";
 }
@@ -68,19 +74,20 @@ Reason ImpossibleSize(std::u16string structure, uint64_t size) {
   return reason;
 }
 
-Reasons ExplainContainer(ExplainReader& reader, Containers readers) {
-  Reasons found;
+Explanation ExplainContainer(ExplainReader& reader, Containers readers) {
+  Explanation found;
   for (const Explainer& explainer : kExplainers) {
     if ((readers & Bit(explainer.container)) != 0 && explainer.explain(reader, &found)) break;
   }
   // One reason per code: the first is the most telling (the outermost structure).
-  Reasons reasons;
-  for (Reason& reason : found) {
-    const bool seen = std::any_of(reasons.begin(), reasons.end(),
+  Explanation explanation;
+  for (Reason& reason : found.reasons) {
+    const bool seen = std::any_of(explanation.reasons.begin(), explanation.reasons.end(),
                                   [&](const Reason& r) { return r.code == reason.code; });
-    if (!seen) reasons.push_back(std::move(reason));
+    if (!seen) explanation.reasons.push_back(std::move(reason));
   }
-  return reasons;
+  explanation.streams = std::move(found.streams);
+  return explanation;
 }
 
 std::optional<Reason> ExplainName(const FormatFamilies& families, std::u16string_view extension,

@@ -33,25 +33,27 @@ class FileSource : public ByteSource {
 Explanation ExplainFile(const FormatFamilies& families, const char16_t* path, ReadFile& read,
                         int32_t ruleIndex) {
   Explanation explanation;
-  Reasons& reasons = explanation.reasons;
   if (!read.kept()) return explanation;
+  const std::span<const uint8_t> head(read.head.data.get(), read.head.headLength);
+  // A size that could not be had, or one no signed seek reaches, gives nothing to compare; of a
+  // stream only the head and tail were kept, and zeros between them would read as damage.
+  const bool sized = read.size != UINT64_MAX && read.size <= static_cast<uint64_t>(INT64_MAX) &&
+                     !read.file.IsStreamCopy();
+  FileSource source(read.file, sized ? read.size : 0);
+  ExplainReader reader(head, sized ? read.size : head.size(), sized ? &source : nullptr);
   // Content no media rule decided (a text file that happens to hold 0x47 every 188 bytes) is
   // read by no container's explainer.
   const Containers readers = families.ReadersOf(ruleIndex);
-  // A size that could not be had, or one no signed seek reaches, gives nothing to compare; of a
-  // stream only the head and tail were kept, and zeros between them would read as damage.
-  if (readers != 0 && read.size != UINT64_MAX && read.size <= static_cast<uint64_t>(INT64_MAX) &&
-      !read.file.IsStreamCopy()) {
-    FileSource source(read.file, read.size);
-    ExplainReader reader(std::span<const uint8_t>(read.head.data.get(), read.head.headLength),
-                         read.size, &source);
-    reasons = ExplainContainer(reader, readers);
-  }
+  if (readers != 0 && sized) explanation = ExplainContainer(reader, readers);
+  Reasons& reasons = explanation.reasons;
   char16_t extension[kExtensionCapacity];
   GetFileExtension(path, extension);
-  if (auto renamed = ExplainName(families, extension, ruleIndex)) {
+  if (auto notMedia = ExplainNotMedia(families, extension, ruleIndex, head)) {
+    reasons.push_back(std::move(*notMedia));
+  } else if (auto renamed = ExplainName(families, extension, ruleIndex)) {
     reasons.push_back(std::move(*renamed));
   }
+  if (auto zeros = ExplainZeroFilled(reader)) reasons.push_back(std::move(*zeros));
   return explanation;
 }
 

@@ -9,12 +9,11 @@
 #include <string_view>
 
 #include "engine/explain/explainers.h"
+#include "engine/explain/layouts.h"
 
 namespace kindprobe::explain {
 namespace {
 
-constexpr uint64_t kTagHeader = 11;
-constexpr uint64_t kBackPointer = 4;
 constexpr uint8_t kScriptTag = 18;
 constexpr uint8_t kTagTypes[] = {8, 9, kScriptTag};  // audio, video, script data
 // The AMF key and the marker of a number that follows it.
@@ -30,11 +29,11 @@ bool IsTagType(uint8_t b) {
 
 // The metadata's filesize, looked for only in the first tag and only as far as the head goes.
 double MetadataFileSize(std::span<const uint8_t> head, uint64_t firstTag) {
-  if (firstTag + kTagHeader > head.size() || (head[firstTag] & 0x1F) != kScriptTag) return 0;
+  if (firstTag + kFlvTagHeader > head.size() || (head[firstTag] & 0x1F) != kScriptTag) return 0;
   const uint64_t dataEnd =
-      std::min<uint64_t>(head.size(), firstTag + kTagHeader + Be24(&head[firstTag + 1]));
-  const std::string_view body(reinterpret_cast<const char*>(head.data()) + firstTag + kTagHeader,
-                              dataEnd - firstTag - kTagHeader);
+      std::min<uint64_t>(head.size(), firstTag + kFlvTagHeader + Be24(&head[firstTag + 1]));
+  const std::string_view body(reinterpret_cast<const char*>(head.data()) + firstTag + kFlvTagHeader,
+                              dataEnd - firstTag - kFlvTagHeader);
   const size_t at = body.find(kFileSizeKey);
   if (at == std::string_view::npos || at + kFileSizeKey.size() + 8 > body.size()) return 0;
   const auto* number = reinterpret_cast<const uint8_t*>(body.data() + at + kFileSizeKey.size());
@@ -43,22 +42,23 @@ double MetadataFileSize(std::span<const uint8_t> head, uint64_t firstTag) {
 
 // Whether `tag` opens a tag of `tagSize` bytes, header included, as a back pointer says.
 bool IsTagHeaderOf(const uint8_t* tag, uint32_t tagSize) {
-  return IsTagType(tag[0]) && Be24(tag + 1) + kTagHeader == tagSize && Be24(tag + 8) == 0;
+  return IsTagType(tag[0]) && Be24(tag + 1) + kFlvTagHeader == tagSize && Be24(tag + 8) == 0;
 }
 
 // Whether the previous-tag-size just before `end` leads back to a tag header that ends there.
 // `lastTagSize` gets what it says.
 bool EndsWithWholeTag(ExplainReader& reader, uint64_t firstTag, uint64_t end,
                       uint32_t* lastTagSize) {
-  std::array<uint8_t, kBackPointer> back{};
+  std::array<uint8_t, kFlvBackPointer> back{};
   *lastTagSize = 0;
-  if (end < firstTag + kTagHeader + kBackPointer || !reader.Read(end - kBackPointer, back)) {
+  if (end < firstTag + kFlvTagHeader + kFlvBackPointer ||
+      !reader.Read(end - kFlvBackPointer, back)) {
     return false;
   }
   *lastTagSize = Be32(back.data());
-  if (*lastTagSize < kTagHeader || *lastTagSize > end - kBackPointer - firstTag) return false;
-  std::array<uint8_t, kTagHeader> tag{};
-  const uint64_t tagAt = end - kBackPointer - *lastTagSize;
+  if (*lastTagSize < kFlvTagHeader || *lastTagSize > end - kFlvBackPointer - firstTag) return false;
+  std::array<uint8_t, kFlvTagHeader> tag{};
+  const uint64_t tagAt = end - kFlvBackPointer - *lastTagSize;
   return reader.Read(tagAt, tag) && IsTagHeaderOf(tag.data(), *lastTagSize);
 }
 
@@ -72,10 +72,10 @@ bool EndsWithAppendedData(ExplainReader& reader, uint64_t firstTag, uint64_t end
   std::span<const uint8_t> bytes;
   if (end <= start || !reader.View(start, static_cast<size_t>(end - start), &bytes)) return false;
   // From the end back: the first boundary found is the last whole tag's.
-  for (size_t after = bytes.size(); after >= kTagHeader + kBackPointer; --after) {
-    const uint32_t tagSize = Be32(&bytes[after - kBackPointer]);
-    if (tagSize < kTagHeader || tagSize > after - kBackPointer) continue;
-    if (!IsTagHeaderOf(&bytes[after - kBackPointer - tagSize], tagSize)) continue;
+  for (size_t after = bytes.size(); after >= kFlvTagHeader + kFlvBackPointer; --after) {
+    const uint32_t tagSize = Be32(&bytes[after - kFlvBackPointer]);
+    if (tagSize < kFlvTagHeader || tagSize > after - kFlvBackPointer) continue;
+    if (!IsTagHeaderOf(&bytes[after - kFlvBackPointer - tagSize], tagSize)) continue;
     return after < bytes.size() && !IsTagType(bytes[after]);
   }
   return false;
@@ -83,11 +83,14 @@ bool EndsWithAppendedData(ExplainReader& reader, uint64_t firstTag, uint64_t end
 
 }  // namespace
 
-bool ExplainFlv(ExplainReader& reader, Reasons* reasons) {
+bool ExplainFlv(ExplainReader& reader, Explanation* found) {
+  Reasons* reasons = &found->reasons;
   const auto head = reader.head();
   if (head.size() < 9 || std::memcmp(head.data(), "FLV", 3) != 0) return false;
   const uint64_t size = reader.fileSize();
-  const uint64_t firstTag = uint64_t{Be32(head.data() + 5)} + kBackPointer;
+  const uint64_t firstTag = uint64_t{Be32(head.data() + 5)} + kFlvBackPointer;
+  // The first tags lie at the start, the back pointers looked at next at the end.
+  ReadFlvStreams(reader, firstTag, found);
 
   const double promised = MetadataFileSize(head, firstTag);
   if (promised > static_cast<double>(kLargestPossibleFile)) {

@@ -3,6 +3,7 @@
 #include <algorithm>
 
 #include "engine/rule_reference.h"
+#include "engine/signature_match.h"
 #include "engine/tab_table.h"
 #include "platform/utf.h"
 
@@ -74,6 +75,20 @@ Containers FormatFamilies::ReadersOf(int32_t ruleIndex) const {
 bool FormatFamilies::OneFamily(std::u16string_view extension, int32_t ruleIndex) const {
   return std::any_of(families_.begin(), families_.end(), [&](const Family& family) {
     return std::find(family.rules.begin(), family.rules.end(), ruleIndex) != family.rules.end() &&
+           std::find(family.names.begin(), family.names.end(), extension) != family.names.end();
+  });
+}
+
+}  // namespace kindprobe::explain
+
+namespace kindprobe::explain {
+
+bool FormatFamilies::NameSaysMedia(std::u16string_view extension) const {
+  if (extension.empty()) return false;
+  const int32_t rule = FirstRuleListing(table_, extension);
+  if (rule >= 0) return table_.rules[rule]->kind == kRuleKindAudioVideo || ReadersOf(rule) != 0;
+  return std::any_of(families_.begin(), families_.end(), [&](const Family& family) {
+    return family.readers != 0 &&
            std::find(family.names.begin(), family.names.end(), extension) != family.names.end();
   });
 }

@@ -45,6 +45,10 @@ class FormatFamilies {
   // Whether a name with `extension` (lower-cased, with its dot) and content that rule
   // `ruleIndex` decided are of one family.
   bool OneFamily(std::u16string_view extension, int32_t ruleIndex) const;
+  // Whether a name with `extension` promises media: the first rule that lists it is an
+  // audio/video rule or of a family an explainer reads, or, when no rule lists it, such a family
+  // names it. A name a non-media rule lists first (".dat" of text) promises nothing.
+  bool NameSaysMedia(std::u16string_view extension) const;
 
  private:
   struct Family {

@@ -3,10 +3,11 @@
 #include <array>
 #include <cstring>
 #include <optional>
-#include <string_view>
 #include <span>
+#include <string_view>
 
 #include "engine/explain/explainers.h"
+#include "engine/explain/layouts.h"
 
 namespace kindprobe::explain {
 namespace {
@@ -14,8 +15,6 @@ namespace {
 // Top-level boxes looked at. A whole file usually has under ten; a fragmented one has two for
 // each fragment, and the read budget bounds the walk before this does.
 constexpr int kMaxBoxes = 8192;
-constexpr uint64_t kBoxHeader = 8;
-constexpr uint64_t kLargeBoxHeader = 16;
 // The fragment index a finished fragmented file ends with: 'mfra', then inside it, last, the
 // 16-byte 'mfro' that gives the size of the 'mfra'.
 constexpr uint64_t kFragmentIndexEnd = 16;
@@ -72,8 +71,8 @@ bool EndsWithFragmentIndex(ExplainReader& reader) {
   if (end < kFragmentIndexEnd || !reader.Read(end - kFragmentIndexEnd, mfro)) return false;
   if (Be32(mfro.data()) != kFragmentIndexEnd || !IsType(mfro.data() + 4, "mfro")) return false;
   const uint32_t mfraSize = Be32(mfro.data() + 12);
-  std::array<uint8_t, kBoxHeader> mfra{};
-  return mfraSize >= kBoxHeader + kFragmentIndexEnd && mfraSize <= end &&
+  std::array<uint8_t, kIsoBoxHeader> mfra{};
+  return mfraSize >= kIsoBoxHeader + kFragmentIndexEnd && mfraSize <= end &&
          reader.Read(end - mfraSize, mfra) && Be32(mfra.data()) == mfraSize &&
          IsType(mfra.data() + 4, "mfra");
 }
@@ -84,7 +83,7 @@ std::optional<uint64_t> LastFragmentAt(ExplainReader& reader, uint64_t from) {
   const uint64_t size = reader.fileSize();
   const uint64_t start = std::max(from, size > kLastFragmentWindow ? size - kLastFragmentWindow : 0);
   std::span<const uint8_t> tail;
-  if (size - start < kBoxHeader + kFragmentStartLength ||
+  if (size - start < kIsoBoxHeader + kFragmentStartLength ||
       !reader.View(start, static_cast<size_t>(size - start), &tail)) {
     return std::nullopt;
   }
@@ -105,6 +104,8 @@ struct Walk {
   bool sawMdat = false;
   uint64_t mediaBytes = 0;
   bool skipped = false;  // fragments were passed over unseen
+  uint64_t moovBody = 0;  // where the first moov's children start
+  uint64_t moovEnd = 0;
 
   void Judge(uint64_t size, Reasons* reasons) const {
     if (sawMeta && !sawMoov) return;
@@ -119,53 +120,46 @@ struct Walk {
   }
 };
 
-}  // namespace
-
-bool ExplainIsoMedia(ExplainReader& reader, Reasons* reasons) {
-  const auto head = reader.head();
-  if (head.size() < kBoxHeader) return false;
-  bool known = false;
-  for (const char* type : kOpeningTypes) known = known || IsType(head.data() + 4, type);
-  if (!known) return false;
-
+// The top-level boxes, from the start: what they say goes to `reasons`, and where the index is
+// to `walk`.
+void WalkTopLevel(ExplainReader& reader, Reasons* reasons, Walk& walk) {
   const uint64_t size = reader.fileSize();
-  Walk walk;
   bool lookedAtEnd = false;
   uint64_t offset = 0;
   for (int i = 0; i < kMaxBoxes; ++i) {
     // Fewer bytes than a box header after the last box are padding, not a box.
-    if (size - offset < kBoxHeader) {
+    if (size - offset < kIsoBoxHeader) {
       walk.Judge(size, reasons);
-      return true;
+      return;
     }
-    std::array<uint8_t, kLargeBoxHeader> box{};
+    std::array<uint8_t, kIsoLargeBoxHeader> box{};
     // A read the budget refused, or that failed, leaves nothing to judge.
-    if (!reader.Read(offset, std::span(box).first(kBoxHeader))) return true;
+    if (!reader.Read(offset, std::span(box).first(kIsoBoxHeader))) return;
     // Bytes that are no box after the last one: data appended to a whole file.
     if (!IsBoxType(box.data() + 4)) {
       walk.Judge(size, reasons);
-      return true;
+      return;
     }
     const uint32_t size32 = Be32(box.data());
     uint64_t boxSize = size32;
-    uint64_t headerSize = kBoxHeader;
+    uint64_t headerSize = kIsoBoxHeader;
     if (size32 == 0) {
       boxSize = size - offset;  // the last box, running to the end of the file
     } else if (size32 == 1) {
-      if (size - offset < kLargeBoxHeader) {
-        reasons->push_back(BoxCut(offset + kLargeBoxHeader, size, TypeText(box.data() + 4)));
-        return true;
+      if (size - offset < kIsoLargeBoxHeader) {
+        reasons->push_back(BoxCut(offset + kIsoLargeBoxHeader, size, TypeText(box.data() + 4)));
+        return;
       }
-      if (!reader.Read(offset, box)) return true;
+      if (!reader.Read(offset, box)) return;
       boxSize = Be64(box.data() + 8);
-      headerSize = kLargeBoxHeader;
+      headerSize = kIsoLargeBoxHeader;
       if (boxSize > kLargestPossibleFile) {
         reasons->push_back(ImpossibleSize(TypeText(box.data() + 4), boxSize));
-        return true;
+        return;
       }
     }
     // A size smaller than its own header is damage, not a cut: no finding, and no loop.
-    if (boxSize < headerSize) return true;
+    if (boxSize < headerSize) return;
     const uint64_t end = offset + boxSize;  // at most 2^48 past an offset within the file
     if (end > size) {
       // A tag or other data appended to the file (ID3v1 "TAG" reads as a size) is not a box
@@ -175,9 +169,13 @@ bool ExplainIsoMedia(ExplainReader& reader, Reasons* reasons) {
       } else {
         reasons->push_back(BoxCut(end, size, TypeText(box.data() + 4)));
       }
-      return true;
+      return;
     }
-    walk.sawMoov = walk.sawMoov || IsType(box.data() + 4, "moov");
+    if (IsType(box.data() + 4, "moov") && !walk.sawMoov) {
+      walk.sawMoov = true;
+      walk.moovBody = offset + headerSize;
+      walk.moovEnd = end;
+    }
     walk.sawMeta = walk.sawMeta || IsType(box.data() + 4, "meta");
     if (IsType(box.data() + 4, "mdat")) {
       walk.sawMdat = true;
@@ -187,7 +185,7 @@ bool ExplainIsoMedia(ExplainReader& reader, Reasons* reasons) {
     if (IsType(box.data() + 4, "moof") && walk.sawMoov && !lookedAtEnd) {
       // A fragmented file: whole if it ends with its index, else judged by its last fragment.
       lookedAtEnd = true;
-      if (EndsWithFragmentIndex(reader)) return true;
+      if (EndsWithFragmentIndex(reader)) return;
       if (const auto last = LastFragmentAt(reader, offset)) {
         walk.skipped = *last != offset;
         offset = *last;
@@ -195,9 +193,23 @@ bool ExplainIsoMedia(ExplainReader& reader, Reasons* reasons) {
     }
     if (offset == size) {
       walk.Judge(size, reasons);
-      return true;
+      return;
     }
   }
+}
+
+}  // namespace
+
+bool ExplainIsoMedia(ExplainReader& reader, Explanation* found) {
+  const auto head = reader.head();
+  if (head.size() < kIsoBoxHeader) return false;
+  bool known = false;
+  for (const char* type : kOpeningTypes) known = known || IsType(head.data() + 4, type);
+  if (!known) return false;
+  Walk walk;
+  WalkTopLevel(reader, &found->reasons, walk);
+  // The index names the streams, wherever it was found.
+  if (walk.sawMoov) ReadIsoMediaStreams(reader, walk.moovBody, walk.moovEnd, found);
   return true;
 }
 

@@ -4,6 +4,7 @@
 #include <optional>
 #include <utility>
 
+#include "engine/explain/ebml.h"
 #include "engine/explain/explainers.h"
 
 namespace kindprobe::explain {
@@ -11,51 +12,11 @@ namespace {
 
 constexpr uint32_t kEbmlId = 0x1A45DFA3;
 constexpr uint32_t kSegmentId = 0x18538067;
-constexpr uint32_t kClusterId = 0x1F43B675;
-// Children of the Segment looked at for a Cluster: the metadata before the first one is a
-// handful of elements (SeekHead, Void, Info, Tracks, Tags, Cues, Chapters, Attachments).
-constexpr int kMaxChildren = 64;
-// An element ID of 4 bytes and a size of at most 8.
-constexpr size_t kLongestElementHeader = 12;
-
-struct VarInt {
-  uint64_t value = 0;
-  size_t length = 0;
-  bool unknown = false;  // every value bit set: the writer did not know the size
-};
-
-// A size field: the count of leading zero bits in the first byte gives the length.
-std::optional<VarInt> ReadVarInt(std::span<const uint8_t> bytes) {
-  if (bytes.empty() || bytes[0] == 0) return std::nullopt;
-  VarInt v;
-  v.length = 1;
-  while ((bytes[0] & (0x80 >> (v.length - 1))) == 0) ++v.length;
-  if (bytes.size() < v.length) return std::nullopt;
-  v.value = bytes[0] & (0xFF >> v.length);
-  bool allOnes = v.value == (0xFFu >> v.length);
-  for (size_t i = 1; i < v.length; ++i) {
-    v.value = v.value << 8 | bytes[i];
-    allOnes = allOnes && bytes[i] == 0xFF;
-  }
-  v.unknown = allOnes;
-  return v;
-}
-
-// An element ID: its first byte's leading zeros give its length, 1 to 4 bytes.
-std::optional<std::pair<uint32_t, size_t>> ReadId(std::span<const uint8_t> bytes) {
-  if (bytes.empty() || bytes[0] < 0x10) return std::nullopt;
-  size_t length = 1;
-  while ((bytes[0] & (0x80 >> (length - 1))) == 0) ++length;
-  if (bytes.size() < length) return std::nullopt;
-  uint32_t id = 0;
-  for (size_t i = 0; i < length; ++i) id = id << 8 | bytes[i];
-  return std::pair(id, length);
-}
 
 // Whether the Segment's children from `offset` to `end` hold no Cluster: only when every child
 // up to `end` was seen, each of a known size, does the walk answer yes.
 bool HoldsNoCluster(ExplainReader& reader, uint64_t offset, uint64_t end) {
-  for (int i = 0; i < kMaxChildren && offset < end; ++i) {
+  for (int i = 0; i < kMaxSegmentChildren && offset < end; ++i) {
     std::array<uint8_t, kLongestElementHeader> element{};
     const size_t wanted = static_cast<size_t>(std::min<uint64_t>(element.size(), end - offset));
     if (!reader.Read(offset, std::span(element).first(wanted))) return false;
@@ -70,7 +31,8 @@ bool HoldsNoCluster(ExplainReader& reader, uint64_t offset, uint64_t end) {
 
 }  // namespace
 
-bool ExplainMatroska(ExplainReader& reader, Reasons* reasons) {
+bool ExplainMatroska(ExplainReader& reader, Explanation* found) {
+  Reasons* reasons = &found->reasons;
   const auto head = reader.head();
   if (head.size() < 5 || Be32(head.data()) != kEbmlId) return false;
   const uint64_t size = reader.fileSize();
@@ -100,9 +62,11 @@ bool ExplainMatroska(ExplainReader& reader, Reasons* reasons) {
     end = dataAt + segmentSize->value;
     if (end > size) {
       reasons->push_back(Finding(ReasonCode::kTruncated, DetailId::kMatroskaSegment, end, size));
+      ReadMatroskaStreams(reader, dataAt, size, found);
       return true;
     }
   }
+  ReadMatroskaStreams(reader, dataAt, end, found);
   if (HoldsNoCluster(reader, dataAt, end)) {
     reasons->push_back(Finding(ReasonCode::kNoMediaData, DetailId::kMatroskaNoCluster));
   }

@@ -1,8 +1,11 @@
 // MPEG audio (MP3): the ID3v2 tag's declared size, and the byte count that encoders write into
 // the first frame (the "Xing"/"Info" frame). A bare stream of frames carries no length of the
 // whole, so without either there is nothing to go on.
+#include <array>
 #include <cstring>
+#include <string>
 
+#include "engine/explain/codec_names.h"
 #include "engine/explain/explainers.h"
 
 namespace kindprobe::explain {
@@ -29,6 +32,29 @@ bool IsLayer3Frame(const uint8_t* p) {
   return p[0] == 0xFF && (p[1] & 0xE0) == 0xE0 && (p[1] & 0x18) != 0x08 && (p[1] & 0x06) == 0x02;
 }
 
+// Any frame header: the sync bits, a version and a layer other than the reserved ones, and a
+// bit rate and sample rate that exist.
+bool IsFrame(const uint8_t* p) {
+  return p[0] == 0xFF && (p[1] & 0xE0) == 0xE0 && (p[1] & 0x18) != 0x08 && (p[1] & 0x06) != 0 &&
+         (p[2] & 0xF0) != 0xF0 && (p[2] & 0x0C) != 0x0C;
+}
+
+// "mpeg1-l3": the frame's version and layer, as the codec names give them.
+std::string FrameTag(const uint8_t* p) {
+  static constexpr const char* kVersions[] = {"mpeg2.5", "", "mpeg2", "mpeg1"};
+  static constexpr const char* kLayers[] = {"", "-l3", "-l2", "-l1"};
+  return std::string(kVersions[(p[1] >> 3) & 3]) + kLayers[(p[1] >> 1) & 3];
+}
+
+// The stream of the frame at `frameAt`, when one is there.
+void ReadFirstFrame(ExplainReader& reader, uint64_t frameAt, Explanation* found) {
+  const ExplainReader::StreamReading streamReads(reader);
+  std::array<uint8_t, kFrameHeader> frame{};
+  if (reader.Read(frameAt, frame) && IsFrame(frame.data())) {
+    AddStream(found, Container::kMpegAudio, FrameTag(frame.data()), StreamKind::kAudio);
+  }
+}
+
 // Where the Xing/Info block sits: after the header and the side information, whose size
 // depends on the version and on whether the frame is mono.
 uint64_t InfoOffset(const uint8_t* frame) {
@@ -53,7 +79,8 @@ bool InfoBytes(std::span<const uint8_t> head, uint64_t frameAt, uint64_t* bytes)
 
 }  // namespace
 
-bool ExplainMpegAudio(ExplainReader& reader, Reasons* reasons) {
+bool ExplainMpegAudio(ExplainReader& reader, Explanation* found) {
+  Reasons* reasons = &found->reasons;
   const auto head = reader.head();
   const uint64_t size = reader.fileSize();
   uint64_t audioAt = 0;
@@ -69,9 +96,10 @@ bool ExplainMpegAudio(ExplainReader& reader, Reasons* reasons) {
       reasons->push_back(Finding(ReasonCode::kNoMediaData, DetailId::kId3Only));
       return true;
     }
-  } else if (head.size() < kFrameHeader || !IsLayer3Frame(head.data())) {
+  } else if (head.size() < kFrameHeader || !IsFrame(head.data())) {
     return false;
   }
+  ReadFirstFrame(reader, audioAt, found);
   // Encoders count the audio after the tag; one that counted the whole file, tag included,
   // wrote exactly the size of a whole file.
   uint64_t bytes = 0;

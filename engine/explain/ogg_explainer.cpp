@@ -5,15 +5,15 @@
 #include <span>
 
 #include "engine/explain/explainers.h"
+#include "engine/explain/layouts.h"
 
 namespace kindprobe::explain {
 namespace {
 
-constexpr uint64_t kPageHeader = 27;
 constexpr uint8_t kEndOfStream = 0x04;
 // The largest page: its header, 255 lacing values and 255 segments of 255 bytes. One read of
 // this much from the end always holds the start of the last page.
-constexpr uint64_t kLargestPage = kPageHeader + 255 + 255 * 255;
+constexpr uint64_t kLargestPage = kOggPageHeader + 255 + 255 * 255;
 constexpr char kCapture[] = "OggS";
 constexpr size_t kCaptureLength = 4;
 
@@ -36,11 +36,13 @@ size_t NextCapture(std::span<const uint8_t> bytes, size_t from) {
 
 }  // namespace
 
-bool ExplainOgg(ExplainReader& reader, Reasons* reasons) {
+bool ExplainOgg(ExplainReader& reader, Explanation* found) {
+  Reasons* reasons = &found->reasons;
   const auto head = reader.head();
   if (head.size() < kCaptureLength || std::memcmp(head.data(), kCapture, kCaptureLength) != 0) {
     return false;
   }
+  ReadOggStreams(reader, found);
   const uint64_t size = reader.fileSize();
   const uint64_t windowStart = size > kLargestPage ? size - kLargestPage : 0;
   std::span<const uint8_t> window;
@@ -55,12 +57,12 @@ bool ExplainOgg(ExplainReader& reader, Reasons* reasons) {
   while (at < window.size()) {
     const uint64_t pageStart = windowStart + at;
     const size_t left = window.size() - at;
-    uint64_t declaredEnd = pageStart + kPageHeader;
-    if (left >= kPageHeader) {
+    uint64_t declaredEnd = pageStart + kOggPageHeader;
+    if (left >= kOggPageHeader) {
       const size_t segments = window[at + 26];
       declaredEnd += segments;
-      if (left >= kPageHeader + segments) {
-        for (size_t i = 0; i < segments; ++i) declaredEnd += window[at + kPageHeader + i];
+      if (left >= kOggPageHeader + segments) {
+        for (size_t i = 0; i < segments; ++i) declaredEnd += window[at + kOggPageHeader + i];
       }
     }
     if (declaredEnd > size) {

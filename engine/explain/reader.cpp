@@ -28,17 +28,18 @@ bool ExplainReader::View(uint64_t offset, size_t length, std::span<const uint8_t
   }
   if (source_ == nullptr) return false;
   const uint64_t affordable = kMaxExtraBytes - extraBytes_;
-  if (extraReads_ >= kMaxExtraReads || length > affordable) {
-    outOfBudget_ = true;
+  uint32_t& reads = forStreams_ ? streamReads_ : extraReads_;
+  if (reads >= (forStreams_ ? kMaxStreamReads : kMaxExtraReads) || length > affordable) {
+    outOfBudget_ = outOfBudget_ || !forStreams_;
     return false;
   }
-  if (extraReads_ > 0) {
+  if (extraReads_ + streamReads_ > 0) {
     nextWindow_ = windowServed_ ? std::min(nextWindow_ * 2, kLargestWindow) : kFirstWindow;
   }
   windowServed_ = false;
   const uint64_t wanted =
       std::max<uint64_t>(length, std::min({nextWindow_, fileSize_ - offset, affordable}));
-  ++extraReads_;
+  ++reads;
   extraBytes_ += wanted;
   window_.resize(static_cast<size_t>(wanted));
   window_.resize(source_->ReadAt(offset, window_));

@@ -1,5 +1,6 @@
 // Bounded reading for the explainers: the head the classifier already holds, and at most
-// kMaxExtraReads reads, of kMaxExtraBytes in all, of the rest of the file.
+// kMaxExtraReads reads for the container's bookkeeping and kMaxStreamReads for the headers that
+// name its streams, of kMaxExtraBytes in all, of the rest of the file.
 #pragma once
 
 #include <cstddef>
@@ -13,6 +14,9 @@ namespace kindprobe::explain {
 // Every read beyond the head counts against this budget, whatever the file says; a walk that
 // runs out of it stops without a finding.
 inline constexpr uint32_t kMaxExtraReads = 4;
+// The streams have reads of their own, so that naming them never costs a finding its reads, and
+// a file whose headers name nothing (most damaged ones) costs no more than before.
+inline constexpr uint32_t kMaxStreamReads = 4;
 inline constexpr uint64_t kMaxExtraBytes = uint64_t{128} << 10;
 // A read beyond the head fetches a window, so that the next headers of a walk over many small
 // structures come free. The first is 512 bytes; each later one is twice the last, up to 64 KiB,
@@ -44,6 +48,7 @@ class ExplainReader {
   uint64_t fileSize() const { return fileSize_; }
   std::span<const uint8_t> head() const { return head_; }
   uint32_t extraReads() const { return extraReads_; }
+  uint32_t streamReads() const { return streamReads_; }
   uint64_t extraBytes() const { return extraBytes_; }
 
   // Exactly out.size() bytes at `offset`, from the head or the last window when they lie in
@@ -61,11 +66,26 @@ class ExplainReader {
   // the first call, with one read of the file's end.
   uint64_t ContentEnd();
 
+  // While one of these lives, reads count against kMaxStreamReads, and one refused for want of
+  // them does not mark the reader out of budget.
+  class StreamReading {
+   public:
+    explicit StreamReading(ExplainReader& reader) : reader_(reader) { reader_.forStreams_ = true; }
+    ~StreamReading() { reader_.forStreams_ = false; }
+    StreamReading(const StreamReading&) = delete;
+    StreamReading& operator=(const StreamReading&) = delete;
+
+   private:
+    ExplainReader& reader_;
+  };
+
  private:
   std::span<const uint8_t> head_;
   uint64_t fileSize_;
   ByteSource* source_;
   uint32_t extraReads_ = 0;
+  uint32_t streamReads_ = 0;
+  bool forStreams_ = false;
   uint64_t extraBytes_ = 0;
   bool outOfBudget_ = false;
   std::vector<uint8_t> window_;  // the bytes of the last read beyond the head

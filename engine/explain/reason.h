@@ -9,8 +9,16 @@
 namespace kindprobe::explain {
 
 // The fixed reason names a reader of the output may rely on.
-enum class ReasonCode { kTruncated, kRenamed, kNoMediaData, kDamaged };
-inline constexpr size_t kReasonCodeCount = 4;
+enum class ReasonCode {
+  kTruncated,
+  kRenamed,
+  kNoMediaData,
+  kDamaged,
+  kEncrypted,
+  kNotMedia,
+  kZeroFilled
+};
+inline constexpr size_t kReasonCodeCount = 7;
 
 // Which detail text renders a reason; each one says which of the fields it uses.
 enum class DetailId {
@@ -38,7 +46,11 @@ enum class DetailId {
   kAviOdmlFrames,    // declared: frames of the whole file, actual: frames of the first RIFF
   kAsfFileSize,      // declared: the File Properties' file size, actual: file size
   kRenamed,          // name: the extension, nameRule: its rule, other: the content's rule
+  kEncrypted,        // name: the protection scheme ("cenc", "cbcs", "ASF", "ContentEncryption")
+  kNotMedia,         // name: the extension, other: what the content is ("HTML", "text", ...)
+  kZeroFilled,       // declared: bytes looked at, all zero, actual: file size
 };
+inline constexpr DetailId kLastDetail = DetailId::kZeroFilled;
 
 struct Reason {
   ReasonCode code = ReasonCode::kTruncated;
@@ -52,7 +64,8 @@ struct Reason {
 
 using Reasons = std::vector<Reason>;
 
-// The stable name of a code ("truncated", "renamed", "no-media-data", "damaged").
+// The stable name of a code ("truncated", "renamed", "no-media-data", "damaged", "encrypted",
+// "not-media", "zero-filled").
 const char* ReasonCodeName(ReasonCode code);
 
 }  // namespace kindprobe::explain

@@ -128,7 +128,8 @@ TEST(CliSpecialFiles, StandardInputAndANamedFifoAreReadAsTheFile) {
                                         // Of a stream only the ends are kept: the container's
                                         // sizes are not compared with zeros between them.
                                         std::pair{kAvi, "AVI文件 (TypeID 4)"}}) {
-    std::thread writer([&] { std::ofstream(fifo, std::ios::binary) << content; });
+    std::thread writer(
+        [&fifo, bytes = content] { std::ofstream(fifo, std::ios::binary) << bytes; });
     const auto named = RunKindprobe({"--explain", fifo.string()});
     writer.join();
     EXPECT_EQ(named.out, fifo.string() + ": " + answer + "\n");

@@ -65,6 +65,7 @@ std::map<std::string, std::vector<std::string>> ReasonCodes(const std::string& o
   std::map<std::string, std::vector<std::string>> codes;
   std::string current;
   for (const std::string& line : Lines(out)) {
+    if (line.rfind("  streams: ", 0) == 0) continue;
     if (line.rfind("  ", 0) == 0) {
       codes[current].push_back(line.substr(2, line.find(':') - 2));
     } else {
@@ -229,17 +230,106 @@ TEST_F(ExplainHealthyMedia, WhatTheHeadShowsOfFilesCutOrEmpty) {
 TEST(ExplainOutput, FilesWithoutContentOrAccessHaveNoReasons) {
   testsupport::TempDir dir;
   const fs::path empty = dir.Write("empty.avi", "");
-  const fs::path text = dir.Write("notes.avi", "just some words\n");
-  // Text whose bytes a transport stream could have (0x47 every 188 bytes) is not read as one.
-  const fs::path letters = dir.Write("letters.ts", std::string(1000, 'G'));
+  // Text under a name that promises nothing (".dat" is the text rule's too).
+  const fs::path text = dir.Write("notes.dat", "just some words\n");
   const auto result = RunKindprobe({"--explain", "--json", empty.string(), text.string(),
-                                    letters.string(), (dir.path() / "missing.avi").string()});
+                                    (dir.path() / "missing.avi").string()});
   EXPECT_EQ(result.exitCode, 1);
   const auto lines = Lines(result.out);
-  ASSERT_EQ(lines.size(), 4u);
+  ASSERT_EQ(lines.size(), 3u);
   for (const std::string& line : lines) {
-    EXPECT_NE(line.find(",\"reasons\":[]}"), std::string::npos) << line;
+    EXPECT_NE(line.find(",\"reasons\":[],\"streams\":[]}"), std::string::npos) << line;
   }
+}
+
+// What the content is, where the name promised media: text of each kind, and zeros.
+struct ContentCase {
+  const char* name;
+  std::string content;
+  const char* code;  // the one reason expected; empty for none
+  const char* what;  // a word the English detail must hold
+};
+
+std::vector<ContentCase> ContentCases() {
+  const std::string zeros(100000, '\0');
+  std::string zerosThenData = zeros;
+  zerosThenData.back() = 1;
+  std::string dataThenZeros = zeros;
+  dataThenZeros[5000] = 1;  // past the head, before the end looked at
+  return {
+      {"page.mp4", "\n  <!DOCTYPE html><html><body>403 Forbidden</body></html>\n", "not-media",
+       "HTML page"},
+      {"page.mkv", "\xEF\xBB\xBF<HTML><HEAD>", "not-media", "HTML page"},
+      {"error.avi", "{\"error\":\"expired\"}", "not-media", "JSON"},
+      {"feed.flv", "<?xml version=\"1.0\"?><rss/>", "not-media", "XML"},
+      {"notes.avi", "just some words\n", "not-media", "text"},
+      // Text whose bytes a transport stream could have (0x47 every 188 bytes) is not read as one.
+      {"letters.ts", std::string(1000, 'G'), "not-media", "text"},
+      {"notes.rmvb", "line one\r\nline two\r\n", "not-media", "text"},
+      {"binary.mp4",
+       std::string("abc\x01"
+                   "def"),
+       "", ""},
+      // An INI file's section is no JSON array; pretty-printed JSON is JSON.
+      {"settings.wmv", "[Reference]\r\nRef1=http://example.org/a.wmv\r\n", "not-media", "text"},
+      {"reply.mp4", "{\n  \"status\": 404\n}\n", "not-media", "JSON"},
+      {"reserved.mkv", zeros, "zero-filled", "100000"},
+      {"reserved.dat", zeros, "zero-filled", "100000"},
+      {"small.mp4", std::string(300, '\0'), "zero-filled", "300"},
+      {"written-at-end.mkv", zerosThenData, "", ""},
+      {"written-inside.mkv", dataThenZeros, "zero-filled", ""},
+  };
+}
+
+TEST(ExplainOutput, TextUnderAMediaNameAndZerosAreNamed) {
+  testsupport::TempDir dir;
+  std::vector<std::string> args = {"--explain", "--lang", "en"};
+  const auto cases = ContentCases();
+  for (const ContentCase& c : cases) args.push_back(dir.Write(c.name, c.content).string());
+  const auto result = RunKindprobe(args);
+  SCOPED_TRACE(result.out);
+  const auto codes = ReasonCodes(result.out);
+  for (const ContentCase& c : cases) {
+    const std::string path = (dir.path() / c.name).string();
+    const std::vector<std::string> expected =
+        *c.code == '\0' ? std::vector<std::string>{} : std::vector<std::string>{c.code};
+    EXPECT_EQ(codes.at(path), expected) << c.name;
+    const size_t at = result.out.find(path + ":");
+    const size_t next = result.out.find("\n" + dir.path().string(), at);
+    EXPECT_NE(result.out.substr(at, next - at).find(c.what), std::string::npos) << c.name;
+  }
+}
+
+TEST(ExplainOutput, StreamsLineInEitherLanguageAndJsonArray) {
+  testsupport::TempDir dir;
+  // A WAV of 8 bytes of 16-bit mono PCM; the same with the extensible format (0xFFFE) whose
+  // sub-format is IEEE float (3).
+  const std::string fmt =
+      std::string("fmt \x10\0\0\0\x01\0\x01\0\x40\x1F\0\0\x80\x3E\0\0\x02\0\x10\0", 24);
+  std::string ext = std::string(
+      "fmt \x28\0\0\0\xFE\xFF\x01\0\x40\x1F\0\0\x00\x7D\0\0\x04\0\x20\0"
+      "\x16\0\x20\0\x04\0\0\0\x03\0\0\0\0\0\x10\0\x80\0\0\xAA\0\x38\x9B\x71",
+      48);
+  const std::string data = std::string("data\x08\0\0\0", 8) + std::string(8, '\x01');
+  const auto wav = [&](const std::string& format) {
+    const std::string body = "WAVE" + format + data;
+    const auto size = static_cast<char>(body.size());
+    return std::string("RIFF") + size + std::string(3, '\0') + body;
+  };
+  const fs::path pcm = dir.Write("pcm.wav", wav(fmt));
+  const fs::path floats = dir.Write("float.wav", wav(ext));
+  const auto chinese = RunKindprobe({"--explain", pcm.string()});
+  EXPECT_EQ(chinese.out, pcm.string() + ": WAV文件 (TypeID 4)\n  streams: 音频 PCM (0x0001)\n");
+  const auto english = RunKindprobe({"--explain", "--lang", "en", floats.string()});
+  EXPECT_EQ(english.out,
+            floats.string() + ": WAV file (TypeID 4)\n  streams: audio PCM (float) (0x0003)\n");
+  const auto json = RunKindprobe({"--explain", "--json", "--lang", "en", floats.string()});
+  EXPECT_NE(json.out.find(",\"reasons\":[],\"streams\":[{\"kind\":\"audio\",\"codec\":"
+                          "\"PCM (float)\",\"tag\":\"0x0003\"}]}"),
+            std::string::npos)
+      << json.out;
+  // Without --explain, no streams key.
+  EXPECT_EQ(RunKindprobe({"--json", pcm.string()}).out.find("streams"), std::string::npos);
 }
 
 TEST(ExplainOutput, EnglishDetailsAndUnchangedOutputWithoutTheOption) {

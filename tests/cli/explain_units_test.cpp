@@ -11,6 +11,19 @@
 namespace kindprobe::cli {
 namespace {
 
+// An InvalidMedia answer of rule `rule` with what --explain found.
+Classification Answer(std::u16string_view description, int32_t rule,
+                      const std::vector<ReasonLine>* reasons,
+                      const std::vector<StreamLine>* streams = nullptr) {
+  Classification answer;
+  answer.typeId = 4;
+  answer.description = description;
+  answer.ruleIndex = rule;
+  answer.reasons = reasons;
+  answer.streams = streams;
+  return answer;
+}
+
 using explain::DetailId;
 using explain::Reason;
 using explain::ReasonCode;
@@ -35,7 +48,7 @@ TEST(ExplainOptions, ExplainAndLanguage) {
 }
 
 TEST(ReasonText, EveryDetailHasBothLanguagesWithItsNumbers) {
-  for (int i = 0; i <= static_cast<int>(DetailId::kRenamed); ++i) {
+  for (int i = 0; i <= static_cast<int>(explain::kLastDetail); ++i) {
     Reason reason;
     reason.detail = static_cast<DetailId>(i);
     reason.declared = 987654;
@@ -77,7 +90,7 @@ TEST(ReasonOutput, TextIndentsOneReasonPerLineAndJsonAddsTheArray) {
   cut.declared = 7318;
   cut.actual = 4878;
   const std::vector<ReasonLine> reasons = ReasonLines({cut}, Language::kEnglish);
-  const Classification result{4, u"AVI文件", 20, {}, &reasons, {}, false};
+  const Classification result = Answer(u"AVI文件", 20, &reasons);
   std::string text;
   AppendResultLine(OutputMode::kText, u"a.avi", result, &text);
   EXPECT_EQ(text,
@@ -91,12 +104,53 @@ TEST(ReasonOutput, TextIndentsOneReasonPerLineAndJsonAddsTheArray) {
             "header declares 7318 bytes, the file has 4878\"}]}\n");
   const std::vector<ReasonLine> none;
   json.clear();
-  AppendResultLine(OutputMode::kJson, u"a.avi", {4, u"AVI文件", 20, {}, &none, {}, false}, &json);
+  AppendResultLine(OutputMode::kJson, u"a.avi", Answer(u"AVI文件", 20, &none), &json);
   EXPECT_NE(json.find(",\"reasons\":[]}"), std::string::npos);
   // Without --explain the line is as it always was.
   json.clear();
-  AppendResultLine(OutputMode::kJson, u"a.avi", {4, u"AVI文件", 20, {}, nullptr, {}, false}, &json);
+  AppendResultLine(OutputMode::kJson, u"a.avi", Answer(u"AVI文件", 20, nullptr), &json);
   EXPECT_EQ(json.find("reasons"), std::string::npos);
+}
+
+TEST(StreamOutput, CodecNamesAndKindsInTheLanguageAndTagsEscapedInJson) {
+  explain::Stream subtitles;
+  subtitles.kind = explain::StreamKind::kSubtitle;
+  subtitles.tag = "S_TEXT/\"UTF8\"";
+  subtitles.codec = u"Text subtitles (SRT)";
+  subtitles.codecZh = u"文本字幕 (SRT)";
+  explain::Stream video;
+  video.kind = explain::StreamKind::kVideo;
+  video.tag = "hvc1";
+  video.codec = u"HEVC";  // the same in Chinese
+  const explain::Streams streams = {video, subtitles};
+  const std::vector<ReasonLine> none;
+  for (const auto& [language, line] :
+       {std::pair(Language::kChinese,
+                  "  streams: 视频 HEVC (hvc1), 字幕 文本字幕 (SRT) (S_TEXT/\"UTF8\")\n"),
+        std::pair(
+            Language::kEnglish,
+            "  streams: video HEVC (hvc1), subtitle Text subtitles (SRT) (S_TEXT/\"UTF8\")\n")}) {
+    const std::vector<StreamLine> lines = StreamLines(streams, language);
+    std::string text;
+    AppendResultLine(OutputMode::kText, u"a.mkv", Answer(u"MKV", 1, &none, &lines), &text);
+    EXPECT_EQ(text, std::string("a.mkv: MKV (TypeID 4)\n") + line);
+  }
+  const std::vector<StreamLine> lines = StreamLines(streams, Language::kEnglish);
+  std::string json;
+  AppendResultLine(OutputMode::kJson, u"a.mkv", Answer(u"MKV", 1, &none, &lines), &json);
+  EXPECT_NE(json.find(",\"streams\":[{\"kind\":\"video\",\"codec\":\"HEVC\",\"tag\":\"hvc1\"},"
+                      "{\"kind\":\"subtitle\",\"codec\":\"Text subtitles (SRT)\",\"tag\":"
+                      "\"S_TEXT/\\\"UTF8\\\"\"}]}"),
+            std::string::npos)
+      << json;
+  // No streams: no line in text, an empty array in JSON.
+  const std::vector<StreamLine> empty;
+  std::string text;
+  AppendResultLine(OutputMode::kText, u"a.mkv", Answer(u"MKV", 1, &none, &empty), &text);
+  EXPECT_EQ(text, "a.mkv: MKV (TypeID 4)\n");
+  json.clear();
+  AppendResultLine(OutputMode::kJson, u"a.mkv", Answer(u"MKV", 1, &none, &empty), &json);
+  EXPECT_NE(json.find(",\"reasons\":[],\"streams\":[]}"), std::string::npos) << json;
 }
 
 }  // namespace

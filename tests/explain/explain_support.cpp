@@ -58,8 +58,11 @@ Outcome Explain(const Bytes& file) {
                                       std::min<size_t>(file.size(), kFileHeadCapacity));
   explain::ExplainReader reader(head, file.size(), &source);
   Outcome outcome;
-  outcome.reasons = explain::ExplainContainer(reader);
+  explain::Explanation explanation = explain::ExplainContainer(reader);
+  outcome.reasons = std::move(explanation.reasons);
+  outcome.streams = std::move(explanation.streams);
   outcome.extraReads = reader.extraReads();
+  outcome.streamReads = reader.streamReads();
   return outcome;
 }
 

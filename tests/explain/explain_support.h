@@ -30,10 +30,12 @@ class Builder {
 };
 
 // What the explainers say about `file` with its first 4096 bytes as the head, and how many
-// reads beyond the head they made.
+// reads beyond the head they made, for the bookkeeping and for the streams.
 struct Outcome {
   explain::Reasons reasons;
+  explain::Streams streams;
   uint32_t extraReads = 0;
+  uint32_t streamReads = 0;
   bool Has(explain::ReasonCode code) const;
   bool Has(explain::DetailId detail) const;
   std::optional<explain::Reason> Find(explain::DetailId detail) const;
