@@ -30,3 +30,14 @@ set(KINDPROBE_DIAGNOSIS_TYPELIB_VERSION ${CMAKE_MATCH_1} CACHE INTERNAL "")
 set(KINDPROBE_DIAGNOSIS_TYPELIB_HELPSTRING "${CMAKE_MATCH_2}" CACHE INTERNAL "")
 unset(found)
 unset(guid)
+
+# IDispatch's seven methods and the interface's own, as the type library's registration files.
+string(REGEX MATCH "interface[ \t\r\n]+IDiagnosis[ \t\r\n]*:[ \t\r\n]*IDispatch[^}]*}" found
+       "${diagnosis_idl_text}")
+string(REGEX MATCHALL "HRESULT[ \t\r\n]+[A-Za-z0-9_]+[ \t\r\n]*\\(" methods "${found}")
+list(LENGTH methods method_count)
+math(EXPR method_count "7 + ${method_count}")
+set(KINDPROBE_DIAGNOSIS_INTERFACE_METHODS ${method_count} CACHE INTERNAL "")
+unset(found)
+unset(methods)
+unset(method_count)

@@ -27,7 +27,7 @@ arches=("x86 i686 /usr/lib/wine/wine win32" "x64 x86_64 /usr/lib/wine/wine64 win
 for arch in "${arches[@]}"; do
   read -r folder triplet wine winearch <<<"$arch"
   printf '\n==== %s: stripped binaries, symbols, the SDK sample under %s Wine\n' "$folder" "$winearch"
-  for binary in Kindprobe.dll kindprobe-1.dll kindprobe.exe; do
+  for binary in Kindprobe.dll KindprobeDiagnosis.dll kindprobe-1.dll kindprobe.exe; do
     shipped=$kit/$folder/$binary
     symbols=$kit/symbols/$folder/$binary.debug
     ! "$triplet-w64-mingw32-objdump" -h "$shipped" | grep -q '\.debug_' ||
