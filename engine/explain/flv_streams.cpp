@@ -22,16 +22,24 @@ constexpr int kMaxTags = 16;
 constexpr uint8_t kVideoExHeader = 0x80;
 constexpr uint8_t kAudioExHeader = 9;
 
+// "v7", "a10": appended rather than `"v" + std::to_string(...)`, which GCC 12 at -O3 for i686
+// takes for an overlapping copy (-Wrestrict) and refuses under -Werror.
+std::string NumberedTag(char kind, unsigned number) {
+  std::string tag(1, kind);
+  tag += std::to_string(number);
+  return tag;
+}
+
 // "v7", "a10", or the four-character code of an extended header.
 std::string CodecTag(uint8_t type, std::span<const uint8_t> data) {
   if (type == kVideoTag) {
     if ((data[0] & kVideoExHeader) && data.size() >= 5)
       return FourccTag(data.subspan(1).first<4>());
-    return "v" + std::to_string(data[0] & 0x0F);
+    return NumberedTag('v', data[0] & 0x0F);
   }
   if ((data[0] >> 4) == kAudioExHeader && data.size() >= 5)
     return FourccTag(data.subspan(1).first<4>());
-  return "a" + std::to_string(data[0] >> 4);
+  return NumberedTag('a', data[0] >> 4);
 }
 
 }  // namespace
