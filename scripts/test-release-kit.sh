@@ -70,8 +70,12 @@ Z:${samples//\//\\}\\empty.avi: 零字节文件 (TypeID 3)"
   output=$(run "$c_sample/diagnose.exe" "Z:${samples//\//\\}\\clip-renamed.txt" \
              "Z:${samples//\//\\}\\empty.avi" "Z:${samples//\//\\}\\none-such.avi" | tr -d '\r')
   echo "$output"
+  samples_dir="Z:${samples//\//\\}"
   expected="kindprobe $version
-@C_SAMPLE_EXPECTED@"
+$samples_dir\\clip-renamed.txt: AVI file (TypeID 4)
+  renamed: the extension .txt belongs to \"text file\", but the content is \"AVI file\"
+$samples_dir\\empty.avi: zero-byte file (TypeID 3)
+$samples_dir\\none-such.avi: cannot open (File not found)"
   [ "$output" = "$expected" ] || fail "the $folder C sample printed something else"
   WINEPREFIX=$prefix "${wine%/*}/wineserver" -k 2>/dev/null || true
 done

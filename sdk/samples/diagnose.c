@@ -30,10 +30,17 @@ int wmain(int argc, wchar_t **argv) {
       continue;
     }
     PrintWide(argv[i]);
+    if (!kindprobe_report_examined(checker)) {
+      printf(": %s\n", kindprobe_report_error_text(checker));
+      continue;
+    }
     printf(": %s (TypeID %d)\n", result.description, result.type_id);
     for (r = 0; r < kindprobe_report_reason_count(checker); ++r)
       printf("  %s: %s\n", kindprobe_report_reason_code(checker, r),
              kindprobe_report_reason_detail(checker, r));
+    for (r = 0; r < kindprobe_report_stream_count(checker); ++r)
+      printf("  %s %s (%s)\n", kindprobe_report_stream_kind(checker, r),
+             kindprobe_report_stream_codec(checker, r), kindprobe_report_stream_tag(checker, r));
   }
   kindprobe_checker_free(checker);
   return status;

@@ -123,7 +123,8 @@ KINDPROBE_API int kindprobe_report_error(kindprobe_checker *checker);
 KINDPROBE_API const char *kindprobe_report_error_text(kindprobe_checker *checker);
 /* With explain on: the reasons a file may not play. */
 KINDPROBE_API int kindprobe_report_reason_count(kindprobe_checker *checker);
-/* "truncated", "renamed", "no-media-data" or "damaged". */
+/* "truncated", "renamed", "no-media-data", "damaged", "encrypted", "not-media" or
+ * "zero-filled". */
 KINDPROBE_API const char *kindprobe_report_reason_code(kindprobe_checker *checker, int index);
 /* The reason in a sentence, in the checker's language. */
 KINDPROBE_API const char *kindprobe_report_reason_detail(kindprobe_checker *checker, int index);
