@@ -3,7 +3,7 @@
 #include <cstdint>
 #include <optional>
 
-#include "cli/text/printable_name.h"
+#include "diagnosis/printable_name.h"
 #include "cli/text/text_join.h"
 #include "platform/player_settings.h"
 

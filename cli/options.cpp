@@ -5,7 +5,7 @@
 #include <string_view>
 
 #include "cli/option_table.h"
-#include "cli/text/printable_name.h"
+#include "diagnosis/printable_name.h"
 #include "cli/text/text_join.h"
 #include "platform/command_line.h"
 

@@ -16,7 +16,8 @@ ClassEntry g_classEntries[] = {
      &NoCategories},
 };
 
-ComServerModule g_serverModule(reinterpret_cast<HMODULE>(&__ImageBase), g_classEntries);
+ComServerModule g_serverModule(reinterpret_cast<HMODULE>(&__ImageBase), g_classEntries,
+                               KINDPROBE_APPID_TEXT);
 
 }  // namespace
 

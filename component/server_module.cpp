@@ -4,13 +4,13 @@
 #include <new>
 
 #include "component/boundary.h"
-#include "kindprobe.h"
 #include "platform/win32/unique_resource.h"
 
 namespace kindprobe::component {
 
-ComServerModule::ComServerModule(HMODULE module, std::span<ClassEntry> entries)
-    : moduleHandle_(module), classEntries_(entries) {
+ComServerModule::ComServerModule(HMODULE module, std::span<ClassEntry> entries,
+                                 const wchar_t* appId)
+    : moduleHandle_(module), appId_(appId), classEntries_(entries) {
   if (FAILED(classEntriesLock_.Init())) initFailed_ = true;
   classEntriesLive_.store(true, std::memory_order_release);
   if (FAILED(staticInitLock_.Init())) initFailed_ = true;
@@ -28,8 +28,8 @@ LONG ComServerModule::GetLockCount() const { return lockCount_; }
 
 HRESULT ComServerModule::AddCommonReplacements(registration::ScriptRegistrar& registrar) {
   static_assert(sizeof(wchar_t) == sizeof(char16_t));
-  return registrar.AppendReplacement(u"APPID",
-                                     reinterpret_cast<const char16_t*>(KINDPROBE_APPID_TEXT));
+  if (appId_ == nullptr) return S_OK;
+  return registrar.AppendReplacement(u"APPID", reinterpret_cast<const char16_t*>(appId_));
 }
 
 HRESULT ComServerModule::AddTermFunc(TermFunc func, DWORD_PTR data) {

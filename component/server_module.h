@@ -43,8 +43,8 @@ using TermFunc = void (*)(DWORD_PTR data);
 class ComServerModule final : public registration::RegistrarModule {
  public:
   // Never throws: a lock that cannot be initialised sets InitFailed(), which fails the module's
-  // load.
-  ComServerModule(HMODULE module, std::span<ClassEntry> entries);
+  // load. `appId` ("{...}") is the module's AppID for its scripts' %APPID%; null: it has none.
+  ComServerModule(HMODULE module, std::span<ClassEntry> entries, const wchar_t* appId);
   // Only the module's own members go here: everything that reaches other objects was torn down
   // by TearDown() when the module was detached, whatever order static objects die in.
   ~ComServerModule();
@@ -55,7 +55,8 @@ class ComServerModule final : public registration::RegistrarModule {
   LONG Unlock();
   LONG GetLockCount() const;
 
-  // RegistrarModule: the module file, and "APPID" for every registry script of the module.
+  // RegistrarModule: the module file, and "APPID" (if it has one) for every registry script of
+  // the module.
   HMODULE ModuleHandle() const override { return moduleHandle_; }
   HRESULT AddCommonReplacements(registration::ScriptRegistrar& registrar) override;
 
@@ -89,6 +90,7 @@ class ComServerModule final : public registration::RegistrarModule {
   // Set up in this order and torn down in reverse: the module file, the class-entry table with
   // its lock, then the lock count, termination functions and static-data lock.
   HMODULE moduleHandle_;
+  const wchar_t* appId_;
   std::span<ClassEntry> classEntries_;
   CriticalSection classEntriesLock_;
   std::atomic<bool> classEntriesLive_{false};

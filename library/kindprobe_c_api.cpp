@@ -5,8 +5,8 @@
 #include <cerrno>
 #include <cstdlib>
 #include <memory>
-#include <mutex>
 #include <new>
+#include <optional>
 #include <string>
 #include <utility>
 
@@ -17,6 +17,7 @@
 #include "library/checker.h"
 #include "platform/diagnostic.h"
 #include "platform/player_settings.h"
+#include "platform/sync.h"
 #include "platform/utf.h"
 
 namespace {
@@ -31,15 +32,21 @@ static_assert(kindprobe::TypeIDUnknown == KINDPROBE_TYPE_UNKNOWN &&
 
 // The settings are process-wide and read without a lock by checks, so they are fixed once,
 // before the first checker exists, never while one may be checking.
+// A plain mutex and flag rather than std::call_once, which MinGW's win32 thread model lacks.
 void SetUpProcessOnce() {
-  static std::once_flag once;
-  std::call_once(once, [] {
-    // A library must not write into its host program's output.
-    kindprobe::platform::SetDiagnosticsDiscarded(true);
+  static constinit kindprobe::platform::Mutex mutex;
+  static constinit bool done = false;
+  const kindprobe::platform::LockGuard lock(mutex);
+  if (done) return;
+  done = true;
+  // A library must not write into its host program's output.
+  kindprobe::platform::SetDiagnosticsDiscarded(true);
+  // On Windows every check reads the player's own registry value, as the component does.
+  if constexpr (!kindprobe::platform::kStorePathFromRegistry) {
     const char* store = std::getenv(kindprobe::platform::kStorePathVariable);
     if (store != nullptr)
       kindprobe::platform::SetStorePath(kindprobe::platform::Utf8ToUtf16(store));
-  });
+  }
 }
 
 // The report before any check: an unexamined Unknown.
@@ -104,6 +111,43 @@ int Check(kindprobe_checker& checker, const std::u16string& name, kindprobe::pla
   return 0;
 }
 
+// Classifies the file at the path `makePath` gives, made inside the guard so that running out
+// of memory converting it is an error number too.
+template <typename MakePath>
+int CheckPath(kindprobe_checker* checker, MakePath&& makePath, kindprobe_result* result) {
+  return Guarded(checker, [&](kindprobe_checker& held) {
+    const std::u16string path = makePath();
+    kindprobe::platform::OpenStatus status;
+    kindprobe::platform::File file = kindprobe::platform::File::OpenForReading(path.c_str(), &status);
+    return Check(held, path, std::move(file), status, result);
+  });
+}
+
+// Uses the rule file at the path `makePath` gives (none: the process's own table) from now on.
+template <typename MakePath>
+int SetRulesFile(kindprobe_checker* checker, MakePath&& makePath) {
+  return Guarded(checker, [&](kindprobe_checker& held) {
+    const std::optional<std::u16string> path = makePath();
+    if (!path) {
+      UseTable(held, nullptr);
+      return 0;
+    }
+    std::u16string text;
+    std::string why;
+    int number = 0;
+    if (!kindprobe::ReadRuleFile(*path, &text, &why, &number)) return -(number != 0 ? number : EIO);
+    UseTable(held, kindprobe::RuleTableFromText(text));
+    return 0;
+  });
+}
+
+#ifdef _WIN32
+// wchar_t is UTF-16 on Windows: the same code units, another type.
+std::u16string WidePath(const wchar_t* path) {
+  return std::u16string(reinterpret_cast<const char16_t*>(path));
+}
+#endif
+
 }  // namespace
 
 extern "C" {
@@ -125,16 +169,18 @@ void kindprobe_checker_free(kindprobe_checker* checker) {
 
 int kindprobe_check(kindprobe_checker* checker, const char* path, kindprobe_result* result) {
   if (path == nullptr || result == nullptr) return -EINVAL;
-  return Guarded(checker, [&](kindprobe_checker& held) {
-    const std::u16string name = kindprobe::platform::Utf8ToUtf16(path);
-    kindprobe::platform::OpenStatus status;
-    kindprobe::platform::File file = kindprobe::platform::File::OpenForReading(name.c_str(), &status);
-    return Check(held, name, std::move(file), status, result);
-  });
+  return CheckPath(checker, [path] { return kindprobe::platform::Utf8ToUtf16(path); }, result);
 }
 
 int kindprobe_check_fd(kindprobe_checker* checker, int fd, const char* name,
                        kindprobe_result* result) {
+#ifdef _WIN32
+  // A C runtime descriptor belongs to the runtime that opened it, which need not be ours.
+  static_cast<void>(fd);
+  static_cast<void>(name);
+  static_cast<void>(result);
+  return Guarded(checker, [](kindprobe_checker&) { return -ENOSYS; });
+#else
   return Guarded(checker, [&](kindprobe_checker& held) {
     const std::u16string converted =
         name != nullptr ? kindprobe::platform::Utf8ToUtf16(name) : std::u16string();
@@ -142,6 +188,7 @@ int kindprobe_check_fd(kindprobe_checker* checker, int fd, const char* name,
     kindprobe::platform::File file = kindprobe::platform::File::Duplicate(fd, &status);
     return Check(held, converted, std::move(file), status, result);
   });
+#endif
 }
 
 int kindprobe_set_language(kindprobe_checker* checker, int language) {
@@ -161,20 +208,25 @@ int kindprobe_set_explain(kindprobe_checker* checker, int on) {
 }
 
 int kindprobe_set_rules_file(kindprobe_checker* checker, const char* path) {
-  return Guarded(checker, [&](kindprobe_checker& held) {
-    if (path == nullptr) {
-      UseTable(held, nullptr);
-      return 0;
-    }
-    std::u16string text;
-    std::string why;
-    int number = 0;
-    if (!kindprobe::ReadRuleFile(kindprobe::platform::Utf8ToUtf16(path), &text, &why, &number))
-      return -(number != 0 ? number : EIO);
-    UseTable(held, kindprobe::RuleTableFromText(text));
-    return 0;
+  return SetRulesFile(checker, [path]() -> std::optional<std::u16string> {
+    if (path == nullptr) return std::nullopt;
+    return kindprobe::platform::Utf8ToUtf16(path);
   });
 }
+
+#ifdef _WIN32
+int kindprobe_check_w(kindprobe_checker* checker, const wchar_t* path, kindprobe_result* result) {
+  if (path == nullptr || result == nullptr) return -EINVAL;
+  return CheckPath(checker, [path] { return WidePath(path); }, result);
+}
+
+int kindprobe_set_rules_file_w(kindprobe_checker* checker, const wchar_t* path) {
+  return SetRulesFile(checker, [path]() -> std::optional<std::u16string> {
+    if (path == nullptr) return std::nullopt;
+    return WidePath(path);
+  });
+}
+#endif
 
 const char* kindprobe_version(void) { return KINDPROBE_VERSION_TEXT; }
 

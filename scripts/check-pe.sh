@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
 # What can be checked of a Windows binary without running it: the machine it is built for, its
-# subsystem, that a module exports the four server entry points undecorated, and that it
+# subsystem, that a module exports the four server entry points undecorated (the C library: just
+# the functions its .def names), and that it
 # imports only DLLs every Windows has (no C or C++ runtime, thread or GCC DLL to ship beside it).
 #   scripts/check-pe.sh i686|x86_64 FILE...
 set -euo pipefail
@@ -33,7 +34,7 @@ for file in "$@"; do
   while read -r dll; do
     [[ "$system_dlls" == *" ${dll,,} "* ]] || fail "$file" "imports $dll, which Windows does not have"
   done < <(sed -n 's/^[[:space:]]*DLL Name: //p' <<<"$headers")
-  if [[ "$file" == */Kindprobe.dll ]]; then
+  if [[ "$file" == */Kindprobe.dll || "$file" == */KindprobeDiagnosis.dll ]]; then
     exports=$(sed -n '/\[Ordinal\/Name Pointer\] Table/,/^$/p' <<<"$headers")
     for name in DllGetClassObject DllCanUnloadNow DllRegisterServer DllUnregisterServer; do
       grep -qE "\] ${name}\$" <<<"$exports" || fail "$file" "missing undecorated export $name"
@@ -43,6 +44,13 @@ for file in "$@"; do
     # behind by every unload (where the binary still has its symbols to tell).
     ! "$arch-w64-mingw32-nm" "$file" 2>/dev/null | grep -q '__cxa_guard_acquire$' ||
       fail "$file" "has guarded statics, whose lock every unload leaves behind"
+  fi
+  if [[ "$file" == */kindprobe-1.dll ]]; then
+    # Exactly the C interface its .def names: nothing of the engine or the C++ runtime.
+    exports=$(sed -n '/\[Ordinal\/Name Pointer\] Table/,/^$/s/^[[:space:]]*\[ *[0-9]*\] //p' <<<"$headers" | sort)
+    wanted=$(sed -n 's/^  \(kindprobe_[a-z_0-9]*\)$/\1/p' "$(dirname "$0")/../library/kindprobe.def" | sort)
+    [ "$exports" = "$wanted" ] || fail "$file" "exports differ from library/kindprobe.def: $(
+      diff <(echo "$wanted") <(echo "$exports") | grep '^[<>]' | tr '\n' ' ')"
   fi
   [ $status -ne 0 ] || echo "$file: $format, $(grep -o '(Windows [A-Z]*)' <<<"$headers"), imports" \
     $(sed -n 's/^[[:space:]]*DLL Name: //p' <<<"$headers")

@@ -2,7 +2,8 @@
 # Builds the Windows release bundle in one go:
 #   build/release-bundle/kindprobe-VERSION-windows/          the folder
 #   build/release-bundle/kindprobe-VERSION-windows.zip       the same, zipped
-# with x86/ and x64/ (Kindprobe.dll, kindprobe.exe, Kindprobe.manifest), stripped, their
+# with x86/ and x64/ (Kindprobe.dll, KindprobeDiagnosis.dll, kindprobe-1.dll, kindprobe.exe,
+# Kindprobe.manifest), stripped, their
 # symbols in symbols/x86/ and symbols/x64/, the integrators' sdk/, INSTALL.txt and
 # SHA256SUMS, and beside them the Windows Installer packages
 #   build/release-bundle/kindprobe-VERSION-x86.msi, kindprobe-VERSION-x64.msi
@@ -33,40 +34,52 @@ for build in "${builds[@]}"; do
         -DCMAKE_C_FLAGS=-g -DCMAKE_CXX_FLAGS=-g >/dev/null
   # An earlier run left stripped copies in the tree (see below); linking again restores the
   # binaries with their debug sections, which the symbols are taken from.
-  rm -f "$directory/bin/Kindprobe.dll"
+  binaries=(Kindprobe.dll KindprobeDiagnosis.dll kindprobe-1.dll)
+  for binary in "${binaries[@]}"; do rm -f "$directory/bin/$binary"; done
   find "$directory" -name kindprobe.exe -not -path '*/CMakeFiles/*' -delete
-  cmake --build "$directory" -j "$jobs" --target Kindprobe kindprobe
+  cmake --build "$directory" -j "$jobs" --target Kindprobe KindprobeDiagnosis kindprobe kindprobe_shared
   mkdir -p "$bundle/$folder"
   # Kindprobe.dll goes to bin/, the command stays in its own folder.
   cli=$(find "$directory" -name kindprobe.exe -not -path '*/CMakeFiles/*' | head -n 1)
   [ -n "$cli" ] || { echo "make-release.sh: no kindprobe.exe in $directory" >&2; exit 1; }
-  cp "$directory/bin/Kindprobe.dll" "$cli" \
-     "$directory/generated/registration/Kindprobe.manifest" "$bundle/$folder/"
+  for binary in "${binaries[@]}"; do cp "$directory/bin/$binary" "$bundle/$folder/"; done
+  cp "$cli" "$directory/generated/registration/Kindprobe.manifest" "$bundle/$folder/"
   # Shipped without debug sections, in the archive and in the package alike; the symbols
   # travel beside them, found by the debug link.
   triplet=${toolchain#mingw-}-w64-mingw32
   symbols=$PWD/$bundle/symbols/$folder
   mkdir -p "$symbols"
-  for binary in "$bundle/$folder/Kindprobe.dll" "$bundle/$folder/kindprobe.exe"; do
+  for binary in "${binaries[@]}" kindprobe.exe; do
+    binary=$bundle/$folder/$binary
     debug=$symbols/$(basename "$binary").debug
     "$triplet-objcopy" --only-keep-debug "$binary" "$debug"
     "$triplet-strip" --strip-all "$binary"
     "$triplet-objcopy" --add-gnu-debuglink="$debug" "$binary"
   done
   # The package takes the binaries from the build tree: give it the stripped ones.
-  cp "$bundle/$folder/Kindprobe.dll" "$directory/bin/Kindprobe.dll"
+  for binary in "${binaries[@]}"; do cp "$bundle/$folder/$binary" "$directory/bin/"; done
   cp "$bundle/$folder/kindprobe.exe" "$cli"
   cmake --build "$directory" -j "$jobs" --target kindprobe_msi
   cp "$directory/packaging/windows/kindprobe-$version-$folder.msi" "$bundle_root/"
+  # The C library's import library, for MinGW; MSVC makes its own from the .def.
+  mkdir -p "$bundle/sdk/lib/$folder"
+  cp "$directory/lib/libkindprobe.dll.a" "$bundle/sdk/lib/$folder/"
 done
 
-# The integrators' kit: header, GUIDs, IDL, type library and a sample client.
+# The integrators' kit: header, GUIDs, IDL, type library and a sample client of the component;
+# the Diagnosis component's header, GUIDs, IDL and type library; the C library's header, .def
+# and a sample client of it.
 generated=$build_root-i686/component/generated
-mkdir -p "$bundle/sdk/include" "$bundle/sdk/idl" "$bundle/sdk/samples"
-cp "$generated/kindprobe.h" "$generated/kindprobe_i.c" "$bundle/sdk/include/"
-cp component/kindprobe.idl "$bundle/sdk/idl/"
-cp "$generated/kindprobe.tlb" "$bundle/sdk/"
-cp sdk/samples/check_file.cpp "$bundle/sdk/samples/"
+diagnosis_generated=$build_root-i686/diagnosis_server/generated
+mkdir -p "$bundle/sdk/include/kindprobe" "$bundle/sdk/idl" "$bundle/sdk/samples"
+cp "$generated/kindprobe.h" "$generated/kindprobe_i.c" "$diagnosis_generated/kindprobe_diagnosis.h" \
+   "$diagnosis_generated/kindprobe_diagnosis_i.c" "$bundle/sdk/include/"
+cp library/include/kindprobe/kindprobe.h "$build_root-i686/resources/generated/kindprobe/kindprobe_version.h" \
+   "$bundle/sdk/include/kindprobe/"
+cp library/kindprobe.def "$bundle/sdk/lib/"
+cp component/kindprobe.idl diagnosis_server/kindprobe_diagnosis.idl "$bundle/sdk/idl/"
+cp "$generated/kindprobe.tlb" "$diagnosis_generated/kindprobe_diagnosis.tlb" "$bundle/sdk/"
+cp sdk/samples/check_file.cpp sdk/samples/diagnose.c "$bundle/sdk/samples/"
 sed "s/@VERSION@/$version/; s/\$/\r/" sdk/README.txt >"$bundle/sdk/README.txt"
 
 # Windows users read this in Notepad: CR LF lines.
@@ -74,18 +87,23 @@ sed 's/$/\r/' >"$bundle/INSTALL.txt" <<EOF
 Kindprobe $version for Windows
 ==============================
 
-x86\\  32-bit Kindprobe.dll and kindprobe.exe (for a 32-bit player)
-x64\\  64-bit Kindprobe.dll and kindprobe.exe (for a 64-bit player)
+x86\\  32-bit Kindprobe.dll, KindprobeDiagnosis.dll, kindprobe-1.dll and kindprobe.exe
+      (for a 32-bit player)
+x64\\  64-bit Kindprobe.dll, KindprobeDiagnosis.dll, kindprobe-1.dll and kindprobe.exe
+      (for a 64-bit player)
+KindprobeDiagnosis.dll is the Diagnosis component, for scripts: why a file will not play.
+kindprobe-1.dll is the C library (sdk\\README.txt); it needs no registration.
 Each folder also holds Kindprobe.manifest, for use without registration.
-sdk\\  for programmers: header, GUIDs, IDL, type library and a sample (sdk\\README.txt)
+sdk\\  for programmers: the components' headers, GUIDs, IDL and type libraries, the C
+      library's header and import libraries, and samples (sdk\\README.txt)
 symbols\\  debugging symbols of the binaries (not needed to run them)
 
 Install with Windows Installer
 ------------------------------
 kindprobe-$version-x86.msi and kindprobe-$version-x64.msi, published beside this
-archive, install Kindprobe.dll and kindprobe.exe for all users into Program Files
-(the x86 package into C:\\Program Files (x86) on 64-bit Windows) and register the
-component; no regsvr32 is needed. As administrator, with or without a user interface:
+archive, install all of a folder's files for all users into Program Files (the x86
+package into C:\\Program Files (x86) on 64-bit Windows) and register both components;
+no regsvr32 is needed. As administrator, with or without a user interface:
 
     msiexec /i kindprobe-$version-x64.msi
     msiexec /i kindprobe-$version-x64.msi /qn
@@ -100,14 +118,20 @@ Copy the folder that matches the player, e.g. to C:\\Program Files\\Kindprobe, t
 command prompt run as administrator:
 
     regsvr32 "C:\\Program Files\\Kindprobe\\Kindprobe.dll"
+    regsvr32 "C:\\Program Files\\Kindprobe\\KindprobeDiagnosis.dll"
 
-On 64-bit Windows register the 32-bit DLL with C:\\Windows\\SysWOW64\\regsvr32.exe.
+On 64-bit Windows register the 32-bit DLLs with C:\\Windows\\SysWOW64\\regsvr32.exe.
 
 Use from a script (cscript check.vbs)
 -------------------------------------
     Set checker = CreateObject("Kindprobe.CheckFile")
     checker.CheckFile "C:\\Videos\\clip.avi"
     WScript.Echo checker.GetTypeID() & " " & checker.GetErrorInfo()
+
+Why it will not play, as the JSON object of kindprobe --explain --json ("en" or "zh"):
+
+    Set diagnosis = CreateObject("Kindprobe.Diagnosis")
+    WScript.Echo diagnosis.Diagnose("C:\\Videos\\clip.avi", "en")
 
 Use without registration
 ------------------------
@@ -123,6 +147,7 @@ program's own manifest (processorArchitecture "x86" for the 32-bit files, "amd64
 Remove what was registered by hand
 ----------------------------------
     regsvr32 /u "C:\\Program Files\\Kindprobe\\Kindprobe.dll"
+    regsvr32 /u "C:\\Program Files\\Kindprobe\\KindprobeDiagnosis.dll"
 then delete the folder.
 
 Symbols for crash reports

@@ -27,16 +27,18 @@ version=$(head -n 1 VERSION)
 bundle=build/release-bundle/kindprobe-$version-windows
 for arch in x86:i686:x86:Intel x64:x86_64:amd64:x64; do
   IFS=: read -r folder triplet manifest_arch msi_platform <<<"$arch"
-  for file in Kindprobe.dll kindprobe.exe Kindprobe.manifest; do
+  for file in Kindprobe.dll KindprobeDiagnosis.dll kindprobe-1.dll kindprobe.exe Kindprobe.manifest; do
     [ -f "$bundle/$folder/$file" ] || { echo "missing $folder/$file" >&2; exit 1; }
   done
   msiinfo suminfo "build/release-bundle/kindprobe-$version-$folder.msi" | grep -q "^Template: $msi_platform;" ||
     { echo "no Windows Installer package for $folder" >&2; exit 1; }
-  exports=$("$triplet-w64-mingw32-objdump" -p "$bundle/$folder/Kindprobe.dll" |
-            sed -n '/\[Ordinal\/Name Pointer\] Table/,/^$/p')
-  for name in DllGetClassObject DllCanUnloadNow DllRegisterServer DllUnregisterServer; do
-    grep -qE "\] ${name}\$" <<<"$exports" ||
-      { echo "$folder/Kindprobe.dll lacks the export $name" >&2; exit 1; }
+  for module in Kindprobe.dll KindprobeDiagnosis.dll; do
+    exports=$("$triplet-w64-mingw32-objdump" -p "$bundle/$folder/$module" |
+              sed -n '/\[Ordinal\/Name Pointer\] Table/,/^$/p')
+    for name in DllGetClassObject DllCanUnloadNow DllRegisterServer DllUnregisterServer; do
+      grep -qE "\] ${name}\$" <<<"$exports" ||
+        { echo "$folder/$module lacks the export $name" >&2; exit 1; }
+    done
   done
   grep -q "processorArchitecture=\"$manifest_arch\"" "$bundle/$folder/Kindprobe.manifest" ||
     { echo "$folder/Kindprobe.manifest is not for $manifest_arch" >&2; exit 1; }

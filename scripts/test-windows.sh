@@ -25,7 +25,8 @@ done
 check_binaries() {
   local arch
   for arch in x86_64 i686; do
-    scripts/check-pe.sh "$arch" "build/mingw-$arch/bin/Kindprobe.dll" "build/mingw-$arch/bin/kindprobe.exe"
+    scripts/check-pe.sh "$arch" "build/mingw-$arch/bin/Kindprobe.dll" "build/mingw-$arch/bin/kindprobe.exe" \
+      "build/mingw-$arch/bin/kindprobe-1.dll" "build/mingw-$arch/bin/KindprobeDiagnosis.dll"
   done
 }
 run_stage "binaries: machine, subsystem, exports, imports" check_binaries

@@ -5,7 +5,7 @@
 #include <cstring>
 #include <string_view>
 
-#include "cli/text/printable_name.h"
+#include "diagnosis/printable_name.h"
 #include "cli/text/text_join.h"
 #include "platform/utf.h"
 

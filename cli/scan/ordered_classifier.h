@@ -21,7 +21,7 @@
 #include "cli/scan/path_check.h"
 #include "cli/scan/path_source.h"
 #include "cli/scan/read_concurrency.h"
-#include "cli/text/result_writer.h"
+#include "diagnosis/result_writer.h"
 #include "platform/threads.h"
 
 namespace kindprobe::cli {

@@ -6,7 +6,7 @@
 #include <string>
 
 #include "cli/scan/path_source.h"
-#include "cli/text/result_writer.h"
+#include "diagnosis/result_writer.h"
 #include "engine/explain/explain.h"
 #include "engine/file_classifier.h"
 #include "platform/file.h"

@@ -127,7 +127,7 @@ TEST(ComAllocationFailure, CreatingTheClassObjectAndTheObject) {
   {
     // The one-time rule load happens here, outside the counted runs.
     CheckFileEntry table;
-    ComServerModule module(ThisModule(), table.entries);
+    ComServerModule module(ThisModule(), table.entries, KINDPROBE_APPID_TEXT);
     const Outcome warm = CreateAndCheck(module, path.get());
     ASSERT_EQ(warm.reached, Step::kDone) << std::hex << warm.result;
     ASSERT_EQ(warm.typeId, 4);
@@ -140,7 +140,7 @@ TEST(ComAllocationFailure, CreatingTheClassObjectAndTheObject) {
         Injected run{};
         {
           CheckFileEntry table;
-          ComServerModule module(ThisModule(), table.entries);
+          ComServerModule module(ThisModule(), table.entries, KINDPROBE_APPID_TEXT);
           Outcome got;
           run = RunFailing(nth, [&] { got = CreateAndCheck(module, path.get()); });
           EXPECT_FALSE(run.escaped);
@@ -180,7 +180,7 @@ TEST(ComAllocationFailure, CreatingTheClassObjectAndTheObject) {
         {
           // A fresh module object is not affected by anything that failed before.
           CheckFileEntry table;
-          ComServerModule module(ThisModule(), table.entries);
+          ComServerModule module(ThisModule(), table.entries, KINDPROBE_APPID_TEXT);
           const Outcome fresh = CreateAndCheck(module, path.get());
           EXPECT_EQ(fresh.reached, Step::kDone) << std::hex << fresh.result;
           EXPECT_EQ(fresh.typeId, 4);

@@ -3,7 +3,7 @@
 
 #include <string>
 
-#include "cli/text/output_format.h"
+#include "diagnosis/output_format.h"
 #include "cli_process.h"
 #include "engine/rule_table.h"
 #include "json_line.h"

@@ -4,7 +4,7 @@
 #include <string>
 
 #include "cli/options.h"
-#include "cli/text/output_format.h"
+#include "diagnosis/output_format.h"
 #include "diagnosis/reason_text.h"
 #include "platform/utf.h"
 

@@ -1,12 +1,13 @@
 #!/usr/bin/env python3
 """The Windows Installer package of one architecture, under Wine, in a prefix made for the run.
 
-In order: install; the files and the component's registry entries are there, in the package's
-registry view; a script client (cscript) and a compiled early-binding client use the class;
+In order: install; the files and both COM modules' registry entries are there, in the package's
+registry view; script clients (cscript) of both classes and a compiled early-binding client use
+them;
 installing the same package again, a rebuilt package of the same version and a later version
 each leave one product and the same entries; the earlier version is then refused; uninstalling
 leaves the registry and Program Files as they were before the install; finally (unless told not
-to) regsvr32 with the same module at the same path writes exactly the entries the package wrote.
+to) regsvr32 with the same modules at the same paths writes exactly the entries the package wrote.
 Prints one line per step and exits non-zero on the first failure.
 """
 import argparse
@@ -20,6 +21,8 @@ from pathlib import Path
 HERE = Path(__file__).resolve().parent
 WSH_RUNNER = HERE.parent / "winreg" / "run_wsh_script.py"
 VBSCRIPT = HERE.parent / "winreg" / "scripts" / "check_file.vbs"
+DIAGNOSIS_RUNNER = HERE.parent / "winreg" / "run_diagnosis_script.py"
+DIAGNOSIS_SCRIPTS = [HERE.parent / "winreg" / "scripts" / name for name in ("diagnose.vbs", "diagnose.js")]
 
 INSTALLER_BOOKKEEPING = (
     "software\\classes\\installer\\",
@@ -145,12 +148,18 @@ class Check:
         self.prefix = Prefix(options)
         self.install_dir = options.install_dir.rstrip("\\")
         self.module = self.install_dir + "\\Kindprobe.dll"
+        self.diagnosis_module = self.install_dir + "\\KindprobeDiagnosis.dll"
         ids = {"appid": options.appid, "clsid": options.clsid, "iid": options.iid,
                "libid": options.libid}
+        diagnosis = {"clsid": options.diagnosis_clsid, "iid": options.diagnosis_iid,
+                     "libid": options.diagnosis_libid}
         self.roots = [r.lower() for r in (
             f"AppID\\{{{ids['appid']}}}", "AppID\\Kindprobe.DLL", f"CLSID\\{{{ids['clsid']}}}",
             f"CLSID\\{{{ids['iid']}}}", f"Interface\\{{{ids['iid']}}}",
-            f"TypeLib\\{{{ids['libid']}}}", "Kindprobe.CheckFile", "Kindprobe.CheckFile.1")]
+            f"TypeLib\\{{{ids['libid']}}}", "Kindprobe.CheckFile", "Kindprobe.CheckFile.1",
+            f"CLSID\\{{{diagnosis['clsid']}}}", f"CLSID\\{{{diagnosis['iid']}}}",
+            f"Interface\\{{{diagnosis['iid']}}}", f"TypeLib\\{{{diagnosis['libid']}}}",
+            "Kindprobe.Diagnosis", "Kindprobe.Diagnosis.1")]
 
     def step(self, text):
         print(f"-- {text}", flush=True)
@@ -192,7 +201,9 @@ class Check:
         products = self.products()
         self.expect(products == {product_code(package): version},
                     f"installed products {products}, expected only {version} of {package.name}")
-        for name, built in (("Kindprobe.dll", self.options.dll), ("kindprobe.exe", self.options.exe)):
+        for name, built in (("Kindprobe.dll", self.options.dll), ("kindprobe.exe", self.options.exe),
+                            ("kindprobe-1.dll", self.options.library),
+                            ("KindprobeDiagnosis.dll", self.options.diagnosis_dll)):
             installed = self.prefix.host_path(self.install_dir + "\\" + name)
             self.expect(installed.is_file() and filecmp.cmp(installed, built, shallow=False),
                         f"{installed} is not the built {name}")
@@ -220,15 +231,17 @@ class Check:
         self.msiexec("/i", windows_path(package))
         installed = self.component_keys()
         view = options.classes_view.lower() + "\\"
-        clsid_key = f"{view}clsid\\{{{options.clsid.lower()}}}\\inprocserver32"
-        self.expect(installed.get(clsid_key, {}).get("@") == '"' + self.module.replace("\\", "\\\\") + '"',
-                    f"{clsid_key} does not name {self.module}: {installed.get(clsid_key)}")
-        # The class belongs to the package's own view only: a 64-bit client must not find a
-        # 32-bit server, nor the other way round.
-        class_key = f"clsid\\{{{options.clsid.lower()}}}"
-        stray = [key for key in installed for other in CLASS_VIEWS
-                 if other != view and key.startswith(other + class_key)]
-        self.expect(not stray, f"the class outside {options.classes_view}: {stray}")
+        for clsid, module in ((options.clsid, self.module),
+                              (options.diagnosis_clsid, self.diagnosis_module)):
+            clsid_key = f"{view}clsid\\{{{clsid.lower()}}}\\inprocserver32"
+            self.expect(installed.get(clsid_key, {}).get("@") == '"' + module.replace("\\", "\\\\") + '"',
+                        f"{clsid_key} does not name {module}: {installed.get(clsid_key)}")
+            # The class belongs to the package's own view only: a 64-bit client must not find a
+            # 32-bit server, nor the other way round.
+            class_key = f"clsid\\{{{clsid.lower()}}}"
+            stray = [key for key in installed for other in CLASS_VIEWS
+                     if other != view and key.startswith(other + class_key)]
+            self.expect(not stray, f"the class outside {options.classes_view}: {stray}")
         self.expect_installed(package, options.version, None)
 
         self.step("script client: cscript check_file.vbs")
@@ -238,6 +251,14 @@ class Check:
                                str(VBSCRIPT)],
                               capture_output=True, text=True, timeout=300, check=False)
         self.expect(done.returncode == 0, f"cscript client failed:\n{done.stdout}{done.stderr}")
+        for script in DIAGNOSIS_SCRIPTS:
+            self.step(f"script client: cscript {script.name}")
+            done = subprocess.run([sys.executable, str(DIAGNOSIS_RUNNER), "--wine", options.wine,
+                                   "--prefix", str(self.prefix.root), "--kindprobe", options.exe,
+                                   "--cscript", options.cscript, str(script)],
+                                  capture_output=True, text=True, timeout=600, check=False)
+            self.expect(done.returncode == 0,
+                        f"{script.name} client failed:\n{done.stdout}{done.stderr}")
 
         for apartment in ("sta", "mta"):
             self.step(f"early-binding client, {apartment}")
@@ -278,15 +299,17 @@ class Check:
         if not options.compare_regsvr32:
             self.step("passed")
             return
-        self.step("regsvr32 of the same module at the same path")
-        module = self.prefix.host_path(self.module)
-        module.parent.mkdir(parents=True)
-        shutil.copyfile(options.dll, module)
-        done = self.prefix.run(options.regsvr32, "/s", self.module)
-        self.expect(done.returncode == 0, f"regsvr32: exit {done.returncode}")
+        self.step("regsvr32 of the same modules at the same paths")
+        modules = ((self.module, options.dll), (self.diagnosis_module, options.diagnosis_dll))
+        self.prefix.host_path(self.module).parent.mkdir(parents=True)
+        for module, built in modules:
+            shutil.copyfile(built, self.prefix.host_path(module))
+            done = self.prefix.run(options.regsvr32, "/s", module)
+            self.expect(done.returncode == 0, f"regsvr32 {module}: exit {done.returncode}")
         self.expect_same_entries(installed, self.component_keys(), "msiexec", "regsvr32")
-        self.prefix.run(options.regsvr32, "/u", "/s", self.module)
-        shutil.rmtree(module.parent)
+        for module, _ in modules:
+            self.prefix.run(options.regsvr32, "/u", "/s", module)
+        shutil.rmtree(self.prefix.host_path(self.module).parent)
         self.step("passed")
 
     def expect_registry_restored(self, before, after):
@@ -315,6 +338,9 @@ def main():
     parser.add_argument("--later-msi", required=True, help="kindprobe-VERSION-ARCH.msi, later")
     parser.add_argument("--dll", required=True, help="the Kindprobe.dll the packages hold")
     parser.add_argument("--exe", required=True, help="the kindprobe.exe the packages hold")
+    parser.add_argument("--library", required=True, help="the kindprobe-1.dll the packages hold")
+    parser.add_argument("--diagnosis-dll", required=True,
+                        help="the KindprobeDiagnosis.dll the packages hold")
     parser.add_argument("--client", required=True, help="early_binding_client.exe")
     parser.add_argument("--install-dir", required=True, help=r"C:\Program Files\Kindprobe")
     parser.add_argument("--classes-view", required=True,
@@ -328,7 +354,8 @@ def main():
     parser.add_argument("--compare-regsvr32", action=argparse.BooleanOptionalAction, default=True)
     parser.add_argument("--samples", required=True)
     parser.add_argument("--version", required=True)
-    for name in ("appid", "clsid", "iid", "libid"):
+    for name in ("appid", "clsid", "iid", "libid", "diagnosis-clsid", "diagnosis-iid",
+                 "diagnosis-libid"):
         parser.add_argument(f"--{name}", required=True)
     options = parser.parse_args()
     try:

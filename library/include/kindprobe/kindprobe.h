@@ -7,6 +7,12 @@
  *
  * The player's cache directory (its StorePath setting) is read from the environment variable
  * KINDPROBE_STORE_PATH when the first checker is created; without it no file is a cache file.
+ * On Windows it is the player's own registry value (StorePath of HKLM\SOFTWARE\Tessmark\Vireo),
+ * read at each check as Kindprobe.dll reads it, and the variable is not used.
+ *
+ * On Windows the library is kindprobe-1.dll, with libkindprobe.dll.a for MinGW and kindprobe.def
+ * for an MSVC import library (lib /def:kindprobe.def /out:kindprobe.lib); paths given as char
+ * are UTF-8, and each function taking a path has a wchar_t twin, named with _w.
  */
 /* clang-format off */
 #ifndef KINDPROBE_KINDPROBE_H
@@ -16,8 +22,15 @@
  * marked "Since 1.1" need a library of that release or later. */
 #include <kindprobe/kindprobe_version.h>
 
-/* The library is built with hidden symbols; these functions are its interface. */
-#if defined(__GNUC__)
+#ifdef _WIN32
+#include <stddef.h> /* wchar_t, in C */
+#endif
+
+/* The library is built with hidden symbols; these functions are its interface. A Windows DLL
+ * exports what its .def file names instead. */
+#if defined(_WIN32)
+#define KINDPROBE_API
+#elif defined(__GNUC__)
 #define KINDPROBE_API __attribute__((visibility("default")))
 #else
 #define KINDPROBE_API
@@ -86,7 +99,8 @@ KINDPROBE_API int kindprobe_set_rules_file(kindprobe_checker *checker, const cha
 
 /* Classifies the file open as `fd`, as kindprobe_check does a path; `name` (NULL: none) is what
  * the extension and name rules look at. The descriptor stays open and its offset is not moved.
- * `result` may be NULL, the report holds it all. */
+ * `result` may be NULL, the report holds it all. POSIX only: on Windows a C runtime descriptor
+ * belongs to whichever runtime opened it, so this returns -ENOSYS there; check by path. */
 KINDPROBE_API int kindprobe_check_fd(kindprobe_checker *checker, int fd, const char *name,
                                      kindprobe_result *result);
 
@@ -102,13 +116,15 @@ KINDPROBE_API int kindprobe_report_rule(kindprobe_checker *checker);
 /* 1 when the file could be opened and read. */
 KINDPROBE_API int kindprobe_report_examined(kindprobe_checker *checker);
 /* Why the file was not examined: an errno value (EISDIR for a directory, ENODEV for anything
- * else that is not a regular file), 0 when it was. */
+ * else that is not a regular file), 0 when it was. On Windows, for a file that could not be
+ * opened, the system's error code (GetLastError) instead of errno. */
 KINDPROBE_API int kindprobe_report_error(kindprobe_checker *checker);
 /* The same in words, as kindprobe prints it ("cannot open (Permission denied)"); "" when none. */
 KINDPROBE_API const char *kindprobe_report_error_text(kindprobe_checker *checker);
 /* With explain on: the reasons a file may not play. */
 KINDPROBE_API int kindprobe_report_reason_count(kindprobe_checker *checker);
-/* "truncated", "renamed", "no-media-data" or "damaged". */
+/* "truncated", "renamed", "no-media-data", "damaged", "encrypted", "not-media" or
+ * "zero-filled". */
 KINDPROBE_API const char *kindprobe_report_reason_code(kindprobe_checker *checker, int index);
 /* The reason in a sentence, in the checker's language. */
 KINDPROBE_API const char *kindprobe_report_reason_detail(kindprobe_checker *checker, int index);
@@ -120,6 +136,13 @@ KINDPROBE_API const char *kindprobe_report_stream_kind(kindprobe_checker *checke
 KINDPROBE_API const char *kindprobe_report_stream_codec(kindprobe_checker *checker, int index);
 /* The container's own identifier of the codec ("hvc1", "A_DTS"). */
 KINDPROBE_API const char *kindprobe_report_stream_tag(kindprobe_checker *checker, int index);
+
+#ifdef _WIN32
+/* Since 1.1, Windows only: kindprobe_check and kindprobe_set_rules_file with UTF-16 paths. */
+KINDPROBE_API int kindprobe_check_w(kindprobe_checker *checker, const wchar_t *path,
+                                    kindprobe_result *result);
+KINDPROBE_API int kindprobe_set_rules_file_w(kindprobe_checker *checker, const wchar_t *path);
+#endif
 
 #ifdef __cplusplus
 }

@@ -1,8 +1,8 @@
-#include "cli/text/result_writer.h"
+#include "diagnosis/result_writer.h"
 
 #include <vector>
 
-#include "cli/text/output_format.h"
+#include "diagnosis/output_format.h"
 #include "diagnosis/description_language.h"
 #include "diagnosis/reason_text.h"
 

@@ -1,8 +1,8 @@
-#include "cli/text/output_format.h"
+#include "diagnosis/output_format.h"
 
 #include <array>
 
-#include "cli/text/printable_name.h"
+#include "diagnosis/printable_name.h"
 #include "engine/file_classifier.h"
 #include "platform/utf.h"
 

@@ -1,4 +1,4 @@
-#include "cli/text/printable_name.h"
+#include "diagnosis/printable_name.h"
 
 #include "platform/utf.h"
 

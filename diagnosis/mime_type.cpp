@@ -1,4 +1,4 @@
-#include "cli/text/mime_type.h"
+#include "diagnosis/mime_type.h"
 
 #include "engine/rule_reference.h"
 #include "engine/tab_table.h"

@@ -8,7 +8,7 @@
 #include <string_view>
 
 #include "cli/options.h"
-#include "cli/text/mime_type.h"
+#include "diagnosis/mime_type.h"
 #include "engine/explain/stream.h"
 #include "engine/file_classifier.h"
 
