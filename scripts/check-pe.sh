@@ -22,7 +22,8 @@ status=0
 fail() { echo "check-pe.sh: $1: $2" >&2; status=1; }
 for file in "$@"; do
   headers=$("$objdump" -p "$file")
-  "$objdump" -f "$file" | grep -q "file format $format\$" || fail "$file" "not $format"
+  # Read whole, then searched: grep -q leaving early could kill the writer under pipefail.
+  grep -q "file format $format\$" <<<"$("$objdump" -f "$file")" || fail "$file" "not $format"
   # Windows ignores a DLL's subsystem, as long as it is a Windows one; the command is a console
   # program.
   case "$file" in

@@ -74,11 +74,14 @@ cmp -s /usr/share/kindprobe/rules.txt resources/rules.txt || fail "rules.txt is 
 [ "$(kindprobe --rules-file /usr/share/kindprobe/rules.txt --rules)" = "$(kindprobe --rules)" ] ||
   fail "the installed rules.txt reads as another table"
 # Hardened: bound at start, read-only relocations, stack protection, no .comment.
+# Each listing is read whole before it is searched: under pipefail, grep -q leaving at the first
+# match may kill readelf with SIGPIPE, and the check would fail by the luck of the timing.
 for binary in /usr/bin/kindprobe "$(dpkg-query -L libkindprobe1 | grep 'libkindprobe\.so\.1\.')"; do
-  readelf -d "$binary" | grep -q 'BIND_NOW\|FLAGS.*NOW' || fail "$binary is not bound at start"
-  readelf -lW "$binary" | grep -q GNU_RELRO || fail "$binary has no read-only relocations"
-  readelf -SW "$binary" | grep -q '\.comment' && fail "$binary keeps its .comment section"
-  readelf -sW --dyn-syms "$binary" | grep -q __stack_chk_fail || fail "$binary has no stack protection"
+  grep -q 'BIND_NOW\|FLAGS.*NOW' <<<"$(readelf -d "$binary")" || fail "$binary is not bound at start"
+  grep -q GNU_RELRO <<<"$(readelf -lW "$binary")" || fail "$binary has no read-only relocations"
+  grep -q '\.comment' <<<"$(readelf -SW "$binary")" && fail "$binary keeps its .comment section"
+  grep -q __stack_chk_fail <<<"$(readelf -sW --dyn-syms "$binary")" ||
+    fail "$binary has no stack protection"
 done
 for page in libkindprobe kindprobe_check_fd; do
   [ -e "/usr/share/man/man3/$page.3.gz" ] || fail "no manual page $page(3)"

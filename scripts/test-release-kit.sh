@@ -30,12 +30,14 @@ for arch in "${arches[@]}"; do
   for binary in Kindprobe.dll KindprobeDiagnosis.dll kindprobe-1.dll kindprobe.exe; do
     shipped=$kit/$folder/$binary
     symbols=$kit/symbols/$folder/$binary.debug
-    ! "$triplet-w64-mingw32-objdump" -h "$shipped" | grep -q '\.debug_' ||
-      fail "$folder/$binary still carries debug sections"
-    "$triplet-w64-mingw32-objdump" -h "$symbols" | grep -q '\.debug_info' ||
+    # Listings are read whole before they are searched: under pipefail, grep -q leaving at its
+    # first match may kill the writer with SIGPIPE and fail the check by the luck of the timing.
+    sections=$("$triplet-w64-mingw32-objdump" -h "$shipped")
+    ! grep -q '\.debug_' <<<"$sections" || fail "$folder/$binary still carries debug sections"
+    grep -q '\.debug_info' <<<"$("$triplet-w64-mingw32-objdump" -h "$symbols")" ||
       fail "symbols/$folder/$binary.debug holds no debug information"
-    { "$triplet-w64-mingw32-objdump" -h "$shipped" | grep -q '\.gnu_debuglink' &&
-        strings -a "$shipped" | grep -qx "$binary.debug"; } ||
+    { grep -q '\.gnu_debuglink' <<<"$sections" &&
+        grep -qx "$binary.debug" <<<"$(strings -a "$shipped")"; } ||
       fail "$folder/$binary has no debug link to $binary.debug"
   done
 
