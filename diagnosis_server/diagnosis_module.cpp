@@ -1,5 +1,5 @@
-// KindprobeDiagnosis.dll: its class-entry table, the server module built on it, the entry point
-// and the four exports. The frame is Kindprobe.dll's (component/server_module.h); this module
+// KindprobeDiagnosis.dll: its class-entry table, the server module built on it, and its two
+// registration exports. The frame is Kindprobe.dll's (component/server_module.h); this module
 // has no AppID and one class.
 #include <windows.h>
 
@@ -11,7 +11,6 @@
 #include "component/server_module.h"
 #include "diagnosis_resource_ids.h"
 #include "diagnosis_server/diagnosis_class_object.h"
-#include "engine/rule_table.h"
 #include "kindprobe_diagnosis.h"
 #include "registration/server_registration.h"
 
@@ -41,49 +40,10 @@ ComServerModule& ServerModule() { return g_serverModule; }
 }  // namespace kindprobe::component
 
 using kindprobe::component::CallAtBoundary;
-using kindprobe::component::IsNullId;
 using kindprobe::component::ServerModule;
 
-namespace __gnu_cxx {
-// Frees the emergency pool the module's own (static) C++ runtime allocates for exception
-// objects when the module is loaded; the runtime itself never does.
-void __freeres();
-}  // namespace __gnu_cxx
-
-// Kept light: nothing is parsed while the loader lock is held; the rule table is loaded by the
-// first diagnosis.
-extern "C" BOOL WINAPI DllMain(HINSTANCE instance, DWORD reason, LPVOID reserved) {
-  switch (reason) {
-    case DLL_PROCESS_ATTACH:
-      kindprobe::ResetRuleTable(kindprobe::ProcessRuleTable(), instance);
-      ProxyStubProcessAttach(instance);
-      return ServerModule().InitFailed() ? FALSE : TRUE;
-    case DLL_PROCESS_DETACH:
-      ServerModule().TearDown();
-      kindprobe::FreeRuleTable(kindprobe::ProcessRuleTable());
-      ProxyStubProcessDetach();
-      if (reserved == nullptr) __gnu_cxx::__freeres();
-      return TRUE;
-    default:
-      return TRUE;
-  }
-}
-
-STDAPI DllGetClassObject(REFCLSID classId, REFIID iid, LPVOID* object) {
-  return CallAtBoundary([&]() -> HRESULT {
-    if (object != nullptr && !IsNullId(classId) && !IsNullId(iid) &&
-        ProxyStubGetClassObject(classId, iid, object) == S_OK) {
-      return S_OK;
-    }
-    return ServerModule().GetClassObject(classId, iid, object);
-  });
-}
-
-STDAPI DllCanUnloadNow() {
-  const HRESULT proxyStubAnswer = ProxyStubCanUnloadNow();
-  if (proxyStubAnswer != S_OK) return proxyStubAnswer;
-  return ServerModule().GetLockCount() == 0 ? S_OK : S_FALSE;
-}
+// DllMain, DllGetClassObject and DllCanUnloadNow are the frame's (component/dll_exports.cpp),
+// over this module's ServerModule() and proxy/stub; the registration order is this module's own.
 
 // Class, type library, then the proxy/stub, which must overwrite the type-library marshaler the
 // type library's registration names for the interface. Removal undoes them in reverse.
