@@ -1,20 +1,21 @@
-/* The tables around the generated ICheckFile proxy/stub: the proxy-file list, the factory
-   buffer the RPC runtime owns, and the stub release routines the generated stub tables name.
+/* The tables around a module's generated proxy/stub: the proxy-file list, the factory buffer
+   the RPC runtime owns, and the stub release routines the generated stub tables name. Each COM
+   module compiles this file for its own one interface, naming the generated proxy-file info and
+   the interface's IID with KINDPROBE_PROXY_FILE_INFO and KINDPROBE_PROXY_INTERFACE.
    Kept in C: the generated proxy code and rpcproxy.h do not compile as C++. */
 #include "component/proxy_stub.h"
 
 #include <objbase.h>
 #include <rpcproxy.h>
 
-#include "kindprobe.h"
+extern const ExtendedProxyFileInfo KINDPROBE_PROXY_FILE_INFO;
+extern const IID KINDPROBE_PROXY_INTERFACE;
 
-extern const ExtendedProxyFileInfo kindprobe_ProxyFileInfo;
-
-/* The proxy-file table: one file, with the one interface ICheckFile. */
-static const ProxyFileInfo* proxyFileList[] = {(const ProxyFileInfo*)&kindprobe_ProxyFileInfo,
+/* The proxy-file table: one file, with the module's one interface. */
+static const ProxyFileInfo* proxyFileList[] = {(const ProxyFileInfo*)&KINDPROBE_PROXY_FILE_INFO,
                                                NULL};
 /* The proxy/stub class is named after the first (and only) interface of the table. */
-static const CLSID* const proxyClassId = &IID_ICheckFile;
+static const CLSID* const proxyClassId = &KINDPROBE_PROXY_INTERFACE;
 HINSTANCE proxyModule = NULL;
 
 /* Owned by the RPC runtime, zero at start. */
